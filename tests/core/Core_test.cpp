@@ -1,0 +1,147 @@
+// Core: factory, singleton table, type names, reference counting from the sentinel.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "framework/core/Allocator.h"
+#include "framework/core/CoreImp.h"
+#include "platform/Tls.h"
+
+using namespace QRV2;
+
+namespace {
+
+// A minimal element that records its disposal, to watch the Core's and the counter's effects.
+int g_disposed = 0;
+class Probe : public ElementImpBase<Element, 99> {
+public:
+    std::int32_t Dispose() override {
+        ++g_disposed;
+        delete this;
+        return 0;
+    }
+};
+
+TEST(ElementReferenceCount, StartsAtSentinelAndCountsFromOne) {
+    Probe* p = new Probe;
+    EXPECT_EQ(p->GetReferenceCount(), 0);
+    EXPECT_EQ(p->AddReference(), 1);
+    EXPECT_EQ(p->AddReference(), 2);
+    EXPECT_EQ(p->AddReference(), 3);
+    EXPECT_EQ(p->ReleaseReference(), 2);
+    EXPECT_EQ(p->GetReferenceCount(), 2);
+    g_disposed = 0;
+    p->ReleaseReference();
+    EXPECT_EQ(p->ReleaseReference(), 0);
+    EXPECT_EQ(g_disposed, 1);
+}
+
+TEST(ElementReferenceCount, OneReleaseDisposesANeverReferencedElement) {
+    g_disposed = 0;
+    Element* p = new Probe;
+    EXPECT_EQ(p->ReleaseReference(), 0);
+    EXPECT_EQ(g_disposed, 1);
+}
+
+TEST(CoreReleaseElement, DisposesAndClearsTheVariableAndIgnoresNull) {
+    g_disposed = 0;
+    Element* p = new Probe;
+    GetCore()->ReleaseElement(&p);
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(g_disposed, 1);
+    GetCore()->ReleaseElement(&p);
+    GetCore()->ReleaseElement(nullptr);
+    EXPECT_EQ(g_disposed, 1);
+}
+
+TEST(CoreFactory, IdsWithoutAClassCreateNothing) {
+    for (int id : {1, 6, 7, 11, 22, 200, -1, 182, 183}) {
+        EXPECT_EQ(GetCore()->CreateElement(id, 0), nullptr) << id;
+    }
+}
+
+TEST(CoreSingletons, TableIsNotOwningAndRejectsIdsOutsideIt) {
+    Core* core = GetCore();
+    Probe probe;
+    EXPECT_EQ(core->GetSingleton(112), nullptr);
+    core->SetSingleton(112, &probe);
+    EXPECT_EQ(core->GetSingleton(112), &probe);
+    EXPECT_EQ(probe.GetReferenceCount(), 0);
+    core->SetSingleton(112, nullptr);
+    EXPECT_EQ(core->GetSingleton(112), nullptr);
+    for (int id : {-1, 183, 1000}) {
+        core->SetSingleton(id, &probe);
+        EXPECT_EQ(core->GetSingleton(id), nullptr) << id;
+    }
+    core->SetSingleton(182, &probe);
+    EXPECT_EQ(core->GetSingleton(182), &probe);
+    core->SetSingleton(182, nullptr);
+}
+
+TEST(CoreTypeNames, NamedAndUnnamedPositions) {
+    Core* core = GetCore();
+    EXPECT_STREQ(core->GetTypeName(0), "Void");
+    EXPECT_STREQ(core->GetTypeName(2), "String");
+    EXPECT_STREQ(core->GetTypeName(11), "SystemApp");
+    EXPECT_STREQ(core->GetTypeName(17), "Archive");
+    EXPECT_STREQ(core->GetTypeName(77), "FFT");
+    EXPECT_STREQ(core->GetTypeName(119), "Buffer");
+    EXPECT_STREQ(core->GetTypeName(182), "Raytracer");
+    for (std::uint32_t id : {1u, 52u, 90u, 92u, 136u, 178u, 180u, 181u, 183u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(core->GetTypeName(id), nullptr) << id;
+    }
+    int named = 0;
+    for (std::uint32_t id = 0; id < 183; ++id) named += core->GetTypeName(id) != nullptr;
+    EXPECT_EQ(named, 165);
+}
+
+TEST(CoreTypeNames, SingletonKinds) {
+    Core* core = GetCore();
+    for (std::uint32_t id : {0u, 11u, 12u, 14u, 112u, 23u, 179u}) EXPECT_TRUE(core->IsSingletonType(id)) << id;
+    for (std::uint32_t id : {1u, 2u, 13u, 118u, 180u, 182u, 5000u}) EXPECT_FALSE(core->IsSingletonType(id)) << id;
+}
+
+TEST(CoreName, SetNameCopiesAndReportsStorageFailure) {
+    CoreImp* core = new CoreImp(nullptr);
+    char text[] = "installer";
+    const char* stored = core->SetName(text);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_NE(stored, text);
+    text[0] = 'X';
+    EXPECT_STREQ(core->GetName(), "installer");
+    AllocatorHook::FailNth(1);
+    EXPECT_EQ(core->SetName("other"), nullptr);
+    AllocatorHook::Disarm();
+    EXPECT_EQ(core->GetName(), nullptr);
+    core->ReleaseReference();
+}
+
+TEST(CoreDispose, DisposesTheRegisteredApplicationSingletonEvenUnreferenced) {
+    CoreImp* core = new CoreImp(nullptr);
+    g_disposed = 0;
+    core->SetSingleton(TypeSystemApp, new Probe);
+    core->SetSingleton(50, new Probe);  // other entries are not the Core's to end
+    Element* other = core->GetSingleton(50);
+    core->AddReference();
+    EXPECT_EQ(core->ReleaseReference(), 0);
+    EXPECT_EQ(g_disposed, 1);
+    other->ReleaseReference();
+    EXPECT_EQ(g_disposed, 2);
+}
+
+TEST(CoreAnchor, GetCoreFollowsTheThreadLocalSlot) {
+    Core* core = GetCore();
+    ASSERT_NE(core, nullptr);
+    EXPECT_EQ(static_cast<std::uint32_t>(core->GetParam()), GetCoreSlot());
+    EXPECT_EQ(core->GetTypeId(), 1);
+    EXPECT_EQ(core->GetInterface(6), nullptr);
+}
+
+TEST(ElementStorage, FailedAllocationYieldsNullNotAThrow) {
+    AllocatorHook::FailNth(1);
+    Probe* p = new Probe;
+    AllocatorHook::Disarm();
+    EXPECT_EQ(p, nullptr);
+}
+
+}  // namespace
