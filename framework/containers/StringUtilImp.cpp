@@ -324,8 +324,8 @@ std::int32_t StringUtilImp::FormatFloat(float value, char* out, std::int32_t siz
     // The last digit written is the one for 10^-6.
     while (written < size && exponent >= -6) {
         float quotient = std::trunc((v + epsilon) / power);
-        // Float rounding can push the quotient to 10 (9.9999999 with bias) or below 0 after a
-        // subtraction overshoots; a digit is always one of 0 to 9.
+        // Float rounding can push the quotient to 10 (v just below the next power, plus the
+        // bias) or below 0 (a subtraction that overshot); a digit is always one of 0 to 9.
         if (!(quotient >= 0.0f)) quotient = 0.0f;
         if (quotient > 9.0f) quotient = 9.0f;
         if (integral && exponent < 0) quotient = 0.0f;
