@@ -13,6 +13,7 @@
 #include "framework/core/ElementImpBase.h"
 #include "framework/io/Stream.h"
 #include "tests/support/AllocationWalk.h"
+#include "tests/support/VectorStream.h"
 
 using namespace QRV2;
 
@@ -66,49 +67,7 @@ public:
     }
 };
 
-// A byte stream over a vector, with an optional cap after which writes fall short.
-class VectorStream : public Stream {
-public:
-    std::vector<unsigned char> bytes;
-    std::size_t position = 0;
-    std::size_t writeCap = static_cast<std::size_t>(-1);
-
-    std::int32_t Open() override { return 0; }
-    std::int32_t IsClosed() override { return 0; }
-    std::int32_t Close() override { return 0; }
-    std::int32_t HasError() override { return 0; }
-    std::int32_t GetSize(std::uint32_t* s) override { *s = static_cast<std::uint32_t>(bytes.size()); return 0; }
-    std::int32_t GetPosition(std::uint32_t* p) override { *p = static_cast<std::uint32_t>(position); return 0; }
-    std::int32_t SetPosition(std::uint32_t p) override { position = p; return 0; }
-    std::int32_t GetAccessMode() override { return 0; }
-    std::int32_t SetAuxMode(std::int32_t) override { return 0; }
-    std::int32_t SetAccessMode(std::int32_t) override { return 0; }
-    std::int32_t GetUsage() override { return 0; }
-    std::int32_t SetUsage(std::int32_t) override { return 0; }
-    std::int32_t GetAuxMode() override { return 0; }
-    std::uint32_t Write16(std::uint16_t v) override { return Write(&v, 2); }
-    std::uint32_t Write32(std::uint32_t v) override { return Write(&v, 4); }
-    std::uint32_t Write32Alt(std::int32_t v) override { return Write(&v, 4); }
-    std::uint32_t Write64(std::uint64_t v) override { return Write(&v, 8); }
-    std::uint32_t Write(const void* data, std::uint32_t n) override {
-        std::size_t room = bytes.size() < writeCap ? writeCap - bytes.size() : 0;
-        std::uint32_t k = n < room ? n : static_cast<std::uint32_t>(room);
-        const auto* p = static_cast<const unsigned char*>(data);
-        bytes.insert(bytes.end(), p, p + k);
-        return k;
-    }
-    std::uint32_t Read16(std::uint16_t* v) override { return Read(v, 2); }
-    std::uint32_t Read32(std::uint32_t* v) override { return Read(v, 4); }
-    std::uint32_t Read32Alt(std::int32_t* v) override { return Read(v, 4); }
-    std::uint32_t Read64(std::uint64_t* v) override { return Read(v, 8); }
-    std::uint32_t Read(void* data, std::uint32_t n) override {
-        std::size_t left = bytes.size() - position;
-        std::uint32_t k = n < left ? n : static_cast<std::uint32_t>(left);
-        std::memcpy(data, bytes.data() + position, k);
-        position += k;
-        return k;
-    }
-};
+using QRV2Test::VectorStream;
 
 std::int32_t PlainValue(Element* slot) {
     return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(slot));
@@ -311,7 +270,7 @@ TEST_F(ElementContainerTest, WritesCountAndIdsInFourOrTwoBytes) {
 
     // A write that falls short is no success.
     VectorStream cut;
-    cut.writeCap = 6;
+    cut.writeLimit = 6;
     EXPECT_EQ(InterfaceOf<IO>(c, InterfaceIO)->WriteTo(&cut, 0), 1);
 }
 
