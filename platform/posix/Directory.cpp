@@ -95,11 +95,9 @@ bool ReadMatch(DirectorySearch* search, DirectoryEntry* entry, Error* error) {
 
 }  // namespace
 
-DirectoryHandle DirectoryFindFirst(const char* pattern, DirectoryEntry* entry, Error* error) {
-    if (pattern == nullptr || entry == nullptr) {
-        SetError(error, Error::InvalidParameter);
-        return nullptr;
-    }
+namespace {
+
+DirectoryHandle FindFirst(const char* pattern, DirectoryEntry* entry, Error* error) {
     std::string path(pattern);
     std::size_t cut = path.find_last_of("\\/");
     std::string folder;
@@ -133,15 +131,32 @@ DirectoryHandle DirectoryFindFirst(const char* pattern, DirectoryEntry* entry, E
         return nullptr;
     }
     search->dir = dir;
-    search->pattern = namePattern;
-    if (namePattern.empty() || !ReadMatch(search, entry, error)) {
+    search->pattern = std::move(namePattern);  // no allocation once the folder is open
+    bool emptyPattern = search->pattern.empty();
+    if (emptyPattern || !ReadMatch(search, entry, error)) {
         Error e = Error::FileNotFound;
-        if (error != nullptr && !namePattern.empty() && *error != Error::NoMoreFiles) e = *error;
+        if (error != nullptr && !emptyPattern && *error != Error::NoMoreFiles) e = *error;
         DirectoryFindClose(search);
         SetError(error, e);
         return nullptr;
     }
     return search;
+}
+
+}  // namespace
+
+DirectoryHandle DirectoryFindFirst(const char* pattern, DirectoryEntry* entry, Error* error) {
+    if (pattern == nullptr || entry == nullptr) {
+        SetError(error, Error::InvalidParameter);
+        return nullptr;
+    }
+    // The path texts are std::strings: running out of memory must not escape as an exception.
+    try {
+        return FindFirst(pattern, entry, error);
+    } catch (const std::bad_alloc&) {
+        SetError(error, Error::NotEnoughMemory);
+        return nullptr;
+    }
 }
 
 bool DirectoryFindNext(DirectoryHandle search, DirectoryEntry* entry, Error* error) {

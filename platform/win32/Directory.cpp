@@ -29,7 +29,10 @@ void Fill(const WIN32_FIND_DATAA& data, DirectoryEntry* entry) {
     if (length >= static_cast<std::size_t>(kDirectoryNameSize)) length = kDirectoryNameSize - 1;
     std::memcpy(entry->name, data.cFileName, length);
     entry->name[length] = '\0';
-    entry->isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // A reparse point (junction, link) counts as a file, as links do on POSIX: a tree walk
+    // never follows one into a loop.
+    entry->isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                      (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
     entry->isHidden = (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
 }
 
