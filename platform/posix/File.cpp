@@ -18,6 +18,7 @@ namespace Platform {
 
 struct FileObject {
     int fd;
+    bool writable;  // what the caller asked for; the descriptor itself may allow more
 };
 
 namespace {
@@ -153,10 +154,22 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
         default: return Error::InvalidParameter;
     }
 
-    int fd;
-    do {
-        fd = open(p.c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
+    // A write lock needs a writable descriptor. A reader that shares nothing therefore opens
+    // read-write when it may, so that it can claim the file exclusively; writes through it are
+    // still refused below, as the caller asked for reading only.
+    bool lockOnlyWrite = access == FileAccess::Read && share == FileShare::None;
+    int fd = -1;
+    if (lockOnlyWrite) {
+        do {
+            fd = open(p.c_str(), (flags & ~O_ACCMODE) | O_RDWR, 0666);
+        } while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+        lockOnlyWrite = false;
+        do {
+            fd = open(p.c_str(), flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+    }
     if (fd < 0) {
         int e = errno;
         if (e == ENOENT) return MissingError(p);
@@ -172,9 +185,10 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
 
     if (S_ISREG(st.st_mode)) {
         bool exclusive = writes || share == FileShare::None;
-        flock lock = WholeFile(writes ? F_WRLCK : F_RDLCK);
-        if (exclusive && !writes) {
-            // A read-only descriptor cannot hold a write lock; refuse if anyone holds a claim now,
+        bool canLockExclusively = writes || lockOnlyWrite;
+        flock lock = WholeFile(exclusive && canLockExclusively ? F_WRLCK : F_RDLCK);
+        if (exclusive && !canLockExclusively) {
+            // A read-only file we may not open for writing: refuse if anyone holds a claim now,
             // then take a shared one (later readers can still join: the one gap of this model).
             flock probe = WholeFile(F_WRLCK);
             if (fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK) {
@@ -203,7 +217,7 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
         posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
     }
 
-    FileObject* object = new (std::nothrow) FileObject{fd};
+    FileObject* object = new (std::nothrow) FileObject{fd, writes};
     if (object == nullptr) {
         close(fd);
         return Error::NotEnoughMemory;
@@ -227,6 +241,7 @@ Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
     if (transferred != nullptr) *transferred = 0;
     if (file == NullFile) return Error::InvalidHandle;
     if (data == nullptr && count != 0) return Error::InvalidParameter;
+    if (!file->writable) return Error::AccessDenied;
     std::uint32_t allowed = FileTestHook::Admit(count);
     const char* bytes = static_cast<const char*>(data);
     std::uint32_t done = 0;
@@ -269,9 +284,7 @@ Error FileGetSize(FileHandle file, std::uint32_t* size) {
 
 Error FileSetEnd(FileHandle file) {
     if (file == NullFile) return Error::InvalidHandle;
-    int mode = fcntl(file->fd, F_GETFL);
-    if (mode < 0) return FromErrno(errno);
-    if ((mode & O_ACCMODE) == O_RDONLY) return Error::AccessDenied;
+    if (!file->writable) return Error::AccessDenied;
     off_t at = lseek(file->fd, 0, SEEK_CUR);
     if (at < 0) return FromErrno(errno);
     if (ftruncate(file->fd, at) != 0) return FromErrno(errno);
