@@ -73,8 +73,8 @@ Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin, std::u
 // The file's size (low 32 bits). None; InvalidHandle.
 Error FileGetSize(FileHandle file, std::uint32_t* size);
 
-// Makes the position the end of the file (cuts or extends). None; AccessDenied without write
-// access; InvalidHandle.
+// Makes the position the end of the file (cuts or extends). None; InvalidHandle; without write
+// access AccessDenied (some Windows emulations say InvalidParameter).
 Error FileSetEnd(FileHandle file);
 
 // Closes the handle and ends its sharing claim. None; InvalidHandle for NullFile.
