@@ -1,7 +1,8 @@
 // BinaryStreamImp: one system call per read, write or seek on one file handle.
 #include "framework/io/BinaryStreamImp.h"
 
-#include "framework/core/Allocator.h"
+#include "framework/containers/String.h"
+#include "framework/core/Core.h"
 
 namespace QRV2 {
 
@@ -23,23 +24,33 @@ void* BinaryStreamImp::GetInterface(std::int32_t interfaceId) {
     return interfaceId == InterfaceStream ? static_cast<Stream*>(this) : nullptr;
 }
 
-const char* BinaryStreamImp::GetPathName() { return m_path; }
+const char* BinaryStreamImp::GetPathName() {
+    return m_path == nullptr ? nullptr : m_path->GetString();
+}
 
 std::int32_t BinaryStreamImp::SetPathName(const char* path) {
-    char* copy = nullptr;
-    if (path != nullptr) copy = DuplicateText(path);
-    Free(m_path);
-    m_path = copy;
-    return (path != nullptr && copy == nullptr) ? 1 : 0;
+    if (path == nullptr) {
+        ReleaseElement(m_path);
+        return 0;
+    }
+    if (m_path == nullptr) {
+        m_path = CreateElementAs<String>(TypeString);
+        if (m_path == nullptr) return 1;
+        m_path->AddReference();
+    }
+    // A text that cannot be stored leaves the String without text, so a later Open fails
+    // instead of reaching the previous file.
+    return m_path->SetString(path) == 0 ? 0 : 1;
 }
 
 std::int32_t BinaryStreamImp::Open() {
     // A second Open would lose the handle it holds.
-    if (m_handle != Platform::NullFile || m_path == nullptr) return 1;
+    const char* path = GetPathName();
+    if (m_handle != Platform::NullFile || path == nullptr) return 1;
     Platform::FileAccess access = Platform::FileAccess::ReadWrite;
     Platform::FileDisposition disposition = Platform::FileDisposition::OpenAlways;
     if (m_accessMode == AccessRead) {
-        if (!Platform::FileExists(m_path)) return 1;
+        if (!Platform::FileExists(path)) return 1;
         access = Platform::FileAccess::Read;
         // Reading never creates: should the file vanish after the test, the open fails instead.
         disposition = Platform::FileDisposition::OpenExisting;
@@ -50,7 +61,7 @@ std::int32_t BinaryStreamImp::Open() {
         m_usage == UsageSequential ? Platform::FileHint::Sequential : Platform::FileHint::Random;
     Platform::FileHandle handle = Platform::NullFile;
     Platform::Error error =
-        Platform::FileOpen(m_path, access, Platform::FileShare::Read, disposition, hint, &handle);
+        Platform::FileOpen(path, access, Platform::FileShare::Read, disposition, hint, &handle);
     if (error != Platform::Error::None) return kOpenRefused;
     m_handle = handle;
     return 0;

@@ -9,6 +9,7 @@
 namespace QRV2 {
 
 class Core;
+class String;
 
 // The error flag (HasError) is set by a failed system call or a short Read, and cleared only by
 // a successful SetPosition. The written flag, once set by any write call, makes every later
@@ -63,7 +64,7 @@ private:
     std::uint32_t WriteBytes(const void* data, std::uint32_t count);
     std::uint32_t ReadValue(void* value, std::uint32_t count);
 
-    char* m_path = nullptr;
+    String* m_path = nullptr;  // owned, one reference
     Platform::FileHandle m_handle = Platform::NullFile;
     std::int32_t m_error = 0;
     std::int32_t m_accessMode = AccessReadWrite;
