@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -302,8 +303,11 @@ Error FileClose(FileHandle file) {
 bool FileExists(const char* path) {
     std::string p;
     if (MapPath(path, &p) != Error::None) return false;
-    // The system search refuses a name ending in a separator (and the bare root).
-    if (p.back() == '/') return false;
+    // The system search refuses a name ending in a separator. A bare "Z:" names the root,
+    // which exists (the mapping itself is what adds the separator there).
+    char last = path[std::strlen(path) - 1];
+    if (last == '\\' || last == '/') return false;
+    if (p == "/") return true;
     std::string::size_type slash = p.find_last_of('/');
     std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
     if (name.find_first_of("*?") == std::string::npos) {

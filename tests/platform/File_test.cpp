@@ -166,6 +166,13 @@ TEST(PlatformFileExists, SearchRulesOfTheSystem) {
     EXPECT_FALSE(FileExists((dir / "*.bin").c_str()));
     EXPECT_FALSE(FileExists((dir / "d?t.txt").c_str()));
     EXPECT_TRUE(FileExists((dir / "fold*").c_str()));
+#ifndef _WIN32
+    // The mapped drive: "Z:" is the root and exists; "Z:\" ends in a separator; other drives
+    // have no counterpart.
+    EXPECT_TRUE(FileExists("Z:"));
+    EXPECT_FALSE(FileExists("Z:\\"));
+    EXPECT_FALSE(FileExists("C:\\Windows"));
+#endif
 }
 
 TEST(PlatformFileFolders, RemoveRefusesANonEmptyFolder) {
