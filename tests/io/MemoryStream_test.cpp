@@ -119,22 +119,6 @@ TEST_F(MemoryStreamTest, TypedValuesAreLittleEndianAndSetDataReplacesContent) {
     EXPECT_EQ(std::string(buffer, 6), "abcdef");
 }
 
-TEST_F(MemoryStreamTest, AlwaysOpenAndRefusesModes) {
-    EXPECT_EQ(stream->IsClosed(), 0);
-    EXPECT_EQ(stream->Open(), 0);
-    EXPECT_EQ(stream->SetAccessMode(Stream::AccessRead), 1);
-    EXPECT_EQ(stream->SetUsage(Stream::UsageSequential), 1);
-    EXPECT_EQ(stream->SetAuxMode(5), 1);
-    EXPECT_EQ(stream->GetAccessMode(), 0);
-    EXPECT_EQ(element->SetParam(9), 0);
-    EXPECT_EQ(element->GetParam(), 0);
-    stream->Write("keep", 4);
-    EXPECT_EQ(stream->Close(), 0);
-    std::uint32_t size = 0;
-    stream->GetSize(&size);
-    EXPECT_EQ(size, 4u);  // the data survives Close
-}
-
 // A position set beyond the data: the gap reads as zeros and growth never copies from beyond
 // the old block (the sanitizer build catches an overread).
 TEST_F(MemoryStreamTest, WriteBeyondTheEndFillsTheGapWithZeros) {
