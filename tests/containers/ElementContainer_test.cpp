@@ -125,14 +125,6 @@ protected:
 };
 
 TEST_F(ElementContainerTest, FreshContainerLendsEmptyIteratorsAndRefusesUnknownKinds) {
-    EXPECT_EQ(c->GetTypeId(), 3);
-    EXPECT_NE(c->GetInterface(InterfaceCrunch), nullptr);
-    EXPECT_NE(c->GetInterface(InterfaceIO), nullptr);
-    EXPECT_EQ(c->GetInterface(InterfaceIterator), nullptr);
-    EXPECT_EQ(c->SetParam(5), 0);
-    EXPECT_EQ(c->GetParam(), 5);
-    EXPECT_EQ(InterfaceOf<Crunch>(c, InterfaceCrunch)->GetCrunchId(), -1);
-
     Iterator* read = c->GetIterator(ElementContainer::IteratorRead, nullptr);
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(read->IsAtEnd(), 1);

@@ -165,27 +165,6 @@ TEST_P(BothKinds, OneElementLeavesBeyondOnlyThroughFirstLastOrMoveTo) {
     EXPECT_EQ(s.it->GetCurrent(), s.items[0]);
 }
 
-TEST_P(BothKinds, ArrayOnlyOperationsAndListOnlyOperationsRefuse) {
-    Sequence s;
-    Make(s, 2);
-    Element** block = nullptr;
-    std::uint32_t count = 0;
-    if (GetParam()) {
-        EXPECT_EQ(s.it->GetContents(&block, &count), 1);
-        EXPECT_EQ(s.it->SetContents(nullptr, 0), 1);
-    } else {
-        EXPECT_EQ(s.it->GetContents(&block, &count), 0);
-        EXPECT_EQ(count, 2u);
-        EXPECT_EQ(block[1], s.items[1]);
-        EXPECT_EQ(s.it->Append(s.items[0]), 1);
-        EXPECT_EQ(s.it->Insert(s.items[0]), 1);
-        EXPECT_EQ(s.it->RemoveCurrent(), 1);
-        EXPECT_EQ(s.it->GetCount(), 2u);
-    }
-    EXPECT_EQ(s.it->GetElement(), s.iteratorElement);
-    EXPECT_EQ(s.iteratorElement->GetTypeId(), GetParam() ? 5 : 4);
-}
-
 INSTANTIATE_TEST_SUITE_P(ListAndArray, BothKinds, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "List" : "Array";

@@ -2,20 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/Directory.h"
+#include "tests/support/ScratchFolder.h"
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include "platform/posix/PathMap.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -23,52 +19,31 @@ using namespace Platform;
 
 namespace {
 
-// A private folder under the system's temporary folder, removed with everything in it.
-class TempTree {
-public:
-    TempTree() {
-        std::random_device random;
-        auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-        root_ = fs::temp_directory_path() /
-                ("qrv2-dir-" + std::to_string(tick) + "-" + std::to_string(random()));
-        fs::create_directories(root_);
-    }
-    ~TempTree() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    void File(const std::string& relative) { std::ofstream(root_ / relative) << "x"; }
-    void Folder(const std::string& relative) { fs::create_directories(root_ / relative); }
-    // A hidden entry: a dot name on POSIX, the hidden attribute on Windows. Returns its name.
-    std::string Hidden(const std::string& name, bool folder) {
+// A hidden entry in folder: a dot name on POSIX, the hidden attribute on Windows. Its name.
+std::string MakeHidden(const QRV2Test::ScratchFolder& folder, const std::string& name, bool isFolder) {
 #ifdef _WIN32
-        std::string actual = name;
+    std::string actual = name;
 #else
-        std::string actual = "." + name;
+    std::string actual = "." + name;
 #endif
-        if (folder) {
-            Folder(actual);
-        } else {
-            File(actual);
-        }
-#ifdef _WIN32
-        ::SetFileAttributesA((root_ / actual).string().c_str(), FILE_ATTRIBUTE_HIDDEN);
-#endif
-        return actual;
+    if (isFolder) {
+        fs::create_directories(QRV2Test::NativePath(folder / actual));
+    } else {
+        QRV2Test::WriteBytes(folder / actual, "x");
     }
-    // The folder as the framework names it, with a trailing separator.
-    std::string Path() const {
 #ifdef _WIN32
-        return root_.string() + "\\";
-#else
-        return ToWindowsPath(root_.string()) + "\\";
+    ::SetFileAttributesA((folder / actual).c_str(), FILE_ATTRIBUTE_HIDDEN);
 #endif
-    }
-    const fs::path& Root() const { return root_; }
+    return actual;
+}
 
-private:
-    fs::path root_;
-};
+void MakeFile(const QRV2Test::ScratchFolder& folder, const std::string& name) {
+    QRV2Test::WriteBytes(folder / name, "x");
+}
+
+void MakeFolder(const QRV2Test::ScratchFolder& folder, const std::string& name) {
+    fs::create_directories(QRV2Test::NativePath(folder / name));
+}
 
 struct Found {
     std::string name;
@@ -99,13 +74,13 @@ std::set<std::string> Names(const std::vector<Found>& found) {
 }
 
 TEST(DirectoryEnumeration, DeliversEachEntryOnceWithItsFlagsAndNoDotEntries) {
-    TempTree tree;
-    tree.File("a.txt");
-    tree.File("noext");
-    tree.Folder("sub");
-    tree.File("sub/inner.txt");
-    std::string hiddenFile = tree.Hidden("secret", false);
-    std::string hiddenFolder = tree.Hidden("cache", true);
+    QRV2Test::ScratchFolder tree;
+    MakeFile(tree, "a.txt");
+    MakeFile(tree, "noext");
+    MakeFolder(tree, "sub");
+    MakeFile(tree, "sub\\inner.txt");
+    std::string hiddenFile = MakeHidden(tree, "secret", false);
+    std::string hiddenFolder = MakeHidden(tree, "cache", true);
 
     Error error;
     std::vector<Found> found = List(tree.Path() + "*.*", &error);
@@ -125,9 +100,9 @@ TEST(DirectoryEnumeration, DeliversEachEntryOnceWithItsFlagsAndNoDotEntries) {
 }
 
 TEST(DirectoryEnumeration, PatternsFollowWindowsRules) {
-    TempTree tree;
+    QRV2Test::ScratchFolder tree;
     for (const char* name : {"a.txt", "B.TXT", "ab.txt", "abc.txt", "a", "a.b", "c.dat", "txt"}) {
-        tree.File(name);
+        MakeFile(tree, name);
     }
     EXPECT_EQ(Names(List(tree.Path() + "*.txt")),
               (std::set<std::string>{"a.txt", "B.TXT", "ab.txt", "abc.txt"}));
@@ -138,22 +113,19 @@ TEST(DirectoryEnumeration, PatternsFollowWindowsRules) {
     EXPECT_EQ(Names(List(tree.Path() + "c.dat")), (std::set<std::string>{"c.dat"}));
     EXPECT_EQ(Names(List(tree.Path() + "*b*")),
               (std::set<std::string>{"ab.txt", "abc.txt", "a.b", "B.TXT"}));
-    // A folder text without its separator searches the parent for names that begin with it.
-    std::string parent = tree.Path();
-    parent.pop_back();
-    std::string leaf = tree.Root().filename().string();
-    std::vector<Found> viaParent = List(parent + "*.*");
-    ASSERT_EQ(viaParent.size(), 1u);
-    EXPECT_EQ(viaParent[0].name, leaf);
-    EXPECT_TRUE(viaParent[0].folder);
+    // A folder text without its separator is just a name prefix in the holding folder.
+    MakeFolder(tree, "dir");
+    MakeFile(tree, "dirty.txt");
+    std::vector<Found> prefixed = List(tree.Path() + "dir*.*");
+    EXPECT_EQ(Names(prefixed), (std::set<std::string>{"dir", "dirty.txt"}));
 }
 
 TEST(DirectoryEnumeration, ReportsWhyNothingWasDelivered) {
-    TempTree tree;
+    QRV2Test::ScratchFolder tree;
     Error error = Error::None;
     EXPECT_TRUE(List(tree.Path() + "*.*", &error).empty());  // empty folder
     EXPECT_EQ(error, Error::FileNotFound);
-    tree.File("a.txt");
+    MakeFile(tree, "a.txt");
     EXPECT_TRUE(List(tree.Path() + "*.dat", &error).empty());
     EXPECT_EQ(error, Error::FileNotFound);
     EXPECT_TRUE(List(tree.Path() + "missing\\*.*", &error).empty());
@@ -167,9 +139,9 @@ TEST(DirectoryEnumeration, ReportsWhyNothingWasDelivered) {
 
 #ifndef _WIN32
 TEST(DirectoryEnumerationPosix, LinksAreNeverFoldersAndOnlyDriveZExists) {
-    TempTree tree;
-    tree.Folder("real");
-    fs::create_directory_symlink(tree.Root(), tree.Root() / "loop");
+    QRV2Test::ScratchFolder tree;
+    MakeFolder(tree, "real");
+    fs::create_directory_symlink(QRV2Test::NativePath(tree.Path()), QRV2Test::NativePath(tree / "loop"));
     std::vector<Found> found = List(tree.Path() + "*.*");
     ASSERT_EQ(found.size(), 2u);
     for (const Found& f : found) EXPECT_EQ(f.folder, f.name == "real") << f.name;

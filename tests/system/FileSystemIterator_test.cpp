@@ -2,11 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,11 +16,10 @@
 #include "framework/core/ElementImpBase.h"
 #include "framework/system/FileSystemIterator.h"
 #include "tests/support/AllocationWalk.h"
+#include "tests/support/ScratchFolder.h"
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include "platform/posix/PathMap.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -31,51 +27,31 @@ using namespace QRV2;
 
 namespace {
 
-// A private folder tree under the system's temporary folder, removed at the end.
-class TempTree {
-public:
-    TempTree() {
-        std::random_device random;
-        auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-        root_ = fs::temp_directory_path() /
-                ("qrv2-walk-" + std::to_string(tick) + "-" + std::to_string(random()));
-        fs::create_directories(root_);
-    }
-    ~TempTree() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    void File(const std::string& relative) { std::ofstream(root_ / relative) << "x"; }
-    void Folder(const std::string& relative) { fs::create_directories(root_ / relative); }
-    // A hidden entry: a dot name on POSIX, the hidden attribute on Windows. Returns its name.
-    std::string Hidden(const std::string& name, bool folder) {
+// A hidden entry in folder: a dot name on POSIX, the hidden attribute on Windows. Its name.
+std::string MakeHidden(const QRV2Test::ScratchFolder& folder, const std::string& name, bool isFolder) {
 #ifdef _WIN32
-        std::string actual = name;
+    std::string actual = name;
 #else
-        std::string actual = "." + name;
+    std::string actual = "." + name;
 #endif
-        if (folder) {
-            Folder(actual);
-        } else {
-            File(actual);
-        }
-#ifdef _WIN32
-        ::SetFileAttributesA((root_ / actual).string().c_str(), FILE_ATTRIBUTE_HIDDEN);
-#endif
-        return actual;
+    if (isFolder) {
+        fs::create_directories(QRV2Test::NativePath(folder / actual));
+    } else {
+        QRV2Test::WriteBytes(folder / actual, "x");
     }
-    // The root as the framework names it, ending in a separator.
-    std::string Path() const {
 #ifdef _WIN32
-        return root_.string() + "\\";
-#else
-        return Platform::ToWindowsPath(root_.string()) + "\\";
+    ::SetFileAttributesA((folder / actual).c_str(), FILE_ATTRIBUTE_HIDDEN);
 #endif
-    }
+    return actual;
+}
 
-private:
-    fs::path root_;
-};
+void MakeFile(const QRV2Test::ScratchFolder& folder, const std::string& name) {
+    QRV2Test::WriteBytes(folder / name, "x");
+}
+
+void MakeFolder(const QRV2Test::ScratchFolder& folder, const std::string& name) {
+    fs::create_directories(QRV2Test::NativePath(folder / name));
+}
 
 using Paths = std::vector<std::string>;
 
@@ -96,16 +72,16 @@ protected:
         m_live = AllocatorHook::LiveBlocks();
         g_calls.clear();
         g_stopAt.clear();
-        // root: a.txt B.DLL noext sub/{b.txt deep/{c.txt}} + a hidden file and a hidden folder
-        tree.File("a.txt");
-        tree.File("B.DLL");
-        tree.File("noext");
-        tree.Folder("sub/deep");
-        tree.File("sub/b.txt");
-        tree.File("sub/deep/c.txt");
-        hiddenFile = tree.Hidden("secret.txt", false);
-        hiddenFolder = tree.Hidden("cache", true);
-        tree.File(hiddenFolder + "/inside.txt");
+        // root: a.txt B.DLL noext sub\\{b.txt deep\\{c.txt}}, a hidden file, a hidden folder
+        MakeFile(tree, "a.txt");
+        MakeFile(tree, "B.DLL");
+        MakeFile(tree, "noext");
+        MakeFolder(tree, "sub\\deep");
+        MakeFile(tree, "sub\\b.txt");
+        MakeFile(tree, "sub\\deep\\c.txt");
+        hiddenFile = MakeHidden(tree, "secret.txt", false);
+        hiddenFolder = MakeHidden(tree, "cache", true);
+        MakeFile(tree, hiddenFolder + "\\inside.txt");
         walker = CreateElementAs<FileSystemIterator>(TypeFileSystemIterator);
         ASSERT_NE(walker, nullptr);
         ASSERT_EQ(walker->SetRootFolder(tree.Path().c_str()), 0);
@@ -136,7 +112,7 @@ protected:
         return static_cast<std::size_t>(std::find(p.begin(), p.end(), s) - p.begin());
     }
 
-    TempTree tree;
+    QRV2Test::ScratchFolder tree;
     std::string hiddenFile, hiddenFolder;
     FileSystemIterator* walker = nullptr;
     std::int64_t m_live = 0;
@@ -208,11 +184,11 @@ TEST_F(FileSystemIteratorTest, CallbacksGetFullPathsAndAStopEndsOnlyItsOwnFolder
     walker->SetFileCallback(Record);
     walker->SetFolderCallback(Record);
     EXPECT_EQ(walker->GetFileCallback(), &Record);
-    tree.Folder("sub/stop");
-    tree.File("sub/stop/in.txt");
-    tree.File("sub/z1.txt");
-    tree.File("sub/z2.txt");
-    tree.File("zz.txt");
+    MakeFolder(tree, "sub\\stop");
+    MakeFile(tree, "sub\\stop\\in.txt");
+    MakeFile(tree, "sub\\z1.txt");
+    MakeFile(tree, "sub\\z2.txt");
+    MakeFile(tree, "zz.txt");
     EXPECT_EQ(walker->Walk(42), 0);
     EXPECT_EQ(g_userValue, 42);
     Paths full = g_calls;
