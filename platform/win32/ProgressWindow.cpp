@@ -1,6 +1,8 @@
 // Progress window on Windows: a thin wrapper over dialog templates, common controls and the pump.
 #include "platform/ProgressWindow.h"
 
+#include "platform/Cancel.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -93,7 +95,11 @@ PumpResult PumpMessages(WindowHandle window) {
     }
     // The dialog has no procedure of its own, so a close request (Alt+F4, the task bar) ends in
     // the default window procedure, which destroys the window under its owner's feet.
-    if (window != nullptr && !::IsWindow(ToHwnd(window))) return PumpResult::Closed;
+    // Closing the only window is the user's way of asking the run to stop.
+    if (window != nullptr && !::IsWindow(ToHwnd(window))) {
+        RequestCancel();
+        return PumpResult::Closed;
+    }
     return result;
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/ProgressBarImp.h"
 #include "framework/core/Allocator.h"
+#include "platform/Cancel.h"
 #include "platform/ProgressWindow.h"
 
 #if defined(_WIN32)
@@ -155,6 +156,7 @@ TEST(ProgressBar, QuitBehindOtherMessagesStopsThePumpAndLeavesTheRestQueued) {
     ASSERT_EQ(bar.Create("title", "text"), 1);
     ASSERT_EQ(bar.SetProgress(0.1f), 0);  // drains what creating the window queued
     g_dispatched = 0;
+    Platform::ResetCancel();
     ::PostMessageA(counter, WM_APP + 1, 0, 0);
     ::PostMessageA(counter, WM_APP + 1, 0, 0);
     // Posted as an ordinary message, the quit sits in line behind the two above.
@@ -163,6 +165,7 @@ TEST(ProgressBar, QuitBehindOtherMessagesStopsThePumpAndLeavesTheRestQueued) {
 
     EXPECT_EQ(bar.SetProgress(0.5f), -1);
     EXPECT_EQ(g_dispatched, 2);
+    EXPECT_FALSE(Platform::CancelRequested());  // a quit alone does not stop the run
     EXPECT_NE(bar.GetWindow(), nullptr);  // a quit does not take the window away
     MSG message;
     ASSERT_TRUE(::PeekMessageA(&message, counter, WM_APP + 2, WM_APP + 2, PM_REMOVE));
@@ -179,9 +182,12 @@ TEST(ProgressBar, WindowClosedBySystemIsReportedAndForgotten) {
     ProgressBarImp bar;
     ASSERT_EQ(bar.Create("title", "text"), 1);
     HWND window = reinterpret_cast<HWND>(bar.GetWindow());
+    Platform::ResetCancel();
     ::PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(bar.SetProgress(0.5f), -1);
     EXPECT_FALSE(::IsWindow(window));
+    EXPECT_TRUE(Platform::CancelRequested());
+    Platform::ResetCancel();
     EXPECT_EQ(bar.GetWindow(), nullptr);
     EXPECT_EQ(bar.GetProgress(), 0.5f);
     EXPECT_EQ(bar.SetText("later"), 0);
