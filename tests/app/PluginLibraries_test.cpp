@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -208,28 +209,57 @@ std::string Normalised(std::string path) {
     return path;
 }
 
-TEST(ControlLibrary, RegistersPerUserWithItsOwnPathAndUnregistersCleanly) {
+// The whole register / check / unregister / check round; the first mismatch, or "" when all hold.
+std::string RegistrationRound() {
     Library library(QRV2_TEST_CONTROL_LIBRARY);
-    ASSERT_TRUE(library.Loaded());
     auto registerServer = library.Find<HRESULT(QX_CALL*)()>("DllRegisterServer");
     auto unregisterServer = library.Find<HRESULT(QX_CALL*)()>("DllUnregisterServer");
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_NE(unregisterServer, nullptr);
-
-    ASSERT_EQ(registerServer(), S_OK);
-    EXPECT_EQ(ReadUserValue(kClassKey, nullptr), "Orvane2011 Control");
-    EXPECT_EQ(Normalised(ReadUserValue(kServerKey, nullptr)), Normalised(QRV2_TEST_CONTROL_LIBRARY));
-    EXPECT_EQ(ReadUserValue(kServerKey, "ThreadingModel"), "Apartment");
-    EXPECT_EQ(ReadUserValue(kTypeKey, "CLSID"), "{2888B771-2BCC-43E1-A54B-F5F4E1726636}");
-    EXPECT_EQ(ReadUserValue(kTypeKey, "Extension"), ".qrv");
-    ASSERT_EQ(registerServer(), S_OK);  // registering again only rewrites
-
-    EXPECT_EQ(unregisterServer(), S_OK);
-    EXPECT_EQ(ReadUserValue(kServerKey, nullptr), "<missing>");
-    EXPECT_EQ(ReadUserValue(kClassKey, nullptr), "<missing>");
-    EXPECT_EQ(ReadUserValue(kTypeKey, "CLSID"), "<missing>");
-    EXPECT_EQ(unregisterServer(), S_OK);  // nothing left is not a failure
+    if (registerServer == nullptr || unregisterServer == nullptr) return "library or exports missing";
+    auto expect = [](const std::string& what, const std::string& got, const std::string& want) {
+        return got == want ? std::string() : what + ": got '" + got + "', want '" + want + "'\n";
+    };
+    std::string failures;
+    for (int round = 0; round < 2; ++round) {  // registering again only rewrites
+        if (registerServer() != S_OK) return "DllRegisterServer failed";
+    }
+    failures += expect("class name", ReadUserValue(kClassKey, nullptr), "Orvane2011 Control");
+    failures += expect("server path", Normalised(ReadUserValue(kServerKey, nullptr)),
+                       Normalised(QRV2_TEST_CONTROL_LIBRARY));
+    failures += expect("threading", ReadUserValue(kServerKey, "ThreadingModel"), "Apartment");
+    failures += expect("type class", ReadUserValue(kTypeKey, "CLSID"), "{2888B771-2BCC-43E1-A54B-F5F4E1726636}");
+    failures += expect("type suffix", ReadUserValue(kTypeKey, "Extension"), ".qrv");
+    if (unregisterServer() != S_OK) failures += "DllUnregisterServer failed\n";
+    failures += expect("server after", ReadUserValue(kServerKey, nullptr), "<missing>");
+    failures += expect("class after", ReadUserValue(kClassKey, nullptr), "<missing>");
+    failures += expect("type after", ReadUserValue(kTypeKey, "CLSID"), "<missing>");
+    if (unregisterServer() != S_OK) failures += "second DllUnregisterServer failed\n";  // nothing left is fine
+    return failures;
 }
+
+#if defined(_WIN32)
+TEST(ControlLibrary, RegistersPerUserWithItsOwnPathAndUnregistersCleanly) {
+    EXPECT_EQ(RegistrationRound(), "");
+}
+#else
+// The library keeps its own copy of the platform layer, so a redirection made in this process
+// does not reach it. The round runs in a child whose per-user store lives in a scratch folder,
+// found by both copies the same way.
+TEST(ControlLibrary, RegistersPerUserWithItsOwnPathAndUnregistersCleanly) {
+    char folder[] = "/tmp/qx2011-store-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    EXPECT_EXIT(
+        {
+            ::setenv("XDG_CONFIG_HOME", folder, 1);
+            Platform::RegistryRedirectForTesting(nullptr);
+            std::string failures = RegistrationRound();
+            std::fprintf(stderr, "%s", failures.c_str());
+            std::fflush(stderr);
+            std::_Exit(failures.empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::filesystem::remove_all(folder);
+}
+#endif
 
 #endif
 
