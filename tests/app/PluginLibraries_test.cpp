@@ -12,9 +12,9 @@
 #include "payload/qx2011/Com.h"
 #include "platform/DynamicLibrary.h"
 
-#if !defined(_WIN32) && __has_include("platform/Registry.h")
+// Defined by the build when the control library keeps its registration in the platform store.
+#if defined(QRV2_TEST_POSIX_REGISTRY)
 #include "platform/Registry.h"
-#define QRV2_TEST_POSIX_REGISTRY 1
 #endif
 
 #if defined(QRV2_TEST_PLUGIN_LIBRARY) && defined(QRV2_TEST_CONTROL_LIBRARY)

@@ -11,11 +11,9 @@
 #include "payload/qx2011/Com.h"
 #include "platform/posix/PathMap.h"
 
-#if __has_include("platform/Registry.h")
+// The build defines QX2011_HAVE_REGISTRY when the platform layer has its registry store.
+#if QX2011_HAVE_REGISTRY
 #include "platform/Registry.h"
-#define QX2011_HAVE_REGISTRY 1
-#else
-#define QX2011_HAVE_REGISTRY 0
 #endif
 
 namespace QX2011 {
