@@ -129,6 +129,10 @@ TEST(ProgressBar, WindowFollowsTheDialogTemplate) {
     char className[64] = {0};
     ::GetClassNameA(::GetDlgItem(window, QRV2::kProgressTextControl), className, sizeof className);
     EXPECT_STREQ(className, "Static");
+    // A second Create replaces the window instead of leaving the first one orphaned on screen.
+    ASSERT_EQ(bar.Create("again", "status"), 1);
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_TRUE(::IsWindow(reinterpret_cast<HWND>(bar.GetWindow())));
     bar.Close();
 }
 
