@@ -1,0 +1,143 @@
+# Checks and waiting helpers shared by both platforms' scenario runs (sourced, not run).
+
+E2E_CHECKS=0
+E2E_FAILURES=0
+
+# Texts the installer's window shows.
+readonly TITLE_TEXT="Orvane2011 Installer"
+readonly TEXT_OPENING="Installing Orvane2011 - Opening Archive."
+readonly TEXT_MOZILLA="Installing Orvane2011 - XPCOM Plugin"
+readonly TEXT_ACTIVEX="Installing Orvane2011 - ActiveX Plugin."
+readonly TEXT_BAD_ARCHIVE="Installation Stopped - Unable to open Archive."
+readonly TEXT_CLOSE_FIREFOX="Please close Mozilla Firefox to update the Orvane2011."
+readonly TEXT_CLOSE_IE="Please close Internet Explorer to update the Orvane2011."
+
+# Registry keys below HKEY_CURRENT_USER.
+readonly KEY_PLUGIN='Software\MozillaPlugins\@orvane.com/Orvane2011'
+readonly KEY_MIME="$KEY_PLUGIN"'\MimeTypes\application/x-qx2011'
+readonly KEY_SUFFIXES="$KEY_PLUGIN"'\Suffixes'
+readonly CONTROL_CLSID='{2888B771-2BCC-43E1-A54B-F5F4E1726636}'
+readonly KEY_CONTROL_SERVER='Software\Classes\CLSID\'"$CONTROL_CLSID"'\InprocServer32'
+readonly KEY_CONTROL_TYPE='Software\Classes\MIME\Database\Content Type\application/x-qx2011'
+
+pass() { E2E_CHECKS=$((E2E_CHECKS + 1)); }
+fail() {
+    E2E_CHECKS=$((E2E_CHECKS + 1))
+    E2E_FAILURES=$((E2E_FAILURES + 1))
+    echo "FAIL: $*" >&2
+}
+note() { echo "  $*"; }
+
+# expect_eq <actual> <expected> <what>
+expect_eq() {
+    if [[ "$1" == "$2" ]]; then pass; else fail "$3: got '$1', expected '$2'"; fi
+}
+
+# expect_same_file <file> <reference> <what>: same bytes (and so the same length).
+expect_same_file() {
+    if [[ ! -f "$1" ]]; then
+        fail "$3: $1 is missing"
+    elif cmp -s "$1" "$2"; then
+        pass
+    else
+        fail "$3: $1 differs from $2 ($(stat -c %s "$1") bytes, expected $(stat -c %s "$2"))"
+    fi
+}
+
+expect_missing() {
+    if [[ -e "$1" ]]; then fail "$2: $1 exists"; else pass; fi
+}
+
+# wait_until <seconds> <command...>: true as soon as the command succeeds, false after the time.
+wait_until() {
+    local limit=$1
+    shift
+    local deadline=$((SECONDS + limit))
+    while ((SECONDS < deadline)); do
+        "$@" && return 0
+        sleep 0.05
+    done
+    "$@"
+}
+
+# The private temporary folders of installer runs ("QRV<number>") left in the temporary path.
+temp_leftovers() {
+    local dir
+    dir=$(be_temp_dir)
+    [[ -d "$dir" ]] || return 0
+    find "$dir" -mindepth 1 -maxdepth 1 -name 'QRV*' -printf '%f\n' 2>/dev/null
+}
+
+expect_no_temp_leftover() {
+    local left
+    left=$(temp_leftovers)
+    if [[ -z "$left" ]]; then pass; else fail "temporary folder left behind: $(be_temp_dir)/$left"; fi
+}
+
+# True while a run's temporary folder holds its copy of the archive.
+temp_archive_present() {
+    local dir
+    dir=$(be_temp_dir)
+    compgen -G "$dir/QRV*/pluginwin32.dat" >/dev/null
+}
+
+# expect_values <key> <name=data>...: the key holds exactly these REG_SZ values (and no others).
+expect_values() {
+    local key=$1
+    shift
+    local listing
+    listing=$(be_reg_values "$key")
+    local expected=() pair name data
+    for pair in "$@"; do
+        name=${pair%%=*}
+        data=${pair#*=}
+        expected+=("$name"$'\t'"REG_SZ"$'\t'"$data")
+    done
+    local want got
+    want=$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)
+    got=$(printf '%s\n' "$listing" | sed '/^$/d' | LC_ALL=C sort)
+    if [[ "$got" == "$want" ]]; then
+        pass
+    else
+        fail "values of HKCU\\$key differ:"$'\n'"--- expected"$'\n'"$want"$'\n'"--- found"$'\n'"$got"
+    fi
+}
+
+# expect_value <key> <name> <data>: one REG_SZ value among possibly others.
+expect_value() {
+    local line
+    line=$(be_reg_values "$1" | awk -F'\t' -v n="$2" 'tolower($1) == tolower(n)' | head -n1)
+    expect_eq "$line" "$2"$'\t'"REG_SZ"$'\t'"$3" "HKCU\\$1 value $2"
+}
+
+expect_no_key_values() {
+    local listing
+    listing=$(be_reg_values "$1" | sed '/^$/d')
+    if [[ -z "$listing" ]]; then pass; else fail "HKCU\\$1 already holds values:"$'\n'"$listing"; fi
+}
+
+# The libraries as built, with bytes appended: an older, longer copy that still loads.
+make_older_copy() { # <built library> <target>
+    cat "$1" >"$2"
+    head -c 70000 /dev/urandom >>"$2"
+}
+
+# Checks that follow every completed installation.
+expect_installed() {
+    local product
+    product=$(be_product_dir)
+    expect_same_file "$product/npqx2011.dll" "$E2E_BUILT_NPQX" "installed Mozilla plug-in library"
+    expect_same_file "$product/QX2011.dll" "$E2E_BUILT_QX" "installed control library"
+    expect_values "$KEY_PLUGIN" \
+        "Description=Orvane2011 - 1.0.1.8" \
+        "Path=$(be_product_path npqx2011.dll)" \
+        "ProductName=Orvane2011" \
+        "Vendor=Orvane" \
+        "Version=1.0.1.8"
+    expect_values "$KEY_MIME" "Description=Orvane Content File" "Suffixes=qrv"
+    expect_values "$KEY_SUFFIXES" "qrv="
+    # The control registers itself: its server key names the installed library.
+    expect_value "$KEY_CONTROL_SERVER" "(default)" "$(be_product_path QX2011.dll)"
+    expect_value "$KEY_CONTROL_TYPE" "CLSID" "$CONTROL_CLSID"
+    expect_no_temp_leftover
+}

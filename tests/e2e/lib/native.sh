@@ -1,0 +1,169 @@
+# Scenario backend for the native (POSIX) installer (sourced). Every scenario gets a home, data,
+# configuration and runtime folder of its own, so the real user's files are never read or touched.
+# The window is the installer's status line on standard error, drawn only on a terminal: runs
+# whose window is watched get a pseudo-terminal from script(1), whose record is then read.
+
+E2E_RUN_PID=""        # what was started: the installer, or script(1) running it
+E2E_INSTALLER_PID=""  # the installer itself
+E2E_HOLDER_PID=""
+E2E_EXIT=""
+E2E_WATCHED=0
+
+be_prepare() { return 0; }
+
+be_setup() {
+    local dir=$1
+    export HOME="$dir/home" XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data"
+    export XDG_RUNTIME_DIR="$dir/run"
+    unset XDG_CACHE_HOME XDG_STATE_HOME
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$dir/bin" || return 1
+    mkdir -m 700 "$XDG_RUNTIME_DIR" || return 1
+    # The folder that stands in for programs the shell would start (xdg-open) comes first.
+    export PATH="$dir/bin:$PATH"
+    export QRV2_OPEN_PROBE_OUTPUT="$dir/probe.txt"
+}
+
+be_teardown() {
+    local pid
+    for pid in $E2E_INSTALLER_PID $E2E_RUN_PID $E2E_HOLDER_PID; do
+        kill -KILL "$pid" 2>/dev/null
+    done
+    [[ -n "$E2E_HOLDER_PID$E2E_RUN_PID" ]] && wait 2>/dev/null
+    return 0
+}
+
+be_product_dir() { echo "$XDG_DATA_HOME/Orvane2011"; }
+be_temp_dir() { echo "$XDG_RUNTIME_DIR/qrv2"; }
+
+# The path the installer writes into the registry for a file of the product folder: the
+# framework's Windows-shaped form of the POSIX path (drive Z: is the root).
+be_product_path() {
+    local p
+    p="$(be_product_dir)/$1"
+    echo "Z:${p//\//\\}"
+}
+
+# The document as a user would type it.
+be_document_argument() { echo "$1"; }
+
+# The shell's opener is replaced by the probe, which writes what it was given to probe.txt.
+be_associate() { ln -sf "$E2E_TOOLS/open_probe" "$S/bin/xdg-open"; }
+
+# be_start <executable> [watch] [argument]
+be_start() {
+    local exe=$1 watch=${2:-} args=()
+    (($# > 2)) && args+=("$3")
+    E2E_EXIT=""
+    if [[ "$watch" == watch ]]; then
+        E2E_WATCHED=1
+        local command
+        command="exec $(printf '%q ' "$exe" "${args[@]}")"
+        SHELL=/bin/bash script -qfec "$command" "$S/terminal.log" </dev/null >/dev/null 2>&1 &
+        E2E_RUN_PID=$!
+        # script's child shell replaces itself with the installer.
+        local children="" i
+        for ((i = 0; i < 100; i++)); do
+            children=$(cat "/proc/$E2E_RUN_PID/task/$E2E_RUN_PID/children" 2>/dev/null)
+            [[ -n "$children" ]] && break
+            sleep 0.02
+        done
+        E2E_INSTALLER_PID=${children%% *}
+    else
+        E2E_WATCHED=0
+        "$exe" "${args[@]}" </dev/null >"$S/installer.out" 2>&1 &
+        E2E_RUN_PID=$!
+        E2E_INSTALLER_PID=$E2E_RUN_PID
+    fi
+}
+
+run_ended() { ! kill -0 "$E2E_RUN_PID" 2>/dev/null; }
+be_running() { [[ -n "$E2E_INSTALLER_PID" ]] && kill -0 "$E2E_INSTALLER_PID" 2>/dev/null; }
+
+# be_wait_exit <seconds>: E2E_EXIT gets the exit status; a run still going then is killed.
+be_wait_exit() {
+    if ! wait_until "$1" run_ended; then
+        fail "the installer was still running after $1 s"
+        kill -KILL "$E2E_INSTALLER_PID" "$E2E_RUN_PID" 2>/dev/null
+    fi
+    wait "$E2E_RUN_PID" 2>/dev/null
+    E2E_EXIT=$?
+    E2E_RUN_PID="" E2E_INSTALLER_PID=""
+}
+
+# A POSIX exit status keeps only the low 8 bits: the cancel code 1602 arrives as 66.
+be_cancel_code() { echo $((1602 & 255)); }
+
+# be_cancel [alternate]: the stop request of a terminal user (SIGTERM; alternate: Ctrl-C's SIGINT).
+be_cancel() {
+    if [[ "${1:-}" == alternate ]]; then
+        kill -INT "$E2E_INSTALLER_PID"
+    else
+        kill -TERM "$E2E_INSTALLER_PID"
+    fi
+}
+
+# The status texts drawn on the terminal, in order, each once per change.
+be_status_history() {
+    [[ -f "$S/terminal.log" ]] || return 0
+    tr '\r' '\n' <"$S/terminal.log" |
+        sed -n "s/^$TITLE_TEXT: \(.*\) \[[#-]*\] [0-9]*%.*\$/\1/p" | uniq
+}
+
+# The status line currently drawn.
+be_current_status() { be_status_history | tail -n1; }
+
+E2E_WANTED_STATUS=""
+status_is_wanted() { [[ "$(be_current_status)" == "$E2E_WANTED_STATUS" ]]; }
+be_wait_status() { # <text> <seconds>
+    E2E_WANTED_STATUS=$1
+    wait_until "$2" status_is_wanted
+}
+
+# be_hold <file>: another process keeps the file open (sharing reading only) until be_release.
+be_hold() {
+    rm -f "$S/hold.ready" "$S/hold.release"
+    "$E2E_TOOLS/hold_library" "$1" "$S/hold.ready" "$S/hold.release" 60000 &
+    E2E_HOLDER_PID=$!
+    if wait_until 5 test -e "$S/hold.ready"; then
+        pass
+        return 0
+    fi
+    fail "the holder could not take $1"
+    return 1
+}
+
+be_release() {
+    touch "$S/hold.release"
+    wait "$E2E_HOLDER_PID"
+    expect_eq "$?" 0 "holder's exit code"
+    E2E_HOLDER_PID=""
+}
+
+# be_reg_values <key below HKEY_CURRENT_USER>: "name<TAB>type<TAB>data" per value, read from the
+# per-user registry store (a REGEDIT4-style text file); the default value is named "(default)".
+be_reg_values() {
+    local store="$XDG_CONFIG_HOME/qrv2/registry.reg"
+    [[ -f "$store" ]] || return 0
+    awk -v want="[HKEY_CURRENT_USER\\$1]" '
+        function quoted(s,    out, i, c) { # s starts after the opening quote
+            out = ""
+            for (i = 1; i <= length(s); i++) {
+                c = substr(s, i, 1)
+                if (c == "\\") { i++; out = out substr(s, i, 1); continue }
+                if (c == "\"") { rest = substr(s, i + 1); return out }
+                out = out c
+            }
+            rest = ""
+            return out
+        }
+        /^\[/ { inside = (tolower($0) == tolower(want)); next }
+        !inside || /^[ \t]*$/ { next }
+        {
+            if (substr($0, 1, 2) == "@=") { name = "(default)"; rest = substr($0, 3) }
+            else { name = quoted(substr($0, 2)); rest = substr(rest, 2) }
+            if (substr(rest, 1, 1) == "\"") { type = "REG_SZ"; data = quoted(substr(rest, 2)) }
+            else if (rest ~ /^dword:/) { type = "REG_DWORD"; data = substr(rest, 7) }
+            else { type = rest; sub(/:.*/, "", type); data = rest; sub(/^[^:]*:/, "", data) }
+            printf "%s\t%s\t%s\n", name, type, data
+        }' "$store"
+}

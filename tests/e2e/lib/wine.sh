@@ -1,0 +1,218 @@
+# Scenario backend for the Windows installer under Wine (sourced). A test run makes one new base
+# prefix (be_prepare); every scenario works in a copy of it made of hard links, so it starts from
+# a clean registry and user folder in well under a second. The window is read and driven from a
+# second Windows process (read_status.exe); exit codes come through launch_wait.exe, because the
+# exit status of the wine command keeps only 8 bits.
+
+E2E_RUN_PID=""      # launch_wait.exe, which runs the installer and waits for it
+E2E_WATCH_PID=""    # read_status.exe recording the window's texts
+E2E_HOLDER_PID=""
+E2E_XVFB_PID=""
+E2E_EXIT=""
+E2E_WINE_USER=""
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+# A host path as Windows programs in the prefix name it (drive Z: is the host's root).
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+
+wine_base() { echo "$E2E_WORK/wine-base"; }
+
+be_prepare() {
+    local base
+    base=$(wine_base)
+    mkdir -p "$E2E_WORK"
+    rm -rf "$base"
+    WINEPREFIX="$base" wineboot -i >"$E2E_WORK/wine-base.log" 2>&1
+    WINEPREFIX="$base" wineserver -w
+    if [[ ! -d "$base/drive_c/users" ]]; then
+        echo "FAIL: wineboot did not make a prefix in $base (see $E2E_WORK/wine-base.log)" >&2
+        return 1
+    fi
+    # The temporary path Windows programs of the prefix get (the prefix decides it, not the host).
+    local temp
+    temp=$(WINEPREFIX="$base" wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r\n')
+    WINEPREFIX="$base" wineserver -w
+    if [[ "$temp" != [Cc]:\\* ]]; then
+        echo "FAIL: the prefix names no temporary path on drive C: ('$temp')" >&2
+        return 1
+    fi
+    echo "$temp" >"$base/e2e-temp-path"
+    echo "new Wine prefix in $base, temporary path $temp"
+}
+
+# A local display this machine serves (":N" with its socket), or nothing usable.
+display_usable() {
+    [[ "${DISPLAY:-}" =~ ^:([0-9]+) ]] && [[ -S "/tmp/.X11-unix/X${BASH_REMATCH[1]}" ]]
+}
+
+start_display() {
+    local numfile="$S/display.number"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+    E2E_XVFB_PID=$!
+    wait_until 10 test -s "$numfile" || return 1
+    export DISPLAY=":$(head -n1 "$numfile")"
+}
+
+be_setup() {
+    local dir=$1 base
+    base=$(wine_base)
+    # Run alone (not through ctest's fixture), a scenario makes the base prefix itself.
+    if [[ ! -d "$base/drive_c/users" ]]; then be_prepare >/dev/null || return 1; fi
+    export WINEPREFIX="$dir/prefix"
+    cp -al "$base" "$WINEPREFIX" || return 1
+    if ! display_usable; then start_display || return 1; fi
+    E2E_WINE_USER=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public -printf '%f\n' | head -n1)
+    [[ -n "$E2E_WINE_USER" ]] || return 1
+    export QRV2_OPEN_PROBE_OUTPUT
+    QRV2_OPEN_PROBE_OUTPUT=$(winpath "$dir/probe.txt")
+}
+
+be_teardown() {
+    local pid
+    for pid in $E2E_RUN_PID $E2E_WATCH_PID $E2E_HOLDER_PID; do
+        kill -KILL "$pid" 2>/dev/null
+    done
+    if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]]; then
+        wineserver -k >/dev/null 2>&1
+        wineserver -w >/dev/null 2>&1
+        # The copy is only links to the base and a few new files: a passed scenario drops it.
+        ((E2E_FAILURES == 0)) && rm -rf "$WINEPREFIX"
+    fi
+    if [[ -n "$E2E_XVFB_PID" ]]; then
+        kill "$E2E_XVFB_PID" 2>/dev/null
+    fi
+    wait 2>/dev/null
+    return 0
+}
+
+wine_user_dir() { echo "$WINEPREFIX/drive_c/users/$E2E_WINE_USER"; }
+be_product_dir() { echo "$(wine_user_dir)/AppData/Local/Orvane2011"; }
+# The prefix's temporary path as a host path ("C:\users\me\Temp" -> <prefix>/drive_c/users/me/Temp).
+be_temp_dir() {
+    local temp
+    temp=$(cat "$WINEPREFIX/e2e-temp-path")
+    temp=${temp:3}
+    echo "$WINEPREFIX/drive_c/${temp//\\//}"
+}
+be_product_path() { echo "C:\\users\\$E2E_WINE_USER\\AppData\\Local\\Orvane2011\\$1"; }
+be_document_argument() { winpath "$1"; }
+
+# Documents ending in .qrv open with the probe, which writes what it was given to probe.txt.
+be_associate() {
+    local probe
+    probe=$(winpath "$E2E_TOOLS/open_probe.exe")
+    probe=${probe//\\/\\\\}
+    cat >"$S/association.reg" <<EOF
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Classes\\.qrv]
+@="QrvProbe.Document"
+
+[HKEY_CURRENT_USER\\Software\\Classes\\QrvProbe.Document\\shell\\open\\command]
+@="\\"$probe\\" \\"%1\\""
+EOF
+    wine regedit /S "$(winpath "$S/association.reg")" >/dev/null 2>&1
+    local command
+    command=$(be_reg_values 'Software\Classes\QrvProbe.Document\shell\open\command' | cut -f3)
+    if [[ "$command" == *open_probe.exe* ]]; then pass; else fail "the .qrv association could not be set up"; fi
+}
+
+# be_start <executable> [watch] [argument]
+be_start() {
+    local exe=$1 watch=${2:-} args=()
+    (($# > 2)) && args+=("$3")
+    E2E_EXIT=""
+    rm -f "$S/exit-code.txt"
+    if [[ "$watch" == watch ]]; then
+        rm -f "$S/status.log"
+        wine "$E2E_TOOLS/read_status.exe" --record "$(winpath "$S/status.log")" --gone --timeout 60000 \
+            >/dev/null 2>&1 &
+        E2E_WATCH_PID=$!
+    fi
+    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" "$(winpath "$exe")" "${args[@]}" \
+        >"$S/launch.log" 2>&1 &
+    E2E_RUN_PID=$!
+}
+
+run_ended() { ! kill -0 "$E2E_RUN_PID" 2>/dev/null; }
+be_running() { [[ -n "$E2E_RUN_PID" ]] && ! run_ended; }
+
+watcher_ended() { ! kill -0 "$E2E_WATCH_PID" 2>/dev/null; }
+
+# be_wait_exit <seconds>: E2E_EXIT gets the installer's full exit code.
+be_wait_exit() {
+    if ! wait_until "$1" run_ended; then
+        fail "the installer was still running after $1 s"
+        kill -KILL "$E2E_RUN_PID" 2>/dev/null
+    fi
+    wait "$E2E_RUN_PID" 2>/dev/null
+    E2E_EXIT=$(tr -d '\r\n' <"$S/exit-code.txt" 2>/dev/null)
+    [[ -n "$E2E_EXIT" ]] || E2E_EXIT="(none: $(tr '\n' ' ' <"$S/launch.log"))"
+    E2E_RUN_PID=""
+    if [[ -n "$E2E_WATCH_PID" ]]; then
+        wait_until 5 watcher_ended || kill -KILL "$E2E_WATCH_PID" 2>/dev/null
+        wait "$E2E_WATCH_PID" 2>/dev/null
+        E2E_WATCH_PID=""
+    fi
+}
+
+be_cancel_code() { echo 1602; }
+
+# be_cancel [alternate]: the user closes the window (alternate: presses Escape in it).
+be_cancel() {
+    local how=--close
+    [[ "${1:-}" == alternate ]] && how=--escape
+    if wine "$E2E_TOOLS/read_status.exe" "$how" --timeout 5000 >/dev/null 2>&1; then
+        pass
+    else
+        fail "the window could not be sent $how"
+    fi
+}
+
+be_status_history() {
+    [[ -f "$S/status.log" ]] || return 0
+    tr -d '\r' <"$S/status.log" | grep -v '^max-position ' | uniq
+}
+
+be_wait_status() { # <text> <seconds>
+    wine "$E2E_TOOLS/read_status.exe" --until "$1" --timeout $(($2 * 1000)) >"$S/read_status.out" 2>&1
+}
+
+# be_hold <file>: another process keeps the library loaded until be_release.
+be_hold() {
+    rm -f "$S/hold.ready" "$S/hold.release"
+    wine "$E2E_TOOLS/hold_library.exe" "$(winpath "$1")" "$(winpath "$S/hold.ready")" \
+        "$(winpath "$S/hold.release")" 60000 >"$S/holder.log" 2>&1 &
+    E2E_HOLDER_PID=$!
+    if wait_until 15 test -e "$S/hold.ready"; then
+        pass
+        return 0
+    fi
+    fail "the holder could not load $1"
+    return 1
+}
+
+be_release() {
+    touch "$S/hold.release"
+    wait "$E2E_HOLDER_PID"
+    expect_eq "$?" 0 "holder's exit code"
+    E2E_HOLDER_PID=""
+}
+
+# be_reg_values <key below HKEY_CURRENT_USER>: "name<TAB>type<TAB>data" per value, as the
+# prefix's own reg tool lists them; the default value is named "(default)".
+be_reg_values() {
+    wine reg query "HKEY_CURRENT_USER\\$1" 2>/dev/null | tr -d '\r' | awk '
+        /^    [^ ]/ {
+            line = substr($0, 5)
+            n = index(line, "    "); name = substr(line, 1, n - 1); line = substr(line, n + 4)
+            n = index(line, "    ")
+            if (n == 0) { type = line; data = "" } else { type = substr(line, 1, n - 1); data = substr(line, n + 4) }
+            if (tolower(name) == "(default)") {
+                if (data == "(value not set)") next
+                name = "(default)"
+            }
+            printf "%s\t%s\t%s\n", name, type, data
+        }'
+}

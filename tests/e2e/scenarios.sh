@@ -1,0 +1,124 @@
+# The end-to-end scenarios, one function each, written once for both platforms (sourced).
+# Every platform difference goes through the be_* functions of lib/<platform>.sh.
+
+# A run with nothing in the way: both libraries, all registry values, the window's three phase
+# texts in order, nothing left in the temporary path, nothing opened without a command line.
+scenario_fresh_install() {
+    be_associate
+    be_start "$E2E_INSTALLER" watch
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code"
+    expect_installed
+    local history
+    history=$(be_status_history | grep -v -x -F 'Installing Orvane2011....')
+    expect_eq "$history" "$TEXT_OPENING"$'\n'"$TEXT_MOZILLA"$'\n'"$TEXT_ACTIVEX" "status texts shown"
+    sleep 0.5
+    expect_missing "$S/probe.txt" "something was opened though the command line was empty"
+}
+
+# Older, longer copies of both libraries are replaced and cut to the new length.
+scenario_reinstall_over_longer() {
+    local product
+    product=$(be_product_dir)
+    mkdir -p "$product"
+    make_older_copy "$E2E_BUILT_NPQX" "$product/npqx2011.dll"
+    make_older_copy "$E2E_BUILT_QX" "$product/QX2011.dll"
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code"
+    expect_installed
+}
+
+# A library in use by another process (a running browser) is never touched: the window asks for
+# the browser to be closed and the phase is retried until the holder lets go.
+# held_scenario <library file> <text asking to close> <library that must be in place meanwhile>
+held_scenario() {
+    local file=$1 request=$2 product
+    product=$(be_product_dir)
+    mkdir -p "$product"
+    make_older_copy "$3" "$S/older-copy"
+    cp "$S/older-copy" "$product/$file"
+    be_hold "$product/$file" || return
+    be_start "$E2E_INSTALLER" watch
+    if be_wait_status "$request" 20; then pass; else fail "the window never asked: $request"; fi
+    if temp_archive_present; then pass; else fail "no QRV*/pluginwin32.dat in $(be_temp_dir) during the run"; fi
+    sleep 1.2 # two more attempts
+    if be_running; then pass; else fail "the installer ended while the library was held"; fi
+    expect_same_file "$product/$file" "$S/older-copy" "held $file changed while in use"
+    if [[ "$file" == npqx2011.dll ]]; then
+        expect_missing "$product/QX2011.dll" "control library written before the Mozilla phase ended"
+        expect_no_key_values "$KEY_PLUGIN"
+    else
+        # The Mozilla phase is over by now and stays done.
+        expect_same_file "$product/npqx2011.dll" "$E2E_BUILT_NPQX" "Mozilla plug-in library before the control phase"
+        expect_value "$KEY_PLUGIN" Version 1.0.1.8
+    fi
+    be_release
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" 0 "exit code after the holder let go"
+    expect_installed
+}
+scenario_held_mozilla_library() { held_scenario npqx2011.dll "$TEXT_CLOSE_FIREFOX" "$E2E_BUILT_NPQX"; }
+scenario_held_activex_library() { held_scenario QX2011.dll "$TEXT_CLOSE_IE" "$E2E_BUILT_QX"; }
+
+# A document on the command line is handed to the shell once the sequence is over.
+scenario_open_document() {
+    be_associate
+    mkdir -p "$S/documents"
+    printf 'QX11 sample content\n' >"$S/documents/sample.qrv"
+    local argument
+    argument=$(be_document_argument "$S/documents/sample.qrv")
+    be_start "$E2E_INSTALLER" "" "$argument"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code"
+    if wait_until 10 test -s "$S/probe.txt"; then pass; else fail "the document was not opened"; fi
+    expect_eq "$(tr -d '\r' <"$S/probe.txt" 2>/dev/null)" "$argument" "document handed to the opener"
+    local product opened installed
+    product=$(be_product_dir)
+    opened=$(stat -c %.9Y "$S/probe.txt" 2>/dev/null || echo 0)
+    installed=$(stat -c %.9Y "$product/QX2011.dll" 2>/dev/null || echo 9999999999)
+    if awk -v o="$opened" -v i="$installed" 'BEGIN { exit !(o >= i) }'; then
+        pass
+    else
+        fail "the document was opened before the control library was installed"
+    fi
+    expect_installed
+}
+
+# Stopping a run that waits on a held library: the cancel exit code, the temporary folder gone,
+# the held library and the registry untouched.
+scenario_cancel_while_held() {
+    local product
+    product=$(be_product_dir)
+    mkdir -p "$product"
+    make_older_copy "$E2E_BUILT_NPQX" "$S/older-copy"
+    cp "$S/older-copy" "$product/npqx2011.dll"
+    be_hold "$product/npqx2011.dll" || return
+    be_start "$E2E_INSTALLER" watch
+    if be_wait_status "$TEXT_CLOSE_FIREFOX" 20; then pass; else fail "the window never asked to close the browser"; fi
+    be_cancel
+    be_wait_exit 10
+    expect_eq "$E2E_EXIT" "$(be_cancel_code)" "exit code after cancelling"
+    expect_no_temp_leftover
+    expect_same_file "$product/npqx2011.dll" "$S/older-copy" "held library after cancelling"
+    expect_missing "$product/QX2011.dll" "control library after cancelling in the Mozilla phase"
+    expect_no_key_values "$KEY_PLUGIN"
+    be_release
+}
+
+# An installer whose payload is damaged says so, keeps retrying, writes nothing and can be stopped.
+scenario_damaged_payload() {
+    be_start "$E2E_DAMAGED_INSTALLER" watch
+    if be_wait_status "$TEXT_BAD_ARCHIVE" 20; then pass; else fail "the window never showed: $TEXT_BAD_ARCHIVE"; fi
+    sleep 0.6
+    if be_running; then pass; else fail "the installer ended on its own with a damaged payload"; fi
+    be_cancel alternate
+    be_wait_exit 10
+    expect_eq "$E2E_EXIT" "$(be_cancel_code)" "exit code after cancelling"
+    expect_no_temp_leftover
+    local product
+    product=$(be_product_dir)
+    expect_missing "$product/npqx2011.dll" "Mozilla plug-in library from a damaged payload"
+    expect_missing "$product/QX2011.dll" "control library from a damaged payload"
+    expect_no_key_values "$KEY_PLUGIN"
+}

@@ -1,0 +1,130 @@
+// Scenario tool: watches the installer's progress window from another process and acts on it.
+//
+// read_status [--until <text>] [--gone] [--close] [--escape] [--record <file>] [--timeout <ms>]
+// Polls the top-level window titled "Orvane2011 Installer" every 20 ms and reads its status text
+// (control 1001) and bar position (control 1002).
+//   --until <text>  wait until the status text is exactly <text>
+//   --gone          wait until the window has been seen and is gone again
+//   --close         once the window is there (and --until matched), post WM_CLOSE to it
+//   --escape        the same with the Escape key, pressed while the window has the focus
+//   --record <file> append every status text the window shows, one line per change, and the
+//                   highest bar position seen on a last line "max-position <n>"
+// Prints the last status text seen. Exit code: 0 the wait ended as asked, 1 timeout (default
+// 20000 ms), 2 bad arguments, 3 the window could not be acted on.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kTitle[] = "Orvane2011 Installer";
+constexpr int kTextControl = 1001;
+constexpr int kBarControl = 1002;
+
+bool ReadText(HWND window, std::string* text) {
+    char buffer[512];
+    buffer[0] = '\0';
+    // GetDlgItemTextA reads another process's static control through WM_GETTEXT.
+    if (GetDlgItem(window, kTextControl) == nullptr) return false;
+    GetDlgItemTextA(window, kTextControl, buffer, sizeof buffer);
+    *text = buffer;
+    return true;
+}
+
+int ReadPosition(HWND window) {
+    HWND bar = GetDlgItem(window, kBarControl);
+    if (bar == nullptr) return -1;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 500, &result)) return -1;
+    return static_cast<int>(result);
+}
+
+bool PressEscape(HWND window) {
+    // The key goes where the focus is, as a real key press would: bring the window forward first.
+    SetForegroundWindow(window);
+    SetActiveWindow(window);
+    SetFocus(window);
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_ESCAPE;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInput(2, keys, sizeof(INPUT)) == 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* until = nullptr;
+    const char* record = nullptr;
+    bool gone = false, close = false, escape = false;
+    DWORD timeout = 20000;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
+            until = argv[++i];
+        } else if (std::strcmp(argv[i], "--record") == 0 && i + 1 < argc) {
+            record = argv[++i];
+        } else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
+            timeout = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (std::strcmp(argv[i], "--gone") == 0) {
+            gone = true;
+        } else if (std::strcmp(argv[i], "--close") == 0) {
+            close = true;
+        } else if (std::strcmp(argv[i], "--escape") == 0) {
+            escape = true;
+        } else {
+            std::fprintf(stderr, "read_status: unknown argument %s\n", argv[i]);
+            return 2;
+        }
+    }
+    std::FILE* log = record != nullptr ? std::fopen(record, "ab") : nullptr;
+    if (record != nullptr && log == nullptr) return 2;
+
+    std::string last;
+    bool seenText = false;
+    bool seenWindow = false;
+    int maxPosition = -1;
+    bool matched = until == nullptr;
+    bool acted = !(close || escape);
+    int result = 1;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+        HWND window = FindWindowA(nullptr, kTitle);
+        std::string text;
+        if (window != nullptr) seenWindow = true;
+        if (window != nullptr && ReadText(window, &text)) {
+            if (!seenText || text != last) {
+                if (log != nullptr) std::fprintf(log, "%s\n", text.c_str());
+                last = text;
+                seenText = true;
+            }
+            int position = ReadPosition(window);
+            if (position > maxPosition) maxPosition = position;
+            if (!matched && text == until) matched = true;
+            if (matched && !acted) {
+                bool ok = close ? PostMessageA(window, WM_CLOSE, 0, 0) != 0 : PressEscape(window);
+                if (!ok) {
+                    result = 3;
+                    break;
+                }
+                acted = true;
+            }
+        }
+        if (matched && acted && (!gone || (seenWindow && window == nullptr))) {
+            result = 0;
+            break;
+        }
+        Sleep(20);
+    }
+    if (log != nullptr) {
+        std::fprintf(log, "max-position %d\n", maxPosition);
+        std::fclose(log);
+    }
+    std::printf("%s\n", last.c_str());
+    return result;
+}
