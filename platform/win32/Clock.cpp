@@ -1,10 +1,31 @@
-// Win32 clock: GetSystemTime, the multimedia millisecond timer and Sleep.
+// Win32 clock: GetSystemTime, the multimedia millisecond timer (loaded from the system folder) and Sleep.
 #include "platform/Clock.h"
 
 #include <windows.h>
-#include <mmsystem.h>
 
 namespace Platform {
+
+namespace {
+
+// The multimedia timer lives in winmm.dll, which is not among the libraries Windows always takes
+// from its own folder: imported directly, a winmm.dll planted beside the executable would be
+// loaded (and run) before the program's first line. It is loaded by its full system path on
+// first use instead; without it the system tick count serves.
+using TimeGetTimeFunction = DWORD(WINAPI*)();
+
+TimeGetTimeFunction LoadTimeGetTime() {
+    char path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    lstrcpyA(path + length, "\\winmm.dll");
+    HMODULE winmm = LoadLibraryA(path);  // kept loaded for the life of the process
+    if (winmm == nullptr) return nullptr;
+    return reinterpret_cast<TimeGetTimeFunction>(reinterpret_cast<void*>(GetProcAddress(winmm, "timeGetTime")));
+}
+
+DWORD WINAPI FallbackTickCount() { return GetTickCount(); }
+
+}  // namespace
 
 void GetUtcTime(UtcTime* time) {
     if (time == nullptr) return;
@@ -20,7 +41,13 @@ void GetUtcTime(UtcTime* time) {
     time->millisecond = now.wMilliseconds;
 }
 
-std::uint32_t TickMilliseconds() { return timeGetTime(); }
+std::uint32_t TickMilliseconds() {
+    static const TimeGetTimeFunction timeGetTime = [] {
+        TimeGetTimeFunction loaded = LoadTimeGetTime();
+        return loaded != nullptr ? loaded : &FallbackTickCount;
+    }();
+    return timeGetTime();
+}
 
 void Sleep(std::uint32_t ms) { ::Sleep(ms); }
 

@@ -216,3 +216,47 @@ be_reg_values() {
             printf "%s\t%s\t%s\n", name, type, data
         }'
 }
+
+# ---- Scenarios of this platform only -----------------------------------------------------------
+
+# Libraries Windows always takes from its own folder, whatever lies beside a program (its
+# "known DLLs"), plus the common controls, which the manifest binds to the system's side-by-side
+# copy. Any other library imported by name could be planted beside the installer.
+readonly SAFE_IMPORTS=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll ole32.dll oleaut32.dll msvcrt.dll comctl32.dll comdlg32.dll ws2_32.dll rpcrt4.dll combase.dll "
+
+# A winmm.dll planted beside the installer is never loaded: the installer imports nothing a
+# planted library could stand in for, and loads the timer library from the system folder. A
+# program that imports the timer directly shows, in the same folder and prefix, that Wine would
+# load the planted copy (the override "winmm=n,b" lets it prefer a non-built-in library).
+scenario_planted_system_library() {
+    local dll unsafe=""
+    while read -r dll; do
+        [[ "$SAFE_IMPORTS" == *" ${dll,,} "* ]] || unsafe+=" $dll"
+    done < <("$E2E_OBJDUMP" -p "$E2E_INSTALLER" | sed -n 's/^[[:space:]]*DLL Name: //p')
+    expect_eq "${unsafe# }" "" "libraries the installer imports that could be planted beside it"
+
+    local app="$S/app" exe
+    exe=$(basename "$E2E_INSTALLER")
+    mkdir -p "$app"
+    cp "$E2E_INSTALLER" "$E2E_TOOLS/uses_timer.exe" "$app/"
+    cp "$E2E_TOOLS/planted_winmm.dll" "$app/winmm.dll"
+    export QRV2_PLANTED_MARKER
+    QRV2_PLANTED_MARKER=$(winpath "$S/planted.txt")
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=n,b"
+    wine "$app/uses_timer.exe" >/dev/null 2>&1
+    if grep -q -i 'uses_timer.exe' "$S/planted.txt" 2>/dev/null; then
+        pass
+    else
+        fail "control: the planted winmm.dll was not loaded even by a program that imports it"
+    fi
+    rm -f "$S/planted.txt"
+    be_start "$app/$exe"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code"
+    expect_installed
+    if [[ -s "$S/planted.txt" ]]; then
+        fail "the installer loaded the planted library: $(tr -d '\r' <"$S/planted.txt")"
+    else
+        pass
+    fi
+}
