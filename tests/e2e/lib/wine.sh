@@ -172,7 +172,7 @@ be_cancel() {
 
 be_status_history() {
     [[ -f "$S/status.log" ]] || return 0
-    tr -d '\r' <"$S/status.log" | grep -v '^max-position ' | uniq
+    tr -d '\r' <"$S/status.log" | grep -v -e '^max-position ' -e '^$' | uniq
 }
 
 be_wait_status() { # <text> <seconds>

@@ -6,7 +6,7 @@
 //   --until <text>  wait until the status text is exactly <text>
 //   --gone          wait until the window has been seen and is gone again
 //   --close         once the window is there (and --until matched), post WM_CLOSE to it
-//   --escape        the same with the Escape key, pressed while the window has the focus
+//   --escape        the same with an Escape key press queued to the window's focus
 //   --record <file> append every status text the window shows, one line per change, and the
 //                   highest bar position seen on a last line "max-position <n>"
 // Prints the last status text seen. Exit code: 0 the wait ended as asked, 1 timeout (default
@@ -44,17 +44,17 @@ int ReadPosition(HWND window) {
     return static_cast<int>(result);
 }
 
+// Delivers an Escape key press to the window of the dialog's thread that has the keyboard focus
+// (the dialog itself when none of its controls has), as the keyboard driver would queue it.
 bool PressEscape(HWND window) {
-    // The key goes where the focus is, as a real key press would: bring the window forward first.
-    SetForegroundWindow(window);
-    SetActiveWindow(window);
-    SetFocus(window);
-    INPUT keys[2] = {};
-    keys[0].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = VK_ESCAPE;
-    keys[1] = keys[0];
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    return SendInput(2, keys, sizeof(INPUT)) == 2;
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND target = window;
+    if (GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr) target = info.hwndFocus;
+    const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(VK_ESCAPE, MAPVK_VK_TO_VSC)) << 16);
+    const LPARAM up = down | (static_cast<LPARAM>(3) << 30);
+    return PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, down) != 0 && PostMessageA(target, WM_KEYUP, VK_ESCAPE, up) != 0;
 }
 
 }  // namespace
