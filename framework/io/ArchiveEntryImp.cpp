@@ -65,11 +65,11 @@ std::int32_t ArchiveEntryImp::WriteTo(Stream* stream, std::int32_t) {
     if (m_name == nullptr && SetName("") != 0) return 1;
     IO* nameIO = InterfaceOf<IO>(m_name, InterfaceIO);
     if (nameIO == nullptr) return 1;
-    nameIO->WriteTo(stream, 0);
+    std::int32_t nameResult = nameIO->WriteTo(stream, 0);
     bool whole = stream->Write32(m_offset) == 4;
     whole = stream->Write32(m_storedSize) == 4 && whole;
     if (stream->HasError() != 0) return stream->HasError();
-    return whole ? 0 : 1;
+    return nameResult != 0 || !whole ? 1 : 0;
 }
 
 }  // namespace QRV2
