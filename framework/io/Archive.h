@@ -7,6 +7,7 @@
 
 namespace QRV2 {
 
+class ArchiveEntry;
 class Iterator;
 class Stream;
 
@@ -75,6 +76,13 @@ public:
     // name is absolute, carries a drive or network prefix, or has a ".." component is refused
     // before anything is written for it. 0; 1 at the first failure (later entries skipped).
     virtual std::int32_t ExtractAll(const char* destinationFolder, const char* prefix) = 0;
+
+    // By-entry forms for callers that walk the directory themselves (names need not be
+    // unique): as OpenEntry and ExtractEntry, for the given entry of this archive's directory;
+    // createFolders non-zero creates the destination's missing folders first.
+    virtual Stream* OpenEntryContent(ArchiveEntry* entry) = 0;
+    virtual std::int32_t ExtractEntryTo(ArchiveEntry* entry, const char* destinationPath,
+                                        std::int32_t createFolders) = 0;
 };
 
 }  // namespace QRV2

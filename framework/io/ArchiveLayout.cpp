@@ -21,6 +21,8 @@ const unsigned char kMagic[4] = {'Q', 'X', '1', '1'};
 const unsigned char kDirectoryTag[4] = {'R', 'A', 'W', 0};
 constexpr std::uint32_t kMinimumChunk = 4096;
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
 std::uint32_t ChunkSize(std::uint32_t headerAndDirectory) {
     std::uint32_t c = 1;
     while (c < headerAndDirectory) c <<= 1;
@@ -105,6 +107,29 @@ bool IsEmptyBlock(Stream* file, ArchiveEntry* entry) {
     }
     ReleaseElement(device);
     return code == 0 && produced == 0;
+}
+
+bool IsSafeEntryName(const char* name) {
+    if (name == nullptr || name[0] == '\0' || IsSeparator(name[0])) return false;
+    const char* component = name;
+    for (const char* p = name;; ++p) {
+        if (*p == ':') return false;
+        if (*p == '\0' || IsSeparator(*p)) {
+            // ".." and, since Windows drops trailing dots and spaces, anything like ". ." too.
+            int dots = 0;
+            bool onlyDotsAndSpaces = true;
+            for (const char* c = component; c < p; ++c) {
+                if (*c == '.') {
+                    ++dots;
+                } else if (*c != ' ') {
+                    onlyDotsAndSpaces = false;
+                }
+            }
+            if (onlyDotsAndSpaces && dots >= 2) return false;
+            if (*p == '\0') return true;
+            component = p + 1;
+        }
+    }
 }
 
 std::int32_t MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count,

@@ -47,6 +47,11 @@ std::int32_t ReadBlockHeader(Stream* file, std::uint32_t offset, unsigned char t
 // empty state, so extraction recognises them here to give back empty files.
 bool IsEmptyBlock(Stream* file, ArchiveEntry* entry);
 
+// True when the entry name can become a path below a destination folder: not empty, not
+// absolute ("\" or "/" first), no drive, network or stream prefix (no ':' anywhere), and no
+// ".." component (nor one of dots and spaces that Windows would read as "..").
+bool IsSafeEntryName(const char* name);
+
 // Measures the directory of these entries (tag, size, count and records): *size = D.
 // 0; 1 when the measuring stream cannot be had or a record cannot be written.
 std::int32_t MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count,
