@@ -192,7 +192,10 @@ std::int32_t CompressStreamImp::Close() {
     }
     std::int32_t result = 0;
     bool writes = m_accessMode == AccessWrite || m_accessMode == AccessReadWrite;
-    if (m_usage != UsageBufferOnly && writes) result = WriteBlock(m_output);
+    if (m_usage != UsageBufferOnly && writes) {
+        // Content that lost bytes for want of memory must not become a block that looks whole.
+        result = m_state == 2 ? 1 : WriteBlock(m_output);
+    }
     m_status = 1;
     ResetBlock();
     m_entry = nullptr;

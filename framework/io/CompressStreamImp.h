@@ -17,7 +17,8 @@ class Core;
 //   failure) or no memory; otherwise the code of the underlying stream's failed Open, which
 //   then stays as the status (the stream can only be released).
 // - Close: 0; 1 when writing the block fell short or the output stream reported an error, or
-//   there was no memory for the compression buffer; the status when the stream was not open.
+//   there was no memory for the content or the compression buffer (then nothing is written);
+//   the status when the stream was not open.
 // - GetPosition, SetPosition: 1 when not open (SetPosition also beyond the length).
 // - Write: bytes taken; 0 when not open, after a read reached the end, or without memory.
 // - Read: bytes given; 0 when not open or the end was reached.
