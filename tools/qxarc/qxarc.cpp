@@ -236,55 +236,56 @@ int Create(const char* hostArchive, const char* hostFolder) {
             std::string name = relative->GetString();
             std::replace(name.begin(), name.end(), '/', '\\');
             // The archive being written may lie inside the folder: it is not packed into itself.
-            if (folderPath + name == archivePath) continue;
+            if (folderPath + name == archivePath || folderPath + name == archivePath + ".partial") continue;
             names.push_back(name);
         }
-        walker->ReleaseResults(found);
+        walker->ReleaseResults(&found);
     }
     std::sort(names.begin(), names.end());
 
-    // A new archive replaces whatever the file held.
-    if (files->Truncate(archivePath.c_str()) != 0) return Error(hostArchive, "cannot be created");
+    // The archive is made under a temporary name beside the target and only replaces it once
+    // it is complete, so a failure never leaves a damaged archive or destroys an old one.
+    const std::string partial = archivePath + ".partial";
+    if (files->Truncate(partial.c_str()) != 0) return Error(Host(partial), "cannot be created");
+    int result = kOk;
     if (names.empty()) {
         // No entries: an archive with an empty directory, so list, test and extract accept it.
         RawFile file;
         file.stream = InterfaceOf<Stream>(file.file.p, InterfaceStream);
-        bool ok = file.stream != nullptr && file.file->SetPathName(archivePath.c_str()) == 0 &&
+        bool ok = file.stream != nullptr && file.file->SetPathName(partial.c_str()) == 0 &&
                   file.stream->SetAccessMode(Stream::AccessReadWrite) == 0 && file.stream->Open() == 0 &&
                   ArchiveLayout::Commit(file.stream, nullptr, 0, ArchiveLayout::kDefaultVersion, 0) == 0;
         if (file.stream != nullptr && file.stream->IsClosed() == 0 && file.stream->Close() != 0) ok = false;
-        if (!ok) {
-            files->Delete(archivePath.c_str());
-            return Error(hostArchive, "write failed (disk full?)");
-        }
-        return kOk;
-    }
-
-    Held<Archive> archive(TypeArchive);
-    if (!archive) return Error(hostArchive, "out of memory");
-    archive->SetMode(0);
-    std::int32_t code = archive->Open(archivePath.c_str());
-    if (code != 0) return Error(hostArchive, code == 17 ? "cannot be opened for writing" : "cannot be created");
-
-    int result = kOk;
-    {
-        Progress progress(names.size());
-        for (const std::string& name : names) {
-            std::string source = folderPath + name;
-            code = archive->AddFile(source.c_str(), name.c_str());
-            if (code != 0) {
-                progress.Finish();
-                result = Error(Host(source), code == 17 ? "cannot be opened (in use or no rights)"
-                                                        : "cannot be read or packed (disk full?)");
-                break;
+        if (!ok) result = Error(Host(partial), "write failed (disk full?)");
+    } else {
+        Held<Archive> archive(TypeArchive);
+        if (!archive) {
+            result = Error(hostArchive, "out of memory");
+        } else {
+            archive->SetMode(0);
+            std::int32_t code = archive->Open(partial.c_str());
+            if (code != 0) result = Error(Host(partial), "cannot be opened for writing");
+            Progress progress(names.size());
+            for (std::size_t i = 0; result == kOk && i < names.size(); ++i) {
+                std::string source = folderPath + names[i];
+                code = archive->AddFile(source.c_str(), names[i].c_str());
+                if (code != 0) {
+                    progress.Finish();
+                    result = Error(Host(source), code == 17 ? "cannot be opened (in use or no rights)"
+                                                            : "cannot be read or packed (disk full?)");
+                }
+                progress.Step(names[i]);
             }
-            progress.Step(name);
+            progress.Finish();
+            if (archive->Close() != 0 && result == kOk) result = Error(Host(partial), "write failed (disk full?)");
         }
     }
-    if (archive->Close() != 0 && result == kOk) result = Error(hostArchive, "write failed (disk full?)");
-    ReleaseElement(archive.p);
-    // A half-made archive would look complete to the installer: it does not stay.
-    if (result != kOk) files->Delete(archivePath.c_str());
+    if (result == kOk) {
+        files->Delete(archivePath.c_str());
+        if (files->Rename(partial.c_str(), archivePath.c_str()) != 0)
+            result = Error(hostArchive, "cannot be replaced (in use or no rights)");
+    }
+    if (result != kOk) files->Delete(partial.c_str());
     return result;
 }
 
