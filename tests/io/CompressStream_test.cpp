@@ -170,17 +170,22 @@ TEST(CompressStreamBlock, UnknownTagReadsAsEmpty) {
 }
 
 TEST(CompressStreamBlock, ImpossibleContentSizeIsRefusedBeforeAllocating) {
-    // 11 payload bytes can never inflate to 3 GB; the reader must say no without trying to
-    // obtain a block that size.
+    // 11 payload bytes can never inflate to 3 GB; the reader must say no without asking for a
+    // block that size (so any allocation during Open means the check came too late).
     Bytes block = Pack({'a', 'b', 'c'});
-    block[4] = 0x00;
-    block[5] = 0x00;
-    block[6] = 0x00;
     block[7] = 0xC0;
-    std::int64_t before = AllocatorHook::LiveBlocks();
-    Bytes content;
-    EXPECT_EQ(1, Unpack(block, 19, &content));
-    EXPECT_EQ(before, AllocatorHook::LiveBlocks());
+    ByteStream in(block);
+    ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
+    entry->SetStoredSize(19);
+    Compressor c;
+    c.element->SetInputStream(&in);
+    c.element->SetEntry(entry);
+    c.stream->SetAccessMode(Stream::AccessRead);
+    AllocatorHook::FailNth(1);
+    EXPECT_EQ(1, c.stream->Open());
+    EXPECT_FALSE(AllocatorHook::Fired()) << "an allocation was attempted";
+    AllocatorHook::Disarm();
+    ReleaseElement(entry);
 }
 
 TEST(CompressStreamWrite, ShortWriteToTheOutputIsAnError) {
