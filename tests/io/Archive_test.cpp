@@ -200,6 +200,11 @@ TEST(ArchiveRead, ExtractAllNeverWritesOutsideTheDestination) {
         EXPECT_FALSE(PathPresent(dir / "deep\\slash.txt")) << name;
         EXPECT_FALSE(PathPresent(dir / "deep\\out\\fine.txt")) << "later entries are skipped";
     }
+    {
+        HeldArchive archive;
+        ASSERT_EQ(0, archive->Open((dir / "u.qx").c_str()));
+        EXPECT_EQ(1, archive->ExtractAll("", nullptr)) << "no folder means the drive's root";
+    }
     // A prefix that ends inside a component must not turn the rest into "..".
     std::string path = dir / "p.qx";
     ASSERT_EQ(0, WriteArchive(path, {{"x..\\..\\esc.txt", "bad"}}));
