@@ -152,8 +152,15 @@ TEST_F(SystemAppTest, StartUpGathersFactsAndFolders) {
     EXPECT_EQ(0u, std::string(exe).find(module));
     EXPECT_EQ(std::string::npos, std::string(exe).substr(module.size()).find('\\'));
 
-    ASSERT_NE(nullptr, app->GetComputerNameText());
-    EXPECT_GT(std::strlen(app->GetComputerNameText()), 0u);
+    // The name as the platform reports it right now. (Windows looks its own name up in the
+    // machine registry, which the test redirection replaces, so there it may be absent.)
+    char name[16];
+    if (Platform::GetMachineName(name, sizeof name, &length) == Platform::Error::None) {
+        ASSERT_NE(nullptr, app->GetComputerNameText());
+        EXPECT_STREQ(name, app->GetComputerNameText());
+    } else {
+        EXPECT_EQ(nullptr, app->GetComputerNameText());
+    }
     ASSERT_NE(nullptr, app->GetDesktopFolder());
     EXPECT_EQ('\\', app->GetDesktopFolder()[std::strlen(app->GetDesktopFolder()) - 1]);
     EXPECT_EQ(LocalAppData() + "Orvane2011\\", app->GetLocalProductFolder());
