@@ -13,7 +13,6 @@
 #include <string>
 
 #include "platform/Registry.h"
-#include "platform/posix/RegistryStore.h"
 #include "tests/support/TestRegistry.h"
 
 extern char** environ;
@@ -103,32 +102,6 @@ TEST_F(RegistryStoreTest, DamagedStoreGivesAnErrorAndIsNotOverwritten) {
         EXPECT_EQ(Error::BadFormat,
                   RegistrySetDefaultValue(RootKey(RegRoot::CurrentUser), "C", "x"));
         EXPECT_EQ(text, ReadFile(UserFile()));
-    }
-}
-
-TEST_F(RegistryStoreTest, UnusualBytesSurviveTheTextForm) {
-    RegStore::Tree tree;
-    RegStore::Key* key = tree.Root("HKEY_CURRENT_USER", true)->AddSubKey("K]ey [x]");
-    const std::string samples[] = {std::string("a\0b\0", 4), std::string("line\nbreak\0", 11),
-                                   std::string("\"\\\0", 3), std::string(), std::string("\xff\0", 2)};
-    int n = 0;
-    for (const std::string& s : samples) {
-        RegStore::Value v;
-        v.name = "v\"\\" + std::to_string(n++);
-        v.type = RegSz;
-        v.data = s;
-        key->values.push_back(v);
-    }
-    key->values.push_back(RegStore::Value{"odd type", 0x12345, std::string("\x01", 1)});
-    RegStore::Tree back;
-    ASSERT_TRUE(RegStore::Parse(RegStore::Serialize(tree), &back));
-    RegStore::Key* copy = back.Root("HKEY_CURRENT_USER", false)->FindSubKey("k]EY [X]");
-    ASSERT_NE(nullptr, copy);
-    ASSERT_EQ(key->values.size(), copy->values.size());
-    for (std::size_t i = 0; i < key->values.size(); ++i) {
-        EXPECT_EQ(key->values[i].name, copy->values[i].name);
-        EXPECT_EQ(key->values[i].type, copy->values[i].type);
-        EXPECT_EQ(key->values[i].data, copy->values[i].data);
     }
 }
 
