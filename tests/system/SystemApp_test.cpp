@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/core/Core.h"
 #include "framework/system/FileFunc.h"
@@ -13,6 +14,7 @@
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "tests/support/AllocationWalk.h"
 #include "tests/support/TestRegistry.h"
 
 using namespace QRV2;
@@ -280,6 +282,28 @@ TEST_F(SystemAppTest, SettingTheMainFolderStoresItPerUserAndPerMachine) {
     // A dropped folder writes nothing.
     EXPECT_EQ(0, app->SetInstallFolder(nullptr, 1));
     EXPECT_EQ("D:\\Main64\\", GetText(RegRoot::CurrentUser, "Software\\Orvane", "QX11Main"));
+}
+
+TEST_F(SystemAppTest, StartUpAndTeardownSurviveEveryStorageFailureWithoutLeaks) {
+    std::int64_t before = AllocatorHook::LiveBlocks();
+    std::vector<std::string> folders;
+    int reached = QRV2Test::WalkAllocationFailures([&](int) {
+        auto* app = new SystemAppImp(GetCore(), nullptr, "cmd", 1);
+        if (app == nullptr) return;
+        app->Initialize();
+        if (app->GetTempFolder() != nullptr) folders.push_back(app->GetTempFolder());
+        app->GetInstallFolder(1);
+        app->Dispose();
+        delete app;
+    });
+    EXPECT_GT(reached, 10);
+    EXPECT_EQ(before, AllocatorHook::LiveBlocks());
+    // Whatever start-up managed to create, teardown removed.
+    for (const std::string& temp : folders) {
+        if (temp.find("QRV") != std::string::npos) {
+            EXPECT_EQ(1, m_files->FolderExists(temp.c_str())) << temp;
+        }
+    }
 }
 
 struct ShownBox {
