@@ -12,6 +12,9 @@
 #include <sstream>
 #include <string>
 
+#include "framework/containers/String.h"
+#include "framework/core/Core.h"
+#include "framework/system/SystemConfImp.h"
 #include "platform/Registry.h"
 #include "tests/support/TestRegistry.h"
 
@@ -182,7 +185,22 @@ TEST_F(RegistryStoreTest, MachineStoreRefusesWritersWhoAreNotAdministrator) {
             return 16;
         e = RegistrySetValue(k, "QX11Main", RegSz, "N", 2);
         RegistryCloseKey(k);
-        return e == Error::AccessDenied ? 0 : 17;
+        if (e != Error::AccessDenied) return 17;
+        // The settings element reports the refusal as its access-denied result.
+        auto* conf = static_cast<QRV2::SystemConfImp*>(
+            QRV2::CreateElementAs<QRV2::SystemConf>(QRV2::TypeSystemConf));
+        if (conf == nullptr) return 18;
+        conf->SetKeyPath("Software\\Orvane");
+        int result = 0;
+        if (conf->OpenKey(QRV2::SystemConfImp::RootLocalMachine, 0, 0) != 27) result = 19;
+        if (conf->CreateKey(QRV2::SystemConfImp::RootLocalMachine) != 27) result = 20;
+        QRV2::String* text = nullptr;
+        if (conf->OpenKey(QRV2::SystemConfImp::RootLocalMachine, 1, 0) != 0 ||
+            conf->ReadString("QX11Main", &text) != 0 || std::strcmp(text->GetString(), "M") != 0)
+            result = 21;
+        QRV2::ReleaseElement(text);
+        QRV2::ReleaseElement(conf);
+        return result;
     };
     if (geteuid() != 0) {
         EXPECT_EQ(0, check());
