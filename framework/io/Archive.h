@@ -74,7 +74,8 @@ public:
     // Extracts every entry (or those whose name begins with prefix, letter case ignored, the
     // prefix cut off) below the destination folder, creating folders as needed. An entry whose
     // name is absolute, carries a drive or network prefix, or has a ".." component is refused
-    // before anything is written for it. 0; 1 at the first failure (later entries skipped).
+    // before anything is written for it. 0; 1 for an empty destination folder, or at the first
+    // failure (later entries skipped).
     virtual std::int32_t ExtractAll(const char* destinationFolder, const char* prefix) = 0;
 
     // By-entry forms for callers that walk the directory themselves (names need not be

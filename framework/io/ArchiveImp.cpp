@@ -384,7 +384,8 @@ std::int32_t ArchiveImp::ExtractEntry(const char* destinationPath, const char* n
 }
 
 std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* prefix) {
-    if (destinationFolder == nullptr || m_directory == nullptr) return 1;
+    // An empty folder would put every entry at the root of the current drive.
+    if (destinationFolder == nullptr || destinationFolder[0] == '\0' || m_directory == nullptr) return 1;
     String* path = CreateElementAs<String>(TypeString);
     StringUtil* util = CreateElementAs<StringUtil>(TypeStringUtil);
     Iterator* it = m_directory->GetIterator(ElementContainer::IteratorRead, nullptr);

@@ -57,6 +57,7 @@ const std::vector<std::pair<std::string, std::string>> kTree = {
     {"other\\d.dat", Noise(300, 2)},
 };
 
+// Dot names are hidden on POSIX and under Wine (which gives such files the hidden attribute).
 void MakeTree(const std::string& root) {
     for (const auto& [name, content] : kTree) Put(root + name, content);
     Put(root + ".hidden\\secret.txt", "not packed");

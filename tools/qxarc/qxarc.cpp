@@ -310,7 +310,7 @@ int List(const char* hostArchive) {
     ArchiveLayout::Header header;
     if (!raw.Open(path) || ArchiveLayout::ReadHeader(raw.stream, &header) != 0)
         return Error(hostArchive, "cannot be read");
-    std::printf("%s: version %u.%u, %" PRIu32 " entries, directory %" PRIu32 " bytes, data from offset %" PRIu32 "\n",
+    std::printf("%s: version 0x%04X, sub-version 0x%04X, %" PRIu32 " entries, directory %" PRIu32 " bytes, data from offset %" PRIu32 "\n",
                 hostArchive, static_cast<unsigned>(header.version), static_cast<unsigned>(header.subVersion),
                 header.count, header.directorySize, header.directorySize + ArchiveLayout::kPrefixSize);
     std::printf("%12s %12s %12s  %s\n", "content", "stored", "offset", "name");
