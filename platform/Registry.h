@@ -7,6 +7,13 @@
 
 namespace Platform {
 
+// Where the system has no registry (POSIX), the current user's keys live in a text file in
+// the registry-export format under $XDG_CONFIG_HOME/qrv2/ (~/.config/qrv2/), those of the
+// other roots in /var/lib/qrv2/machine.reg, which everyone may read and only the
+// administrator may change. Every operation reads the file afresh under a lock, and every
+// change replaces the whole file atomically, so processes see each other's changes and a
+// crash never leaves half a store. Names compare ignoring ASCII case; values keep their bytes.
+
 // An open key. The predefined roots are handles too (RootKey); every other handle comes from
 // RegistryOpenKey or RegistryCreateKey and is given back with RegistryCloseKey.
 struct RegistryKeyHandle;
@@ -110,6 +117,11 @@ Error RegistryDeleteKey(RegKey key, const char* subKey);
 // Test seam: makes the current-user and local-machine roots refer to a private, empty place
 // named by folder (a native folder path that exists), so tests never touch the real
 // registry; null ends the redirection. False when it cannot be set up.
+// POSIX: the stores become folder/user.reg and folder/machine.reg (the machine store stays
+// writable by the administrator only). Windows: both roots are pointed at sub-keys of
+// HKEY_CURRENT_USER\Software\QRV2Tests\<last part of folder>, which is deleted when the
+// redirection ends; system services of the same process that read the machine root (the
+// computer name, for one) see the private key meanwhile.
 bool RegistryRedirectForTesting(const char* folder);
 
 }  // namespace Platform

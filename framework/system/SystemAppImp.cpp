@@ -177,11 +177,14 @@ std::int32_t SystemAppImp::Dispose() {
     const char* temp = TextOf(m_tempFolder);
     if (m_fileFunc != nullptr && temp != nullptr && temp[0] != '\0') {
         // The folder without its trailing separator; removal only succeeds when it is empty.
-        char* folder = DuplicateText(temp);
-        if (folder != nullptr) {
-            folder[std::strlen(folder) - 1] = '\0';
+        // Cut in a buffer of our own, so that running out of storage at the very end does
+        // not leave the folder behind.
+        char folder[2 * kPathRoom];
+        std::size_t n = std::strlen(temp);
+        if (n < sizeof folder) {
+            std::memcpy(folder, temp, n - 1);
+            folder[n - 1] = '\0';
             m_fileFunc->RemoveFolder(folder);
-            Free(folder);
         }
     }
     String** fields[] = {&m_commandLine,   &m_installFolder, &m_mainFolder,

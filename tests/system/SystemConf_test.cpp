@@ -49,13 +49,6 @@ protected:
     String* m_text = nullptr;
 };
 
-TEST_F(SystemConfTest, IsAnElementOfItsOwnType) {
-    EXPECT_EQ(118, m_conf->GetTypeId());
-    EXPECT_EQ(0, m_conf->IsOpen());
-    EXPECT_EQ(0, m_conf->CloseKey());  // nothing held
-    EXPECT_EQ(nullptr, m_conf->GetInterface(InterfaceIO));
-}
-
 TEST_F(SystemConfTest, WrittenTextReadsBackAndRootCodesChooseTheRoot) {
     m_conf->SetKeyPath("Software\\Orvane");
     EXPECT_EQ(15, m_conf->OpenKey(SystemConfImp::RootCurrentUser, 0, 0));
