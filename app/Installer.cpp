@@ -49,7 +49,11 @@ Core* StartFramework(Platform::ModuleHandle instance, const char* commandLine, s
 void StopFramework(Core* core) {
     if (core == nullptr) return;
     const std::uint32_t slot = static_cast<std::uint32_t>(core->GetParam());
+    // The Core ends the application singleton's run (temporary folder included) but leaves
+    // its storage: that is freed here, once nothing can reach the object any more.
+    Element* app = core->GetSingleton(TypeSystemApp);
     core->ReleaseReference();
+    delete app;
     Platform::TlsSet(slot, nullptr);
 }
 

@@ -55,10 +55,13 @@ std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
     }
 
     std::int32_t result = 1;
-    path->SetPath(app->GetLocalProductFolder());
-    path->SetFileName(fileName);
+    // A path that could not be composed whole must not be used: it might name another file.
+    const bool composed = path->SetPath(app->GetLocalProductFolder()) == 0 &&
+                          path->SetFileName(fileName) == 0;
     const char* target = path->GetPath();
-    if (target == nullptr || state->archive == nullptr) {
+    if (!composed || target == nullptr) {
+        result = 2;
+    } else if (state->archive == nullptr) {
         result = 1;
     } else if (files->Exists(target) == 0 && files->Delete(target) != 0) {
         result = 1;  // held by a running browser
