@@ -106,7 +106,7 @@ expect_values() {
 # expect_value <key> <name> <data>: one REG_SZ value among possibly others.
 expect_value() {
     local line
-    line=$(be_reg_values "$1" | awk -F'\t' -v n="$2" 'tolower($1) == tolower(n)' | head -n1)
+    line=$(be_reg_values "$1" | E2E_NAME="$2" awk -F'\t' 'tolower($1) == tolower(ENVIRON["E2E_NAME"])' | head -n1)
     expect_eq "$line" "$2"$'\t'"REG_SZ"$'\t'"$3" "HKCU\\$1 value $2"
 }
 

@@ -144,7 +144,8 @@ be_release() {
 be_reg_values() {
     local store="$XDG_CONFIG_HOME/qrv2/registry.reg"
     [[ -f "$store" ]] || return 0
-    awk -v want="[HKEY_CURRENT_USER\\$1]" '
+    # The key goes through the environment: awk -v would read its backslashes as escapes.
+    E2E_KEY="[HKEY_CURRENT_USER\\$1]" awk '
         function quoted(s,    out, i, c) { # s starts after the opening quote
             out = ""
             for (i = 1; i <= length(s); i++) {
@@ -156,7 +157,7 @@ be_reg_values() {
             rest = ""
             return out
         }
-        /^\[/ { inside = (tolower($0) == tolower(want)); next }
+        /^\[/ { inside = (tolower($0) == tolower(ENVIRON["E2E_KEY"])); next }
         !inside || /^[ \t]*$/ { next }
         {
             if (substr($0, 1, 2) == "@=") { name = "(default)"; rest = substr($0, 3) }
