@@ -60,7 +60,8 @@ int GetProgressPosition(WindowHandle window, int controlId);
 // until the queue is empty (Empty) or a quit message is taken (Quit, the quit message consumed
 // and the rest left queued). Closed when window (may be null) no longer exists afterwards,
 // because the user or the system closed it; the caller must then forget the handle without
-// destroying it. A closed window also raises the process's stop request (Cancel.h).
+// destroying it. A closed window, or Escape pressed in it, also raises the process's stop
+// request (Cancel.h).
 PumpResult PumpMessages(WindowHandle window);
 
 }  // namespace Platform

@@ -90,6 +90,14 @@ PumpResult PumpMessages(WindowHandle window) {
             result = PumpResult::Quit;
             break;
         }
+        // Escape pressed in the window is the keyboard's way to ask the run to stop. The
+        // dialog has no procedure of its own to turn it into a cancel command, so it is
+        // taken here, before the default procedure would ignore it.
+        if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE && window != nullptr &&
+            (message.hwnd == ToHwnd(window) || ::IsChild(ToHwnd(window), message.hwnd))) {
+            RequestCancel();
+            continue;
+        }
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }

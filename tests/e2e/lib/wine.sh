@@ -1,6 +1,6 @@
 # Scenario backend for the Windows installer under Wine (sourced). A test run makes one new base
-# prefix (be_prepare); every scenario works in a copy of it made of hard links, so it starts from
-# a clean registry and user folder in well under a second. The window is read and driven from a
+# prefix (be_prepare); every scenario works in a copy of it (the big system folder hard-linked),
+# so it starts from a clean registry and user folder in well under a second. The window is read and driven from a
 # second Windows process (read_status.exe); exit codes come through launch_wait.exe, because the
 # exit status of the wine command keeps only 8 bits.
 
@@ -60,7 +60,12 @@ be_setup() {
     # Run alone (not through ctest's fixture), a scenario makes the base prefix itself.
     if [[ ! -d "$base/drive_c/users" ]]; then be_prepare >/dev/null || return 1; fi
     export WINEPREFIX="$dir/prefix"
-    cp -al "$base" "$WINEPREFIX" || return 1
+    # The system folder (nearly all of the prefix, never written to) is linked; the rest is
+    # copied, since Wine rewrites its registry files in place and a link would carry one
+    # scenario's registry into the base and every later scenario.
+    mkdir -p "$WINEPREFIX" || return 1
+    tar -C "$base" --exclude=./drive_c/windows/system32 -cf - . | tar -C "$WINEPREFIX" -xf - || return 1
+    cp -al "$base/drive_c/windows/system32" "$WINEPREFIX/drive_c/windows/system32" || return 1
     if ! display_usable; then start_display || return 1; fi
     E2E_WINE_USER=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public -printf '%f\n' | head -n1)
     [[ -n "$E2E_WINE_USER" ]] || return 1
@@ -99,6 +104,8 @@ be_product_path() { echo "C:\\users\\$E2E_WINE_USER\\AppData\\Local\\Orvane2011\
 be_document_argument() { winpath "$1"; }
 
 # Documents ending in .qrv open with the probe, which writes what it was given to probe.txt.
+# Wine 8 reads file associations from HKEY_CLASSES_ROOT alone (a user's own classes under
+# HKCU\Software\Classes are not merged into it), so the association is made there.
 be_associate() {
     local probe
     probe=$(winpath "$E2E_TOOLS/open_probe.exe")
@@ -106,16 +113,18 @@ be_associate() {
     cat >"$S/association.reg" <<EOF
 REGEDIT4
 
-[HKEY_CURRENT_USER\\Software\\Classes\\.qrv]
+[HKEY_CLASSES_ROOT\\.qrv]
 @="QrvProbe.Document"
 
-[HKEY_CURRENT_USER\\Software\\Classes\\QrvProbe.Document\\shell\\open\\command]
+[HKEY_CLASSES_ROOT\\QrvProbe.Document\\shell\\open\\command]
 @="\\"$probe\\" \\"%1\\""
 EOF
     wine regedit /S "$(winpath "$S/association.reg")" >/dev/null 2>&1
-    local command
-    command=$(be_reg_values 'Software\Classes\QrvProbe.Document\shell\open\command' | cut -f3)
-    if [[ "$command" == *open_probe.exe* ]]; then pass; else fail "the .qrv association could not be set up"; fi
+    if wine reg query 'HKEY_CLASSES_ROOT\QrvProbe.Document\shell\open\command' 2>/dev/null | grep -q open_probe.exe; then
+        pass
+    else
+        fail "the .qrv association could not be set up"
+    fi
 }
 
 # be_start <executable> [watch] [argument]
