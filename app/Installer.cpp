@@ -114,28 +114,32 @@ void RealInstallerEnvironment::Sleep(std::uint32_t milliseconds) { Platform::Sle
 
 bool RealInstallerEnvironment::CancelRequested() { return Platform::CancelRequested(); }
 
+void RealInstallerEnvironment::OpenDocument(const char* commandLine) {
+    Core* core = GetCore();
+    if (auto* app = core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp))) {
+        app->OpenWithShell(commandLine);
+    }
+}
+
+std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment) {
+    void* block = Allocate(sizeof(InstallState));
+    if (block == nullptr) return kInstallerNoMemory;
+    auto* state = new (block) InstallState();
+    const std::int32_t result = RunInstaller(state, environment);
+    state->~InstallState();
+    Free(block);
+    // A user who stopped the installation did not ask for the document any more.
+    if (result == kInstallCancelled) return kInstallCancelled;
+    if (commandLine != nullptr && commandLine[0] != '\0') environment.OpenDocument(commandLine);
+    return 0;
+}
+
 std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show) {
     Platform::InstallCancelHandlers();
     Core* core = StartFramework(instance, commandLine, show);
     if (core == nullptr) return 0;
-    std::int32_t exitCode = 0;
-    void* block = Allocate(sizeof(InstallState));
-    if (block == nullptr) {
-        exitCode = kInstallerNoMemory;
-    } else {
-        auto* state = new (block) InstallState();
-        RealInstallerEnvironment environment;
-        const std::int32_t result = RunInstaller(state, environment);
-        if (result == kInstallCancelled) {
-            exitCode = kInstallCancelled;
-        } else if (commandLine != nullptr && commandLine[0] != '\0') {
-            if (auto* app = static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp))) {
-                app->OpenWithShell(commandLine);
-            }
-        }
-        state->~InstallState();
-        Free(block);
-    }
+    RealInstallerEnvironment environment;
+    const std::int32_t exitCode = RunInstallerProgram(commandLine, environment);
     StopFramework(core);
     return exitCode;
 }

@@ -34,7 +34,13 @@ public:
     ActionResult RunPhaseAction(int phase, InstallState* state) override;
     void Sleep(std::uint32_t milliseconds) override;
     bool CancelRequested() override;
+    void OpenDocument(const char* commandLine) override;
 };
+
+// The run on a started framework: the state record, the sequence, then a non-empty command
+// line handed to the shell (also when the sequence was skipped, not when the user cancelled).
+// Returns the exit code: 0, kInstallerNoMemory, or the code of a cancelled run.
+std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment);
 
 // The whole program: start, sequence, open the command line, stop. Returns the exit code:
 // 0, kInstallerNoMemory, or the code of a run the user cancelled.

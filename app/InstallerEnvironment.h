@@ -26,6 +26,8 @@ public:
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     // True once the user asked to stop (window closed, Escape, Ctrl-C, SIGTERM).
     virtual bool CancelRequested() = 0;
+    // Hands the installer's command line (a document or address) to the shell, unchanged.
+    virtual void OpenDocument(const char* commandLine) = 0;
 
 protected:
     ~InstallerEnvironment() = default;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Installer.h"
 #include "app/ProgressBar.h"
 #include "app/Sequencer.h"
 #include "framework/containers/String.h"
@@ -79,6 +80,12 @@ public:
         int total = rec.actions[0] + rec.actions[1] + rec.actions[2];
         return cancelAfterActions >= 0 && total >= cancelAfterActions;
     }
+    void OpenDocument(const char* commandLine) override {
+        // Opened only once the window is gone.
+        EXPECT_EQ(rec.closed, rec.created);
+        opened.push_back(commandLine);
+    }
+    std::vector<std::string> opened;
 };
 
 // Stands in for the application singleton: the sequencer only needs one to be registered.
@@ -196,6 +203,42 @@ TEST_F(SequencerTest, StorageFailuresSkipTheSequenceWithoutLeaks) {
     });
     EXPECT_GE(walked, 2);  // the path string and the done flags
     EXPECT_EQ(AllocatorHook::LiveBlocks(), before);
+}
+
+TEST_F(SequencerTest, CommandLineIsOpenedAfterTheSequenceUnlessEmptyOrCancelled) {
+    {
+        FakeEnvironment env;
+        EXPECT_EQ(RunInstallerProgram("\"C:\\My Files\\plan.qrv\"", env), 0);
+        EXPECT_EQ(env.opened, (std::vector<std::string>{"\"C:\\My Files\\plan.qrv\""}));
+        EXPECT_EQ(env.rec.actions[2], 1);
+    }
+    for (const char* nothing : {static_cast<const char*>(nullptr), ""}) {
+        FakeEnvironment env;
+        EXPECT_EQ(RunInstallerProgram(nothing, env), 0);
+        EXPECT_TRUE(env.opened.empty());
+    }
+    {
+        FakeEnvironment env;  // sequence skipped for want of a window: still opened
+        env.noBar = true;
+        EXPECT_EQ(RunInstallerProgram("http://example.invalid/a.qrv", env), 0);
+        EXPECT_EQ(env.opened.size(), 1u);
+    }
+    {
+        FakeEnvironment env;
+        env.failures[1] = 1000000;
+        env.cancelAfterActions = 4;
+        EXPECT_EQ(RunInstallerProgram("plan.qrv", env), kInstallCancelled);
+        EXPECT_TRUE(env.opened.empty());
+    }
+}
+
+TEST_F(SequencerTest, NoStorageForTheStateRecordEndsWithMinusOneWithoutASequence) {
+    FakeEnvironment env;
+    AllocatorHook::FailNth(1);
+    EXPECT_EQ(RunInstallerProgram("plan.qrv", env), -1);
+    AllocatorHook::Disarm();
+    EXPECT_EQ(env.rec.made, 0);
+    EXPECT_TRUE(env.opened.empty());
 }
 
 }  // namespace
