@@ -270,12 +270,12 @@ scenario_planted_system_library() {
     fi
 }
 
-# Not a check: photographs the window during the Mozilla phase into $S/progress-window.png
+# Not a check: photographs the window halfway through the Mozilla phase into $S/progress-window.png
 # (the picture in docs/ was made with it: run_scenario.sh <config> screenshot).
 scenario_screenshot() {
     be_start "$E2E_INSTALLER"
     if wine "$E2E_TOOLS/screenshot.exe" "$(winpath "$S/progress-window.png")" --until "$TEXT_MOZILLA" \
-        --timeout 20000 >/dev/null 2>&1; then
+        --delay 650 --timeout 20000 >/dev/null 2>&1; then
         pass
         echo "picture: $S/progress-window.png"
     else

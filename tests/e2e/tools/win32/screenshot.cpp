@@ -1,9 +1,10 @@
 // Scenario tool: photographs the installer's progress window for the documentation.
 //
-// screenshot <png-file> [--until <text>] [--margin <pixels>] [--timeout <ms>]
+// screenshot <png-file> [--until <text>] [--delay <ms>] [--margin <pixels>] [--timeout <ms>]
 // Waits for the window titled "Orvane2011 Installer" (and, with --until, for its status text to
-// be exactly <text>), then copies the screen area of the window plus a margin (default 24 pixels)
-// and writes it as an 8-bit RGB PNG. Exit code: 0 written, 1 timeout, 2 bad arguments,
+// be exactly <text>), waits --delay more (default 150 ms, time for the window to paint), then
+// copies the screen area of the window plus a margin (default 24 pixels) and writes it as an
+// 8-bit RGB PNG. Exit code: 0 written, 1 timeout, 2 bad arguments,
 // 3 the screen could not be read, 4 the file could not be written.
 #include <windows.h>
 
@@ -105,10 +106,13 @@ int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const char* until = nullptr;
     int margin = 24;
+    DWORD delay = 150;
     DWORD timeout = 20000;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
             until = argv[++i];
+        } else if (std::strcmp(argv[i], "--delay") == 0 && i + 1 < argc) {
+            delay = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
         } else if (std::strcmp(argv[i], "--margin") == 0 && i + 1 < argc) {
             margin = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
@@ -130,7 +134,7 @@ int main(int argc, char** argv) {
         Sleep(20);
     }
     if (window == nullptr) return 1;
-    Sleep(150);  // let the window finish painting the text it just received
+    Sleep(delay);
     RECT area;
     if (!GetWindowRect(window, &area)) return 3;
     area.left = area.left > margin ? area.left - margin : 0;
