@@ -57,6 +57,15 @@ held_scenario() {
     be_wait_exit 20
     expect_eq "$E2E_EXIT" 0 "exit code after the holder let go"
     expect_installed
+    # The request stays on screen through the retries, until the next phase's text replaces it.
+    local expected
+    if [[ "$file" == npqx2011.dll ]]; then
+        expected="$TEXT_OPENING|$TEXT_MOZILLA|$request|$TEXT_ACTIVEX"
+    else
+        expected="$TEXT_OPENING|$TEXT_MOZILLA|$TEXT_ACTIVEX|$request"
+    fi
+    expect_eq "$(be_status_history | grep -v -x -F 'Installing Orvane2011....' | paste -sd '|')" "$expected" \
+        "status texts shown"
 }
 scenario_held_mozilla_library() { held_scenario npqx2011.dll "$TEXT_CLOSE_FIREFOX" "$E2E_BUILT_NPQX"; }
 scenario_held_activex_library() { held_scenario QX2011.dll "$TEXT_CLOSE_IE" "$E2E_BUILT_QX"; }
