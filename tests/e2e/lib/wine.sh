@@ -233,10 +233,18 @@ be_reg_values() {
 # copy. Any other library imported by name could be planted beside the installer.
 readonly SAFE_IMPORTS=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll ole32.dll oleaut32.dll msvcrt.dll comctl32.dll comdlg32.dll ws2_32.dll rpcrt4.dll combase.dll "
 
-# A winmm.dll planted beside the installer is never loaded: the installer imports nothing a
-# planted library could stand in for, and loads the timer library from the system folder. A
-# program that imports the timer directly shows, in the same folder and prefix, that Wine would
-# load the planted copy (the override "winmm=n,b" lets it prefer a non-built-in library).
+# A library planted beside the installer under a system library's name is not loaded.
+# - The installer imports only libraries Windows always takes from its own folder (a planted copy
+#   of any other imported library would run before the installer's first line).
+# - Controls: a program importing the timer library directly loads a winmm.dll planted beside it,
+#   and a program loading uxtheme.dll by name loads the copy beside it; so Wine (told by the
+#   overrides "winmm=n,b;uxtheme=n,b" to prefer non-built-in copies) would load planted copies.
+# - The installer's library search restriction, applied before that load by name, makes the
+#   same program take the system's copy.
+# - The installer itself, beside a planted winmm.dll, loads the system's timer library.
+# Wine 8 cannot show the restriction on the installer's own loads by name: it resolves the
+# common controls' delayed imports (uxtheme.dll) through the program's folder whatever the
+# process set, so uxtheme.dll is not planted beside the installer.
 scenario_planted_system_library() {
     local dll unsafe=""
     while read -r dll; do
@@ -244,27 +252,44 @@ scenario_planted_system_library() {
     done < <("$E2E_OBJDUMP" -p "$E2E_INSTALLER" | sed -n 's/^[[:space:]]*DLL Name: //p')
     expect_eq "${unsafe# }" "" "libraries the installer imports that could be planted beside it"
 
-    local app="$S/app" exe
+    local app="$S/app" tool="$S/tool" exe marker="$S/planted.txt"
     exe=$(basename "$E2E_INSTALLER")
-    mkdir -p "$app"
+    mkdir -p "$app" "$tool"
     cp "$E2E_INSTALLER" "$E2E_TOOLS/uses_timer.exe" "$app/"
-    cp "$E2E_TOOLS/planted_winmm.dll" "$app/winmm.dll"
+    cp "$E2E_TOOLS/planted_library.dll" "$app/winmm.dll"
+    cp "$E2E_TOOLS/load_by_name.exe" "$tool/"
+    cp "$E2E_TOOLS/planted_library.dll" "$tool/uxtheme.dll"
     export QRV2_PLANTED_MARKER
-    QRV2_PLANTED_MARKER=$(winpath "$S/planted.txt")
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=n,b"
+    QRV2_PLANTED_MARKER=$(winpath "$marker")
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=n,b;uxtheme=n,b"
+
+    rm -f "$marker"
     wine "$app/uses_timer.exe" >/dev/null 2>&1
-    if grep -q -i 'uses_timer.exe' "$S/planted.txt" 2>/dev/null; then
+    if grep -q -i 'uses_timer.exe loaded .*winmm.dll' "$marker" 2>/dev/null; then
         pass
     else
-        fail "control: the planted winmm.dll was not loaded even by a program that imports it"
+        fail "control: a program importing the timer did not load the winmm.dll planted beside it"
     fi
-    rm -f "$S/planted.txt"
+    rm -f "$marker"
+    wine "$tool/load_by_name.exe" uxtheme.dll >/dev/null 2>&1
+    if grep -q -i 'load_by_name.exe loaded .*tool\\uxtheme.dll' "$marker" 2>/dev/null; then
+        pass
+    else
+        fail "control: loading uxtheme.dll by name did not pick the copy planted beside the program"
+    fi
+    rm -f "$marker"
+    local loaded
+    loaded=$(wine "$tool/load_by_name.exe" --restricted uxtheme.dll 2>/dev/null | tr -d '\r')
+    expect_eq "${loaded,,}" 'c:\windows\system32\uxtheme.dll' "library loaded by name after the search restriction"
+    expect_missing "$marker" "the planted uxtheme.dll ran despite the search restriction"
+
+    rm -f "$marker"
     be_start "$app/$exe"
     be_wait_exit 30
-    expect_eq "$E2E_EXIT" 0 "exit code"
+    expect_eq "$E2E_EXIT" 0 "exit code beside the planted library"
     expect_installed
-    if [[ -s "$S/planted.txt" ]]; then
-        fail "the installer loaded the planted library: $(tr -d '\r' <"$S/planted.txt")"
+    if [[ -s "$marker" ]]; then
+        fail "the installer loaded a planted library: $(tr -d '\r' <"$marker")"
     else
         pass
     fi
