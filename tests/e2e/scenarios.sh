@@ -12,6 +12,8 @@ scenario_fresh_install() {
     local history
     history=$(be_status_history | grep -v -x -F 'Installing Orvane2011....')
     expect_eq "$history" "$TEXT_OPENING"$'\n'"$TEXT_MOZILLA"$'\n'"$TEXT_ACTIVEX" "status texts shown"
+    # Each phase fills the bar to 29/30 of its range, never to the end.
+    expect_eq "$(be_bar_highest)" "$(be_bar_expected_highest)" "highest progress bar position shown"
     sleep 0.5
     expect_missing "$S/probe.txt" "something was opened though the command line was empty"
 }

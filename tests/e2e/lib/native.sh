@@ -109,6 +109,13 @@ be_status_history() {
         sed -n "s/^$TITLE_TEXT: \(.*\) \[[#-]*\] [0-9]*%.*\$/\1/p" | uniq
 }
 
+# The highest percentage the drawn bar showed (of the control's range 0 to 65535).
+be_bar_highest() {
+    [[ -f "$S/terminal.log" ]] || return 0
+    tr '\r' '\n' <"$S/terminal.log" | sed -n 's/^.* \[[#-]*\] \([0-9]*\)%.*$/\1/p' | sort -n | tail -n1
+}
+be_bar_expected_highest() { echo $(((29 * 65535 / 30 * 100 + 65535 / 2) / 65535)); }
+
 # The status line currently drawn.
 be_current_status() { be_status_history | tail -n1; }
 

@@ -184,6 +184,10 @@ be_status_history() {
     tr -d '\r' <"$S/status.log" | grep -v -e '^max-position ' -e '^$' | uniq
 }
 
+# The highest position the bar control reported (its range is 0 to 65535).
+be_bar_highest() { tr -d '\r' <"$S/status.log" 2>/dev/null | sed -n 's/^max-position //p' | tail -n1; }
+be_bar_expected_highest() { echo $((29 * 65535 / 30)); }
+
 be_wait_status() { # <text> <seconds>
     wine "$E2E_TOOLS/read_status.exe" --until "$1" --timeout $(($2 * 1000)) >"$S/read_status.out" 2>&1
 }
