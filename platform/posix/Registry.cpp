@@ -355,13 +355,6 @@ Error SetValueIn(Key* key, const std::string& name, std::uint32_t type, const ch
 
 }  // namespace
 
-bool IsRootKey(RegKey key, RegRoot* root) {
-    auto v = reinterpret_cast<std::uintptr_t>(key);
-    if (v < 0x80000000u || v > 0x80000006u) return false;
-    if (root != nullptr) *root = static_cast<RegRoot>(v);
-    return true;
-}
-
 Error RegistryOpenKey(RegKey parent, const char* subKey, std::uint32_t access, RegKey* out) {
     if (out == nullptr) return Error::InvalidParameter;
     *out = nullptr;
