@@ -10,6 +10,7 @@
 #include "framework/io/ArchiveLayout.h"
 #include "framework/io/CompressStream.h"
 #include "framework/io/Stream.h"
+#include "tests/support/Noise.h"
 #include "tests/support/VectorStream.h"
 
 using namespace QRV2;
@@ -42,12 +43,8 @@ std::uint32_t U32(const Bytes& b, std::size_t at) {
 }
 
 Bytes Noise(std::size_t n, std::uint32_t seed) {
-    Bytes b(n);
-    for (auto& v : b) {
-        seed = seed * 1664525u + 1013904223u;
-        v = static_cast<unsigned char>(seed >> 24);
-    }
-    return b;
+    std::string s = QRV2Test::Noise(n, seed);
+    return Bytes(s.begin(), s.end());
 }
 
 }  // namespace
