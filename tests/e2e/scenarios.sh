@@ -37,7 +37,7 @@ scenario_reinstall_over_longer() {
 
 # A library in use by another process (a running browser) is never touched: the window asks for
 # the browser to be closed and the phase is retried until the holder lets go.
-# held_scenario <library file> <text asking to close> <library that must be in place meanwhile>
+# held_scenario <library file> <text asking to close> <built library the older copy is made from>
 held_scenario() {
     local file=$1 request=$2 product
     product=$(be_product_dir)
