@@ -18,13 +18,16 @@ scenario_fresh_install() {
     expect_missing "$S/probe.txt" "something was opened though the command line was empty"
 }
 
-# Older, longer copies of both libraries are replaced and cut to the new length.
+# Over an older installation: older, longer copies of both libraries are replaced and cut to
+# the new length, and the plug-in key that is already there gets the new path and version.
 scenario_reinstall_over_longer() {
     local product
     product=$(be_product_dir)
     mkdir -p "$product"
     make_older_copy "$E2E_BUILT_NPQX" "$product/npqx2011.dll"
     make_older_copy "$E2E_BUILT_QX" "$product/QX2011.dll"
+    be_reg_seed "$KEY_PLUGIN" 'Path=C:\Old Place\npqx2011.dll' 'Version=1.0.0.1'
+    expect_value "$KEY_PLUGIN" Version 1.0.0.1
     be_start "$E2E_INSTALLER"
     be_wait_exit 30
     expect_eq "$E2E_EXIT" 0 "exit code"

@@ -116,6 +116,21 @@ expect_no_key_values() {
     if [[ -z "$listing" ]]; then pass; else fail "HKCU\\$1 already holds values:"$'\n'"$listing"; fi
 }
 
+# A REGEDIT4 file giving HKCU\<key> the REG_SZ values name=data... (for be_reg_seed).
+regedit4_text() {
+    local key=$1 pair name data
+    shift
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\%s]\n' "$key"
+    for pair in "$@"; do
+        name=${pair%%=*}
+        data=${pair#*=}
+        data=${data//\\/\\\\}
+        data=${data//\"/\\\"}
+        printf '"%s"="%s"\n' "$name" "$data"
+    done
+    printf '\n'
+}
+
 # The libraries as built, with bytes appended: an older, longer copy that still loads.
 make_older_copy() { # <built library> <target>
     cat "$1" >"$2"

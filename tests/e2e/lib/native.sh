@@ -146,6 +146,13 @@ be_release() {
     E2E_HOLDER_PID=""
 }
 
+# be_reg_seed <key> <name=data>...: REG_SZ values already in the per-user store before a run
+# (written while no installer runs, so the store's lock is not needed).
+be_reg_seed() {
+    mkdir -p "$XDG_CONFIG_HOME/qrv2"
+    regedit4_text "$@" >"$XDG_CONFIG_HOME/qrv2/registry.reg"
+}
+
 # be_reg_values <key below HKEY_CURRENT_USER>: "name<TAB>type<TAB>data" per value, read from the
 # per-user registry store (a REGEDIT4-style text file); the default value is named "(default)".
 be_reg_values() {

@@ -213,6 +213,12 @@ be_release() {
     E2E_HOLDER_PID=""
 }
 
+# be_reg_seed <key> <name=data>...: REG_SZ values already in the prefix's registry before a run.
+be_reg_seed() {
+    regedit4_text "$@" >"$S/seed.reg"
+    wine regedit /S "$(winpath "$S/seed.reg")" >/dev/null 2>&1
+}
+
 # be_reg_values <key below HKEY_CURRENT_USER>: "name<TAB>type<TAB>data" per value, as the
 # prefix's own reg tool lists them; the default value is named "(default)".
 be_reg_values() {
