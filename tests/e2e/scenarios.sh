@@ -79,18 +79,19 @@ held_scenario() {
 scenario_held_mozilla_library() { held_scenario npqx2011.dll "$TEXT_CLOSE_FIREFOX" "$E2E_BUILT_NPQX"; }
 scenario_held_activex_library() { held_scenario QX2011.dll "$TEXT_CLOSE_IE" "$E2E_BUILT_QX"; }
 
-# A document on the command line is handed to the shell once the sequence is over.
+# A document on the command line (in a folder whose name has a space) is handed to the shell
+# once the sequence is over, and reaches the program the shell opens it with as one argument.
 scenario_open_document() {
     be_associate
-    mkdir -p "$S/documents"
-    printf 'QX11 sample content\n' >"$S/documents/sample.qrv"
-    local argument
-    argument=$(be_document_argument "$S/documents/sample.qrv")
-    be_start "$E2E_INSTALLER" "" "$argument"
+    local document="$S/my documents/sample.qrv"
+    mkdir -p "$S/my documents"
+    printf 'QX11 sample content\n' >"$document"
+    be_start "$E2E_INSTALLER" "" "$(be_document_argument "$document")"
     be_wait_exit 30
     expect_eq "$E2E_EXIT" 0 "exit code"
     if wait_until 10 test -s "$S/probe.txt"; then pass; else fail "the document was not opened"; fi
-    expect_eq "$(tr -d '\r' <"$S/probe.txt" 2>/dev/null)" "$argument" "document handed to the opener"
+    expect_eq "$(tr -d '\r' <"$S/probe.txt" 2>/dev/null)" "$(be_document_as_opened "$document")" \
+        "document handed to the opener"
     local product opened installed
     product=$(be_product_dir)
     opened=$(stat -c %.9Y "$S/probe.txt" 2>/dev/null || echo 0)

@@ -43,8 +43,9 @@ be_product_path() {
     echo "Z:${p//\//\\}"
 }
 
-# The document as a user would type it.
+# The document as a user would type it (one argument of its own), and as the opener gets it.
 be_document_argument() { echo "$1"; }
+be_document_as_opened() { echo "$1"; }
 
 # The shell's opener is replaced by the probe, which writes what it was given to probe.txt.
 be_associate() { ln -sf "$E2E_TOOLS/open_probe" "$S/bin/xdg-open"; }

@@ -101,7 +101,10 @@ be_temp_dir() {
     echo "$WINEPREFIX/drive_c/${temp//\\//}"
 }
 be_product_path() { echo "C:\\users\\$E2E_WINE_USER\\AppData\\Local\\Orvane2011\\$1"; }
-be_document_argument() { winpath "$1"; }
+# The document as a user would type it after the program name (quoted, for the space), and as
+# the opener gets it (its %1: the path alone).
+be_document_argument() { echo "\"$(winpath "$1")\""; }
+be_document_as_opened() { winpath "$1"; }
 
 # Documents ending in .qrv open with the probe, which writes what it was given to probe.txt.
 # Wine 8 reads file associations from HKEY_CLASSES_ROOT alone (a user's own classes under
