@@ -14,6 +14,9 @@ scenario_fresh_install() {
     expect_eq "$history" "$TEXT_OPENING"$'\n'"$TEXT_MOZILLA"$'\n'"$TEXT_ACTIVEX" "status texts shown"
     # Each phase fills the bar to 29/30 of its range, never to the end.
     expect_eq "$(be_bar_highest)" "$(be_bar_expected_highest)" "highest progress bar position shown"
+    if [[ "$E2E_PLATFORM" == wine ]]; then
+        expect_eq "$(be_window_topmost)" 1 "window kept above other windows"
+    fi
     sleep 0.5
     expect_missing "$S/probe.txt" "something was opened though the command line was empty"
 }

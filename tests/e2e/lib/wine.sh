@@ -184,12 +184,14 @@ be_cancel() {
 
 be_status_history() {
     [[ -f "$S/status.log" ]] || return 0
-    tr -d '\r' <"$S/status.log" | grep -v -e '^max-position ' -e '^$' | uniq
+    tr -d '\r' <"$S/status.log" | grep -v -e '^max-position ' -e '^topmost ' -e '^$' | uniq
 }
 
 # The highest position the bar control reported (its range is 0 to 65535).
 be_bar_highest() { tr -d '\r' <"$S/status.log" 2>/dev/null | sed -n 's/^max-position //p' | tail -n1; }
 be_bar_expected_highest() { echo $((29 * 65535 / 30)); }
+# 1 when the window stayed above other windows from the moment it was first seen.
+be_window_topmost() { tr -d '\r' <"$S/status.log" 2>/dev/null | sed -n 's/^topmost //p' | tail -n1; }
 
 be_wait_status() { # <text> <seconds>
     wine "$E2E_TOOLS/read_status.exe" --until "$1" --timeout $(($2 * 1000)) >"$S/read_status.out" 2>&1

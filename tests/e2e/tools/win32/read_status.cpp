@@ -7,8 +7,9 @@
 //   --gone          wait until the window has been seen and is gone again
 //   --close         once the window is there (and --until matched), post WM_CLOSE to it
 //   --escape        the same with an Escape key press queued to the window's focus
-//   --record <file> append every status text the window shows, one line per change, and the
-//                   highest bar position seen on a last line "max-position <n>"
+//   --record <file> append every status text the window shows, one line per change, and at the
+//                   end the window's always-on-top state when first seen ("topmost 0|1") and
+//                   the highest bar position seen ("max-position <n>")
 // Prints the last status text seen. Exit code: 0 the wait ended as asked, 1 timeout (default
 // 20000 ms), 2 bad arguments, 3 the window could not be acted on.
 #include <windows.h>
@@ -89,6 +90,7 @@ int main(int argc, char** argv) {
     bool seenText = false;
     bool seenWindow = false;
     int maxPosition = -1;
+    int topmost = -1;
     bool matched = until == nullptr;
     bool acted = !(close || escape);
     int result = 1;
@@ -96,7 +98,10 @@ int main(int argc, char** argv) {
     while (GetTickCount() - start < timeout) {
         HWND window = FindWindowA(nullptr, kTitle);
         std::string text;
-        if (window != nullptr) seenWindow = true;
+        if (window != nullptr) {
+            seenWindow = true;
+            if (topmost < 0) topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0 ? 1 : 0;
+        }
         if (window != nullptr && ReadText(window, &text)) {
             if (!seenText || text != last) {
                 if (log != nullptr) std::fprintf(log, "%s\n", text.c_str());
@@ -122,6 +127,7 @@ int main(int argc, char** argv) {
         Sleep(20);
     }
     if (log != nullptr) {
+        std::fprintf(log, "topmost %d\n", topmost);
         std::fprintf(log, "max-position %d\n", maxPosition);
         std::fclose(log);
     }
