@@ -1,0 +1,29 @@
+# Test registration helpers shared by tests/, tests/e2e/ and fuzz/.
+#
+# qrv2_add_gtest(NAME <name> COMMAND <program> [arguments...] [WORKING_DIRECTORY <dir>])
+#   Adds a GoogleTest program to ctest. Its per-case results are written to
+#   <build>/test-results/<name>.xml, which scripts/test.sh counts for its summary; ctest runs
+#   Windows programs through CMAKE_CROSSCOMPILING_EMULATOR (Wine), so the path is given to
+#   the program as Wine sees the host's file system (drive Z: is the root).
+# Any other add_test() is counted as one test by its ctest result.
+
+set(QRV2_TEST_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
+
+function(qrv2_add_gtest)
+  cmake_parse_arguments(arg "" "NAME;WORKING_DIRECTORY" "COMMAND" ${ARGN})
+  if(NOT arg_NAME OR NOT arg_COMMAND)
+    message(FATAL_ERROR "qrv2_add_gtest: NAME and COMMAND are required")
+  endif()
+  if(arg_WORKING_DIRECTORY)
+    add_test(NAME ${arg_NAME} COMMAND ${arg_COMMAND} WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
+  else()
+    add_test(NAME ${arg_NAME} COMMAND ${arg_COMMAND})
+  endif()
+  set(results ${QRV2_TEST_RESULTS_DIR}/${arg_NAME}.xml)
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set(results "Z:${results}")
+  endif()
+  set_tests_properties(${arg_NAME} PROPERTIES
+    LABELS gtest
+    ENVIRONMENT "GTEST_OUTPUT=xml:${results}")
+endfunction()
