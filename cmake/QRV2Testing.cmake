@@ -27,3 +27,18 @@ function(qrv2_add_gtest)
     LABELS gtest
     ENVIRONMENT "GTEST_OUTPUT=xml:${results}")
 endfunction()
+
+# qrv2_check_standalone(<target>...) adds, on the Windows build, one test per executable target
+# that fails when the program imports a MinGW runtime or zlib DLL instead of carrying it.
+function(qrv2_check_standalone)
+  if(NOT (WIN32 AND CMAKE_OBJDUMP))
+    return()
+  endif()
+  foreach(target ${ARGN})
+    if(TARGET ${target})
+      add_test(NAME standalone_${target}
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DPROGRAM=$<TARGET_FILE:${target}>
+                -P ${CMAKE_SOURCE_DIR}/cmake/CheckStandalone.cmake)
+    endif()
+  endforeach()
+endfunction()
