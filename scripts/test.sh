@@ -152,7 +152,11 @@ run_preset() {
 
 for p in "${presets[@]}"; do
     if [[ "$p" == windows ]]; then
-        start_display
+        if ! start_display; then
+            summary[$p]="no virtual display"
+            overall=1
+            continue
+        fi
         wine_used=1
         export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
         export WINEPREFIX="$root/build/windows/wineprefix"
