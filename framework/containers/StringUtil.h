@@ -36,10 +36,15 @@ public:
     virtual std::int32_t ParseColor(const char* text, std::uint32_t* colour) = 0;
     // "#RRGGBB". 0, or 1 when out is null or smaller than 9 bytes.
     virtual std::int32_t FormatColor(std::uint32_t colour, char* out, std::int32_t size) = 0;
-    // 0, or 1 after a sign inside the number (the value read so far is stored).
+    // 0, or 1 after a sign inside the number (the value read so far is stored); 1 for a null
+    // argument (nothing stored). Values beyond the float range are clamped to +-FLT_MAX.
     virtual std::int32_t ParseFloat(const char* text, float* value) = 0;
+    // Decimal text with a point and up to six fraction digits, trailing zeros dropped. 0.
     virtual std::int32_t FormatFloat(float value, char* out, std::int32_t size) = 0;
+    // The first run of digits with the sign of any '-' before it; 0 without digits. 0, or 1 for
+    // a null argument. Runs beyond the 32-bit range saturate to 2147483647 / -2147483648.
     virtual std::int32_t ParseInt(const char* text, std::int32_t* value) = 0;
+    // Decimal text, cut to fit with its NUL into size bytes. 0.
     virtual std::int32_t FormatInt(std::int32_t value, char* out, std::int32_t size) = 0;
 };
 

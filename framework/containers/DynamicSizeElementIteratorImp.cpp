@@ -1,0 +1,207 @@
+// DynamicSizeElementIteratorImp: position model and changes over a linked list.
+#include "framework/containers/DynamicSizeElementIteratorImp.h"
+
+#include "framework/containers/List.h"
+#include "framework/containers/ListEntry.h"
+
+namespace QRV2 {
+
+std::int32_t DynamicSizeElementIteratorImp::Dispose() {
+    SetList(nullptr);
+    delete this;
+    return 0;
+}
+
+void* DynamicSizeElementIteratorImp::GetInterface(std::int32_t interfaceId) {
+    return interfaceId == InterfaceIterator ? static_cast<Iterator*>(this) : nullptr;
+}
+
+Element* DynamicSizeElementIteratorImp::GetElement() {
+    return static_cast<DynamicSizeElementIterator*>(this);
+}
+
+std::int32_t DynamicSizeElementIteratorImp::SetList(List* list) {
+    if (list != nullptr) list->AddReference();
+    List* old = m_list;
+    m_list = list;
+    ReleaseElement(old);
+    m_count = 0;
+    m_current = nullptr;
+    m_currentPayload = nullptr;
+    m_index = 0;
+    m_beyond = true;
+    if (list != nullptr) {
+        for (ListEntry* e = list->GetFirst(); e != nullptr; e = e->GetNext()) ++m_count;
+        First();
+    }
+    m_modified = 0;
+    return 0;
+}
+
+std::int32_t DynamicSizeElementIteratorImp::SetPayloadMode(std::int32_t mode) {
+    m_payloadMode = mode;
+    return 0;
+}
+
+void DynamicSizeElementIteratorImp::ReadPayload() {
+    m_currentPayload =
+        (m_count == 0 || m_beyond || m_current == nullptr) ? nullptr : m_current->GetPayload();
+}
+
+void DynamicSizeElementIteratorImp::First() {
+    m_index = 0;
+    m_beyond = m_count == 0;
+    m_current = m_list != nullptr ? m_list->GetFirst() : nullptr;
+    ReadPayload();
+}
+
+void DynamicSizeElementIteratorImp::Last() {
+    m_index = m_count == 0 ? 0 : m_count - 1;
+    m_beyond = m_count == 0;
+    m_current = m_list != nullptr ? m_list->GetLast() : nullptr;
+    ReadPayload();
+}
+
+void DynamicSizeElementIteratorImp::Next() {
+    if (m_current == nullptr || m_current->GetNext() == nullptr) {
+        m_beyond = true;
+        m_currentPayload = nullptr;
+    } else if (m_beyond) {
+        m_beyond = false;
+        ReadPayload();
+    } else {
+        ++m_index;
+        m_current = m_current->GetNext();
+        ReadPayload();
+    }
+}
+
+void DynamicSizeElementIteratorImp::Previous() {
+    if (m_current == nullptr || m_current->GetPrevious() == nullptr) {
+        m_beyond = true;
+        m_currentPayload = nullptr;
+    } else if (m_beyond) {
+        m_beyond = false;
+        ReadPayload();
+    } else {
+        --m_index;
+        m_current = m_current->GetPrevious();
+        ReadPayload();
+    }
+}
+
+std::int32_t DynamicSizeElementIteratorImp::IsAtEnd() {
+    if (m_current == nullptr) return 1;
+    if (m_current->GetNext() != nullptr) return 0;
+    return m_beyond ? 1 : 0;
+}
+
+std::int32_t DynamicSizeElementIteratorImp::IsBeforeFirst() {
+    return (m_index == 0 && m_beyond) ? 1 : 0;
+}
+
+Element* DynamicSizeElementIteratorImp::GetCurrent() {
+    return static_cast<Element*>(m_currentPayload);
+}
+
+ListEntry* DynamicSizeElementIteratorImp::MakeEntry(Element* element) {
+    ListEntry* entry = CreateElementAs<ListEntry>(TypeListEntry);
+    if (entry == nullptr) return nullptr;
+    entry->SetPayload(element, m_payloadMode);
+    // A byte copy that could not be made would leave an entry without its data.
+    if (element != nullptr && entry->GetPayload() == nullptr) {
+        ReleaseElement(entry);
+        return nullptr;
+    }
+    return entry;
+}
+
+std::int32_t DynamicSizeElementIteratorImp::Append(Element* element) {
+    if (m_list == nullptr) return 1;
+    ListEntry* entry = MakeEntry(element);
+    if (entry == nullptr) return 1;
+    if (m_list->Append(entry) != 0) {
+        entry->SetPayload(nullptr, m_payloadMode);
+        ReleaseElement(entry);
+        return 1;
+    }
+    ++m_count;
+    Last();
+    m_modified = 1;
+    return 0;
+}
+
+std::int32_t DynamicSizeElementIteratorImp::Insert(Element* element) {
+    if (IsAtEnd() != 0) return Append(element);
+    ListEntry* entry = MakeEntry(element);
+    if (entry == nullptr) return 1;
+    if (m_list->InsertBefore(m_current, entry) != 0) {
+        entry->SetPayload(nullptr, m_payloadMode);
+        ReleaseElement(entry);
+        return 1;
+    }
+    ++m_count;
+    // The new element takes the current index; the one it was put in front of moves up.
+    m_current = entry;
+    m_beyond = false;
+    ReadPayload();
+    m_modified = 1;
+    return 0;
+}
+
+std::int32_t DynamicSizeElementIteratorImp::RemoveCurrent() {
+    if (m_current == nullptr || m_list == nullptr) return 1;
+    ListEntry* entry = m_current;
+    ListEntry* next = entry->GetNext();
+    entry->SetPayload(nullptr, m_payloadMode);
+    m_list->Remove(&entry);
+    if (m_count > 0) --m_count;
+    m_modified = 1;
+    if (next != nullptr) {
+        // The following element takes the index.
+        m_current = next;
+        m_beyond = false;
+    } else {
+        // The last element went: stand beyond the new last one, whose index is one lower.
+        m_current = m_list->GetLast();
+        m_beyond = true;
+        m_index = m_count == 0 ? 0 : m_count - 1;
+    }
+    ReadPayload();
+    return 0;
+}
+
+std::int32_t DynamicSizeElementIteratorImp::RemoveAll() {
+    if (m_list != nullptr) {
+        ListEntry* entry = m_list->GetFirst();
+        while (entry != nullptr) {
+            ListEntry* next = entry->GetNext();
+            entry->SetPayload(nullptr, m_payloadMode);
+            m_list->Remove(&entry);
+            entry = next;
+        }
+    }
+    m_count = 0;
+    m_index = 0;
+    m_current = nullptr;
+    m_beyond = true;
+    m_currentPayload = nullptr;
+    m_modified = 1;
+    return 0;
+}
+
+std::int32_t DynamicSizeElementIteratorImp::MoveTo(std::uint32_t index) {
+    First();
+    std::uint32_t steps = 0;
+    while (steps < index && IsAtEnd() == 0) {
+        Next();
+        ++steps;
+    }
+    return steps == index ? 0 : 1;
+}
+
+std::int32_t DynamicSizeElementIteratorImp::GetContents(Element***, std::uint32_t*) { return 1; }
+
+std::int32_t DynamicSizeElementIteratorImp::SetContents(Element**, std::uint32_t) { return 1; }
+
+}  // namespace QRV2

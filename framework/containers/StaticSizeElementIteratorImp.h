@@ -1,0 +1,59 @@
+// StaticSizeElementIteratorImp: the indexed cursor over a StaticElementArray.
+#pragma once
+
+#include "framework/containers/Iterator.h"
+#include "framework/containers/StaticSizeElementIterator.h"
+#include "framework/core/Core.h"
+#include "framework/core/ElementImpBase.h"
+
+namespace QRV2 {
+
+class StaticSizeElementIteratorImp
+    : public ElementImpBase<StaticSizeElementIterator, TypeStaticSizeElementIterator>,
+      public Iterator {
+public:
+    explicit StaticSizeElementIteratorImp(Core*) {}
+
+    // Detaches (releasing the walked array), then deletes the iterator.
+    std::int32_t Dispose() override;
+    void* GetInterface(std::int32_t interfaceId) override;
+
+    StaticElementArray* GetSource() override { return m_source; }
+    std::int32_t SetSource(StaticElementArray* source) override;
+    std::int32_t SetPayloadMode(std::int32_t mode) override;
+    std::int32_t GetPayloadMode() override { return m_payloadMode; }
+    std::int32_t GetModified() override { return m_modified; }
+    void SetModified(std::int32_t modified) override { m_modified = modified; }
+    std::int32_t GetReadOnly() override { return m_readOnly; }
+    void SetReadOnly(std::int32_t readOnly) override { m_readOnly = readOnly; }
+
+    void First() override;
+    void Next() override;
+    std::int32_t IsAtEnd() override;
+    void Last() override;
+    void Previous() override;
+    std::int32_t IsBeforeFirst() override;
+    Element* GetCurrent() override;
+    std::int32_t Append(Element* element) override;
+    std::int32_t Insert(Element* element) override;
+    std::int32_t RemoveCurrent() override;
+    std::int32_t RemoveAll() override;
+    std::uint32_t GetCount() override { return m_count; }
+    std::uint32_t GetIndex() override { return m_index; }
+    std::int32_t MoveTo(std::uint32_t index) override;
+    std::int32_t GetContents(Element*** block, std::uint32_t* count) override;
+    std::int32_t SetContents(Element** block, std::uint32_t count) override;
+    Element* GetElement() override;
+
+private:
+    StaticElementArray* m_source = nullptr;
+    Element** m_elements = nullptr;
+    std::uint32_t m_count = 0;
+    std::uint32_t m_index = 0;
+    bool m_beyond = false;
+    std::int32_t m_modified = 0;
+    std::int32_t m_payloadMode = 0;
+    std::int32_t m_readOnly = 0;
+};
+
+}  // namespace QRV2

@@ -1,0 +1,72 @@
+// SystemTimeImp: UTC snapshots and their integer date and day-time values.
+#include "framework/system/SystemTimeImp.h"
+
+#include "framework/core/Core.h"
+
+namespace QRV2 {
+
+namespace {
+SystemTimeImp::ClockSource g_clockSource = nullptr;
+}  // namespace
+
+void SystemTimeImp::SetClockSource(ClockSource source) { g_clockSource = source; }
+
+SystemTimeImp::SystemTimeImp(Core*) { Refresh(); }
+
+std::int32_t SystemTimeImp::Initialize() {
+    Refresh();
+    return 0;
+}
+
+std::int32_t SystemTimeImp::Dispose() {
+    Core* core = GetCore();
+    if (core != nullptr && core->GetSingleton(TypeSystemTime) == this) {
+        core->SetSingleton(TypeSystemTime, nullptr);
+    }
+    delete this;
+    return 0;
+}
+
+void* SystemTimeImp::GetInterface(std::int32_t interfaceId) {
+    if (interfaceId == InterfaceIntegerDate) return static_cast<IntegerDate*>(this);
+    if (interfaceId == InterfaceIntegerDayTime) return static_cast<IntegerDayTime*>(this);
+    return nullptr;
+}
+
+void SystemTimeImp::Refresh() {
+    if (g_clockSource != nullptr) {
+        g_clockSource(&m_time);
+    } else {
+        Platform::GetUtcTime(&m_time);
+    }
+}
+
+std::int32_t SystemTimeImp::GetYear() { return m_time.year; }
+std::int32_t SystemTimeImp::GetMonth() { return m_time.month; }
+std::int32_t SystemTimeImp::GetDay() { return m_time.day; }
+std::int32_t SystemTimeImp::GetHour() { return m_time.hour; }
+std::int32_t SystemTimeImp::GetMinute() { return m_time.minute; }
+std::int32_t SystemTimeImp::GetSecond() { return m_time.second; }
+std::int32_t SystemTimeImp::GetMillisecond() { return m_time.millisecond; }
+
+// The snapshot is the system's time; the setters exist for the interface's shape only.
+void SystemTimeImp::SetYear(std::int32_t) {}
+void SystemTimeImp::SetMonth(std::int32_t) {}
+void SystemTimeImp::SetDay(std::int32_t) {}
+void SystemTimeImp::SetHour(std::int32_t) {}
+void SystemTimeImp::SetMinute(std::int32_t) {}
+void SystemTimeImp::SetSecond(std::int32_t) {}
+void SystemTimeImp::SetMillisecond(std::int32_t) {}
+
+// Every month counts 31 days and every year 12 such months; 745520 = 31 * (12 * 2004 + 1) + 1
+// puts 2004-01-01 00:00 at 0. Ordered, exact within a month, jumping at a short month's end.
+std::int32_t SystemTimeImp::GetDateValue() {
+    std::int32_t days = GetDay() + 31 * (GetMonth() + 12 * GetYear()) - 745520;
+    return GetMinute() + 60 * (GetHour() + 24 * days);
+}
+
+std::int32_t SystemTimeImp::GetDayTimeValue() {
+    return GetMillisecond() + 1000 * (GetSecond() + 60 * (GetMinute() + 60 * GetHour()));
+}
+
+}  // namespace QRV2

@@ -1,0 +1,36 @@
+// Dynamic libraries: load by full path, look up an export, free; and COM initialisation.
+#pragma once
+
+#include "platform/Error.h"
+
+namespace Platform {
+
+// Opaque handle of a loaded library; null means none.
+struct LibraryTag;
+using LibraryHandle = LibraryTag*;
+
+// Any exported function; cast to the real type before calling.
+using ExportedFunction = void (*)();
+
+// Loads the library at path (a Windows-shaped full path; POSIX maps it as PathMap does) and
+// returns its handle, or null with *error set (when error is not null): FileNotFound when no
+// file is there, BadFormat when it is not a loadable library for this platform, InvalidParameter
+// for a null or unmappable path, Unknown otherwise. Every successful load needs one FreeLibrary.
+LibraryHandle LoadLibraryFromPath(const char* path, Error* error);
+
+// The exported function name of library, or null when there is none (or either argument is null).
+ExportedFunction FindExport(LibraryHandle library, const char* name);
+
+// Drops one load of the library; null is ignored. Exports found earlier must not be called after
+// the last load is dropped.
+void FreeLibrary(LibraryHandle library);
+
+// Initialises COM/OLE for the calling thread, as a library's self-registration expects; true on
+// success (also when it was already initialised, which still needs its uninitialisation).
+// POSIX has no COM: always true, nothing happens.
+bool InitializeCom();
+
+// Balances one successful InitializeCom. POSIX: nothing.
+void UninitializeCom();
+
+}  // namespace Platform

@@ -1,0 +1,120 @@
+// Files and folders: open/read/write/seek/size/cut/close, existence search, folder and file moves.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Error.h"
+
+namespace Platform {
+
+// An open file. Opaque: only the functions below look inside. NullFile means "none".
+struct FileObject;
+using FileHandle = FileObject*;
+constexpr FileHandle NullFile = nullptr;
+
+enum class FileAccess : int {
+    Read = 1,
+    Write = 2,
+    ReadWrite = 3,
+};
+
+// What other opens of the same file may do while this one is open. Neither kind shares writing:
+// Read lets others read (many readers, or one opener that writes, never both); None lets no
+// other open in at all.
+enum class FileShare : int {
+    None = 0,
+    Read = 1,
+};
+
+enum class FileDisposition : int {
+    CreateNew = 1,         // create; FileExists when it exists
+    CreateAlways = 2,      // create, or empty an existing file
+    OpenExisting = 3,      // open; FileNotFound (or PathNotFound) when missing
+    OpenAlways = 4,        // open, or create a missing file; never empties
+    TruncateExisting = 5,  // open and empty; FileNotFound when missing (needs write access)
+};
+
+// Access-pattern hint for the system's read-ahead; it never changes results.
+enum class FileHint : int {
+    Normal = 0,
+    Random = 1,
+    Sequential = 2,
+};
+
+enum class SeekOrigin : int {
+    Begin = 0,
+    Current = 1,
+};
+
+// Opens path (Windows-shaped: "X:\dir\name", "\" or "/" as separators). On success *file holds
+// the new handle and the position is 0. Results: None; FileNotFound / PathNotFound (missing file
+// or folder, unknown drive); FileExists (CreateNew on an existing file); AccessDenied (rights,
+// a folder named as a file); SharingViolation (another open, in this or another process,
+// conflicts with this access or sharing); InvalidParameter (null path or out pointer); others
+// as the system reports them. On failure *file is NullFile.
+Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposition disposition,
+               FileHint hint, FileHandle* file);
+
+// Reads up to count bytes at the position and advances it. *transferred gets the bytes read
+// (0 at the end of the file, which is not an error). None, or the system's error
+// (InvalidHandle for NullFile, AccessDenied on a handle opened without read access).
+Error FileRead(FileHandle file, void* data, std::uint32_t count, std::uint32_t* transferred);
+
+// Writes count bytes at the position and advances it. *transferred gets the bytes written.
+// None only when every byte was written; DiskFull (with the bytes that fit) when the medium is
+// full or the test hook below says so; InvalidHandle / AccessDenied as for FileRead.
+Error FileWrite(FileHandle file, const void* data, std::uint32_t count, std::uint32_t* transferred);
+
+// Moves the position by distance from the start or the current position; *position (may be
+// null) gets the new position (low 32 bits). None; InvalidParameter when the result would lie
+// before the start (the position is then unchanged); InvalidHandle for NullFile.
+Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin, std::uint32_t* position);
+
+// The file's size (low 32 bits). None; InvalidHandle.
+Error FileGetSize(FileHandle file, std::uint32_t* size);
+
+// Makes the position the end of the file (cuts or extends). None; InvalidHandle; without write
+// access AccessDenied (some Windows emulations say InvalidParameter).
+Error FileSetEnd(FileHandle file);
+
+// Closes the handle and ends its sharing claim. None; InvalidHandle for NullFile.
+Error FileClose(FileHandle file);
+
+// Searches like the system's directory search: true when anything matches. The last component
+// may hold the wildcards '*' and '?' (matched without regard to letter case, "*.*" also matching
+// names without a dot); a folder named without a trailing separator is found; a path ending in a
+// separator, a missing folder, a null or invalid name all count as "nothing matches".
+bool FileExists(const char* path);
+
+// Creates one folder (its parent must exist). None; AlreadyExists; PathNotFound; AccessDenied.
+Error FolderCreate(const char* path);
+
+// Removes an empty folder. None; DirNotEmpty (left in place); FileNotFound / PathNotFound;
+// AccessDenied; SharingViolation (a folder in use).
+Error FolderRemove(const char* path);
+
+// Deletes a file. None; FileNotFound / PathNotFound; AccessDenied (a folder, or rights);
+// SharingViolation while any open of the file is still held, in this or another process.
+Error FileDelete(const char* path);
+
+// Moves or renames a file or folder; never replaces. None; AlreadyExists when newPath exists
+// (nothing changes); FileNotFound / PathNotFound; SharingViolation while the file is held open;
+// AccessDenied.
+Error FileMove(const char* oldPath, const char* newPath);
+
+// Test hook for running out of disk space on demand. It counts the bytes every FileWrite of the
+// process writes from the moment it is armed; the write that would cross the limit writes only
+// the bytes up to it and fails with DiskFull, and so does every later write (writing nothing)
+// until Reset. Used by tests to prove that a full disk surfaces as an error; never armed in
+// production.
+namespace FileTestHook {
+// Arms the hook: bytes more bytes may still be written (0: the next write fails outright).
+void FailWritesAfter(std::uint64_t bytes);
+// Disarms the hook; writes behave normally again.
+void Reset();
+// For the platform implementations: how many of count bytes the write may transfer now
+// (count while disarmed), charged against the limit.
+std::uint32_t Admit(std::uint32_t count);
+}  // namespace FileTestHook
+
+}  // namespace Platform

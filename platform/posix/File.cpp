@@ -1,0 +1,389 @@
+// POSIX files and folders behind Windows-shaped paths, with Windows sharing rules emulated by locks.
+#include "platform/File.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "platform/posix/NativeError.h"
+#include "platform/posix/PathMap.h"
+
+namespace Platform {
+
+struct FileObject {
+    int fd;
+    bool writable;  // what the caller asked for; the descriptor itself may allow more
+};
+
+namespace {
+
+// Sharing is modelled with open-file-description locks over the whole file. They belong to the
+// open, not to the process, so two opens inside one process conflict just as two processes do,
+// and closing some other descriptor of the file never drops them. An open that may write, or
+// that shares nothing, claims the file exclusively; a read-only open that shares reading claims
+// it shared. That reproduces the Windows outcome for every pair of opens this layer can make.
+flock WholeFile(short type) {
+    flock lock{};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 0;
+    lock.l_pid = 0;
+    return lock;
+}
+
+bool LockUnsupported(int e) { return e == EINVAL || e == ENOLCK || e == EOPNOTSUPP; }
+
+// True when another open holds a claim on the file at path (so Windows would refuse to delete or
+// move it: none of our opens shares deletion).
+bool IsHeldOpen(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool held = false;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        flock probe = WholeFile(F_WRLCK);
+        held = fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    }
+    close(fd);
+    return held;
+}
+
+std::string ParentOf(const std::string& path) {
+    std::string::size_type slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// ENOENT means a missing file or a missing folder on the way; Windows tells them apart.
+Error MissingError(const std::string& path) {
+    return IsFolder(ParentOf(path)) ? Error::FileNotFound : Error::PathNotFound;
+}
+
+Error MapPath(const char* path, std::string* mapped) {
+    if (path == nullptr) return Error::InvalidParameter;
+    if (!ToPosixPath(path, mapped) || mapped->empty()) return Error::PathNotFound;
+    return Error::None;
+}
+
+char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool Match(const char* name, const char* pattern) {
+    while (*pattern != '\0') {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (*pattern == '\0') return true;
+            for (const char* rest = name; *rest != '\0'; ++rest) {
+                if (Match(rest, pattern)) return true;
+            }
+            return Match("", pattern);
+        }
+        if (*name == '\0') return false;
+        if (*pattern != '?' && Fold(*pattern) != Fold(*name)) return false;
+        ++pattern;
+        ++name;
+    }
+    return *name == '\0';
+}
+
+// The Windows search rules this layer keeps: letter case does not matter and a pattern ending
+// in ".*" also matches a name without any dot ("*.*" matches everything, "readme.*" "readme").
+bool MatchSearchPattern(const std::string& name, const std::string& pattern) {
+    if (Match(name.c_str(), pattern.c_str())) return true;
+    if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
+        name.find('.') == std::string::npos) {
+        return Match(name.c_str(), pattern.substr(0, pattern.size() - 2).c_str());
+    }
+    return false;
+}
+
+Error RetryRead(int fd, char* data, std::uint32_t count, std::uint32_t* done) {
+    *done = 0;
+    while (*done < count) {
+        ssize_t n = read(fd, data + *done, count - *done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno == EBADF ? Error::AccessDenied : FromErrno(errno);
+        }
+        if (n == 0) break;
+        *done += static_cast<std::uint32_t>(n);
+    }
+    return Error::None;
+}
+
+}  // namespace
+
+Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposition disposition,
+               FileHint hint, FileHandle* file) {
+    if (file == nullptr) return Error::InvalidParameter;
+    *file = NullFile;
+    std::string p;
+    Error mapped = MapPath(path, &p);
+    if (mapped != Error::None) return mapped;
+
+    int flags = O_CLOEXEC | O_NOCTTY;
+    switch (access) {
+        case FileAccess::Read: flags |= O_RDONLY; break;
+        case FileAccess::Write: flags |= O_WRONLY; break;
+        case FileAccess::ReadWrite: flags |= O_RDWR; break;
+        default: return Error::InvalidParameter;
+    }
+    bool writes = access != FileAccess::Read;
+    bool empties = false;
+    switch (disposition) {
+        case FileDisposition::CreateNew: flags |= O_CREAT | O_EXCL; break;
+        case FileDisposition::CreateAlways: flags |= O_CREAT; empties = true; break;
+        case FileDisposition::OpenExisting: break;
+        case FileDisposition::OpenAlways: flags |= O_CREAT; break;
+        case FileDisposition::TruncateExisting:
+            if (!writes) return Error::InvalidParameter;
+            empties = true;
+            break;
+        default: return Error::InvalidParameter;
+    }
+
+    // A write lock needs a writable descriptor. A reader that shares nothing therefore opens
+    // read-write when it may, so that it can claim the file exclusively; writes through it are
+    // still refused below, as the caller asked for reading only.
+    bool lockOnlyWrite = access == FileAccess::Read && share == FileShare::None;
+    int fd = -1;
+    if (lockOnlyWrite) {
+        do {
+            fd = open(p.c_str(), (flags & ~O_ACCMODE) | O_RDWR, 0666);
+        } while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+        lockOnlyWrite = false;
+        do {
+            fd = open(p.c_str(), flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+        int e = errno;
+        if (e == ENOENT) return MissingError(p);
+        if (e == ENOTDIR) return Error::PathNotFound;
+        if (e == EEXIST) return Error::FileExists;
+        return FromErrno(e);
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return Error::AccessDenied;  // as Windows answers for a folder opened as a file
+    }
+
+    if (S_ISREG(st.st_mode)) {
+        bool exclusive = writes || share == FileShare::None;
+        bool canLockExclusively = writes || lockOnlyWrite;
+        flock lock = WholeFile(exclusive && canLockExclusively ? F_WRLCK : F_RDLCK);
+        if (exclusive && !canLockExclusively) {
+            // A read-only file we may not open for writing: refuse if anyone holds a claim now,
+            // then take a shared one (later readers can still join: the one gap of this model).
+            flock probe = WholeFile(F_WRLCK);
+            if (fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK) {
+                close(fd);
+                return Error::SharingViolation;
+            }
+        }
+        if (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+            int e = errno;
+            if (!LockUnsupported(e)) {
+                close(fd);
+                return (e == EAGAIN || e == EACCES) ? Error::SharingViolation : FromErrno(e);
+            }
+        }
+        // Emptying only now, with the claim held: never cut a file someone else has open.
+        if (empties && ftruncate(fd, 0) != 0) {
+            int e = errno;
+            close(fd);
+            return FromErrno(e);
+        }
+    }
+
+    if (hint == FileHint::Sequential) {
+        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    } else if (hint == FileHint::Random) {
+        posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+    }
+
+    FileObject* object = new (std::nothrow) FileObject{fd, writes};
+    if (object == nullptr) {
+        close(fd);
+        return Error::NotEnoughMemory;
+    }
+    *file = object;
+    return Error::None;
+}
+
+Error FileRead(FileHandle file, void* data, std::uint32_t count, std::uint32_t* transferred) {
+    std::uint32_t done = 0;
+    if (transferred != nullptr) *transferred = 0;
+    if (file == NullFile) return Error::InvalidHandle;
+    if (data == nullptr && count != 0) return Error::InvalidParameter;
+    Error result = RetryRead(file->fd, static_cast<char*>(data), count, &done);
+    if (transferred != nullptr) *transferred = done;
+    return result;
+}
+
+Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
+                std::uint32_t* transferred) {
+    if (transferred != nullptr) *transferred = 0;
+    if (file == NullFile) return Error::InvalidHandle;
+    if (data == nullptr && count != 0) return Error::InvalidParameter;
+    if (!file->writable) return Error::AccessDenied;
+    std::uint32_t allowed = FileTestHook::Admit(count);
+    const char* bytes = static_cast<const char*>(data);
+    std::uint32_t done = 0;
+    Error result = Error::None;
+    while (done < allowed) {
+        ssize_t n = write(file->fd, bytes + done, allowed - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            result = errno == EBADF ? Error::AccessDenied : FromErrno(errno);
+            break;
+        }
+        if (n == 0) {
+            result = Error::DiskFull;
+            break;
+        }
+        done += static_cast<std::uint32_t>(n);
+    }
+    if (result == Error::None && allowed < count) result = Error::DiskFull;
+    if (transferred != nullptr) *transferred = done;
+    return result;
+}
+
+Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin,
+               std::uint32_t* position) {
+    if (file == NullFile) return Error::InvalidHandle;
+    int whence = origin == SeekOrigin::Current ? SEEK_CUR : SEEK_SET;
+    off_t at = lseek(file->fd, static_cast<off_t>(distance), whence);
+    if (at < 0) return FromErrno(errno);
+    if (position != nullptr) *position = static_cast<std::uint32_t>(at);
+    return Error::None;
+}
+
+Error FileGetSize(FileHandle file, std::uint32_t* size) {
+    if (file == NullFile) return Error::InvalidHandle;
+    struct stat st {};
+    if (fstat(file->fd, &st) != 0) return FromErrno(errno);
+    if (size != nullptr) *size = static_cast<std::uint32_t>(st.st_size);
+    return Error::None;
+}
+
+Error FileSetEnd(FileHandle file) {
+    if (file == NullFile) return Error::InvalidHandle;
+    if (!file->writable) return Error::AccessDenied;
+    off_t at = lseek(file->fd, 0, SEEK_CUR);
+    if (at < 0) return FromErrno(errno);
+    if (ftruncate(file->fd, at) != 0) return FromErrno(errno);
+    return Error::None;
+}
+
+Error FileClose(FileHandle file) {
+    if (file == NullFile) return Error::InvalidHandle;
+    int result = close(file->fd);  // ends the sharing claim with the open file description
+    delete file;
+    // A failed close still releases the descriptor on Linux: report, never retry.
+    return result == 0 ? Error::None : FromErrno(errno);
+}
+
+bool FileExists(const char* path) {
+    std::string p;
+    if (MapPath(path, &p) != Error::None) return false;
+    // The system search refuses a name ending in a separator. A bare "Z:" names the root,
+    // which exists (the mapping itself is what adds the separator there).
+    char last = path[std::strlen(path) - 1];
+    if (last == '\\' || last == '/') return false;
+    if (p == "/") return true;
+    std::string::size_type slash = p.find_last_of('/');
+    std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (name.find_first_of("*?") == std::string::npos) {
+        struct stat st {};
+        return lstat(p.c_str(), &st) == 0;
+    }
+    DIR* dir = opendir(ParentOf(p).c_str());
+    if (dir == nullptr) return false;
+    bool found = false;
+    while (!found) {
+        dirent* entry = readdir(dir);
+        if (entry == nullptr) break;
+        found = MatchSearchPattern(entry->d_name, name);
+    }
+    closedir(dir);
+    return found;
+}
+
+Error FolderCreate(const char* path) {
+    std::string p;
+    Error mapped = MapPath(path, &p);
+    if (mapped != Error::None) return mapped;
+    if (mkdir(p.c_str(), 0777) == 0) return Error::None;
+    int e = errno;
+    if (e == ENOENT || e == ENOTDIR) return Error::PathNotFound;
+    return FromErrno(e);
+}
+
+Error FolderRemove(const char* path) {
+    std::string p;
+    Error mapped = MapPath(path, &p);
+    if (mapped != Error::None) return mapped;
+    if (rmdir(p.c_str()) == 0) return Error::None;
+    int e = errno;
+    if (e == ENOTEMPTY || e == EEXIST) return Error::DirNotEmpty;
+    if (e == EBUSY) return Error::SharingViolation;
+    if (e == ENOENT) return MissingError(p);
+    return FromErrno(e);
+}
+
+Error FileDelete(const char* path) {
+    std::string p;
+    Error mapped = MapPath(path, &p);
+    if (mapped != Error::None) return mapped;
+    if (IsFolder(p)) return Error::AccessDenied;
+    if (IsHeldOpen(p)) return Error::SharingViolation;
+    if (unlink(p.c_str()) == 0) return Error::None;
+    int e = errno;
+    if (e == ENOENT) return MissingError(p);
+    if (e == ENOTDIR) return Error::PathNotFound;
+    return FromErrno(e);
+}
+
+Error FileMove(const char* oldPath, const char* newPath) {
+    std::string from;
+    std::string to;
+    Error mapped = MapPath(oldPath, &from);
+    if (mapped == Error::None) mapped = MapPath(newPath, &to);
+    if (mapped != Error::None) return mapped;
+    if (IsHeldOpen(from)) return Error::SharingViolation;
+    int result = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        // File systems without the no-replace flag: test first (a small race, but never a
+        // silent replacement of something that was already there).
+        struct stat st {};
+        if (lstat(to.c_str(), &st) == 0) return Error::AlreadyExists;
+        result = rename(from.c_str(), to.c_str());
+    }
+    if (result == 0) return Error::None;
+    int e = errno;
+    if (e == EEXIST || e == ENOTEMPTY) return Error::AlreadyExists;
+    if (e == ENOENT) {
+        struct stat st {};
+        return lstat(from.c_str(), &st) == 0 ? Error::PathNotFound : MissingError(from);
+    }
+    return FromErrno(e);
+}
+
+}  // namespace Platform

@@ -1,0 +1,133 @@
+// Win32 files and folders: thin wrappers over the 8-bit file entry points.
+#include "platform/File.h"
+
+#include <windows.h>
+
+#include "platform/win32/NativeError.h"
+
+namespace Platform {
+
+namespace {
+
+HANDLE ToNative(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+Error LastError() { return FromWin32(GetLastError()); }
+
+}  // namespace
+
+Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposition disposition,
+               FileHint hint, FileHandle* file) {
+    if (file == nullptr) return Error::InvalidParameter;
+    *file = NullFile;
+    if (path == nullptr) return Error::InvalidParameter;
+    DWORD desired = 0;
+    switch (access) {
+        case FileAccess::Read: desired = GENERIC_READ; break;
+        case FileAccess::Write: desired = GENERIC_WRITE; break;
+        case FileAccess::ReadWrite: desired = GENERIC_READ | GENERIC_WRITE; break;
+        default: return Error::InvalidParameter;
+    }
+    DWORD creation = 0;
+    switch (disposition) {
+        case FileDisposition::CreateNew: creation = CREATE_NEW; break;
+        case FileDisposition::CreateAlways: creation = CREATE_ALWAYS; break;
+        case FileDisposition::OpenExisting: creation = OPEN_EXISTING; break;
+        case FileDisposition::OpenAlways: creation = OPEN_ALWAYS; break;
+        case FileDisposition::TruncateExisting: creation = TRUNCATE_EXISTING; break;
+        default: return Error::InvalidParameter;
+    }
+    DWORD flags = FILE_ATTRIBUTE_NORMAL;
+    if (hint == FileHint::Sequential) flags |= FILE_FLAG_SEQUENTIAL_SCAN;
+    if (hint == FileHint::Random) flags |= FILE_FLAG_RANDOM_ACCESS;
+    DWORD shareMode = share == FileShare::Read ? FILE_SHARE_READ : 0;
+    HANDLE handle = CreateFileA(path, desired, shareMode, nullptr, creation, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    *file = reinterpret_cast<FileHandle>(handle);
+    return Error::None;
+}
+
+Error FileRead(FileHandle file, void* data, std::uint32_t count, std::uint32_t* transferred) {
+    if (transferred != nullptr) *transferred = 0;
+    if (file == NullFile) return Error::InvalidHandle;
+    DWORD done = 0;
+    BOOL ok = ReadFile(ToNative(file), data, count, &done, nullptr);
+    if (transferred != nullptr) *transferred = done;
+    return ok ? Error::None : LastError();
+}
+
+Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
+                std::uint32_t* transferred) {
+    if (transferred != nullptr) *transferred = 0;
+    if (file == NullFile) return Error::InvalidHandle;
+    std::uint32_t allowed = FileTestHook::Admit(count);
+    DWORD done = 0;
+    BOOL ok = TRUE;
+    if (allowed > 0 || count == 0) ok = WriteFile(ToNative(file), data, allowed, &done, nullptr);
+    if (transferred != nullptr) *transferred = done;
+    if (!ok) return LastError();
+    return (allowed < count || done < allowed) ? Error::DiskFull : Error::None;
+}
+
+Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin,
+               std::uint32_t* position) {
+    if (file == NullFile) return Error::InvalidHandle;
+    DWORD method = origin == SeekOrigin::Current ? FILE_CURRENT : FILE_BEGIN;
+    SetLastError(ERROR_SUCCESS);
+    DWORD at = SetFilePointer(ToNative(file), distance, nullptr, method);
+    if (at == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS) {
+        DWORD e = GetLastError();
+        return e == ERROR_NEGATIVE_SEEK ? Error::InvalidParameter : FromWin32(e);
+    }
+    if (position != nullptr) *position = at;
+    return Error::None;
+}
+
+Error FileGetSize(FileHandle file, std::uint32_t* size) {
+    if (file == NullFile) return Error::InvalidHandle;
+    SetLastError(ERROR_SUCCESS);
+    DWORD low = GetFileSize(ToNative(file), nullptr);
+    if (low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) return LastError();
+    if (size != nullptr) *size = low;
+    return Error::None;
+}
+
+Error FileSetEnd(FileHandle file) {
+    if (file == NullFile) return Error::InvalidHandle;
+    return SetEndOfFile(ToNative(file)) ? Error::None : LastError();
+}
+
+Error FileClose(FileHandle file) {
+    if (file == NullFile) return Error::InvalidHandle;
+    return CloseHandle(ToNative(file)) ? Error::None : LastError();
+}
+
+bool FileExists(const char* path) {
+    if (path == nullptr) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+Error FolderCreate(const char* path) {
+    if (path == nullptr) return Error::InvalidParameter;
+    return CreateDirectoryA(path, nullptr) ? Error::None : LastError();
+}
+
+Error FolderRemove(const char* path) {
+    if (path == nullptr) return Error::InvalidParameter;
+    return RemoveDirectoryA(path) ? Error::None : LastError();
+}
+
+Error FileDelete(const char* path) {
+    if (path == nullptr) return Error::InvalidParameter;
+    return DeleteFileA(path) ? Error::None : LastError();
+}
+
+Error FileMove(const char* oldPath, const char* newPath) {
+    if (oldPath == nullptr || newPath == nullptr) return Error::InvalidParameter;
+    return MoveFileA(oldPath, newPath) ? Error::None : LastError();
+}
+
+}  // namespace Platform

@@ -1,0 +1,209 @@
+// Platform file service: sharing between opens, delete/move refusals, search rules, write hook.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/File.h"
+#include "tests/support/ScratchFolder.h"
+
+using namespace Platform;
+using QRV2Test::ScratchFolder;
+
+namespace {
+
+Error Open(const std::string& path, FileAccess access, FileShare share, FileHandle* file,
+           FileDisposition disposition = FileDisposition::OpenAlways) {
+    return FileOpen(path.c_str(), access, share, disposition, FileHint::Normal, file);
+}
+
+}  // namespace
+
+TEST(PlatformFileSharing, OneWriterOrManyReadersAmongOpensOfOneProcess) {
+    ScratchFolder dir;
+    std::string path = dir / "shared.bin";
+    FileHandle writer = NullFile, other = NullFile, reader1 = NullFile, reader2 = NullFile;
+    ASSERT_EQ(Open(path, FileAccess::Write, FileShare::Read, &writer), Error::None);
+    EXPECT_EQ(Open(path, FileAccess::Write, FileShare::Read, &other), Error::SharingViolation);
+    EXPECT_EQ(other, NullFile);
+    EXPECT_EQ(Open(path, FileAccess::Read, FileShare::Read, &other), Error::SharingViolation);
+    EXPECT_EQ(FileClose(writer), Error::None);
+
+    ASSERT_EQ(Open(path, FileAccess::Read, FileShare::Read, &reader1), Error::None);
+    ASSERT_EQ(Open(path, FileAccess::Read, FileShare::Read, &reader2), Error::None);
+    EXPECT_EQ(Open(path, FileAccess::ReadWrite, FileShare::Read, &other), Error::SharingViolation);
+    EXPECT_EQ(Open(path, FileAccess::Read, FileShare::None, &other), Error::SharingViolation);
+    FileClose(reader1);
+    FileClose(reader2);
+
+    ASSERT_EQ(Open(path, FileAccess::Read, FileShare::None, &reader1), Error::None);
+    EXPECT_EQ(Open(path, FileAccess::Read, FileShare::Read, &other), Error::SharingViolation);
+    FileClose(reader1);
+    ASSERT_EQ(Open(path, FileAccess::ReadWrite, FileShare::Read, &other), Error::None);
+    FileClose(other);
+}
+
+TEST(PlatformFileSharing, CreateAlwaysNeverEmptiesAFileSomeoneHolds) {
+    ScratchFolder dir;
+    std::string path = dir / "kept.bin";
+    QRV2Test::WriteBytes(path, "precious");
+    FileHandle reader = NullFile, writer = NullFile;
+    ASSERT_EQ(Open(path, FileAccess::Read, FileShare::Read, &reader), Error::None);
+    EXPECT_EQ(Open(path, FileAccess::Write, FileShare::None, &writer, FileDisposition::CreateAlways),
+              Error::SharingViolation);
+    FileClose(reader);
+    EXPECT_EQ(QRV2Test::ReadBytes(path), "precious");
+}
+
+TEST(PlatformFileSharing, DeleteAndMoveOfAHeldFileFailUntilItIsClosed) {
+    ScratchFolder dir;
+    std::string path = dir / "held.txt";
+    std::string moved = dir / "moved.txt";
+    QRV2Test::WriteBytes(path, "x");
+    FileHandle reader = NullFile;
+    ASSERT_EQ(Open(path, FileAccess::Read, FileShare::Read, &reader), Error::None);
+    EXPECT_EQ(FileDelete(path.c_str()), Error::SharingViolation);
+    EXPECT_EQ(FileMove(path.c_str(), moved.c_str()), Error::SharingViolation);
+    EXPECT_TRUE(QRV2Test::PathPresent(path));
+    FileClose(reader);
+    EXPECT_EQ(FileMove(path.c_str(), moved.c_str()), Error::None);
+    EXPECT_EQ(FileDelete(moved.c_str()), Error::None);
+    EXPECT_FALSE(QRV2Test::PathPresent(moved));
+    EXPECT_EQ(FileDelete(moved.c_str()), Error::FileNotFound);
+}
+
+TEST(PlatformFileMove, NeverReplacesAnExistingDestination) {
+    ScratchFolder dir;
+    std::string a = dir / "a.txt", b = dir / "b.txt";
+    QRV2Test::WriteBytes(a, "A");
+    QRV2Test::WriteBytes(b, "B");
+    EXPECT_EQ(FileMove(a.c_str(), b.c_str()), Error::AlreadyExists);
+    EXPECT_EQ(QRV2Test::ReadBytes(a), "A");
+    EXPECT_EQ(QRV2Test::ReadBytes(b), "B");
+    std::string sub = dir / "sub";
+    ASSERT_EQ(FolderCreate(sub.c_str()), Error::None);
+    EXPECT_EQ(FileMove(a.c_str(), sub.c_str()), Error::AlreadyExists);
+}
+
+TEST(PlatformFileOpen, DispositionsAndMissingPathsGiveTheirErrors) {
+    ScratchFolder dir;
+    std::string path = dir / "d.bin";
+    FileHandle file = NullFile;
+    EXPECT_EQ(Open(path, FileAccess::Read, FileShare::Read, &file, FileDisposition::OpenExisting),
+              Error::FileNotFound);
+    EXPECT_EQ(Open(dir / "nofolder\\d.bin", FileAccess::Write, FileShare::Read, &file),
+              Error::PathNotFound);
+    EXPECT_FALSE(QRV2Test::PathPresent(path));
+    QRV2Test::WriteBytes(path, "0123456789");
+    EXPECT_EQ(Open(path, FileAccess::Write, FileShare::Read, &file, FileDisposition::CreateNew),
+              Error::FileExists);
+    ASSERT_EQ(Open(path, FileAccess::ReadWrite, FileShare::Read, &file), Error::None);
+    std::uint32_t size = 0;
+    EXPECT_EQ(FileGetSize(file, &size), Error::None);
+    EXPECT_EQ(size, 10u);  // OpenAlways never empties
+    FileClose(file);
+    ASSERT_EQ(Open(path, FileAccess::Write, FileShare::Read, &file, FileDisposition::CreateAlways),
+              Error::None);
+    EXPECT_EQ(FileGetSize(file, &size), Error::None);
+    EXPECT_EQ(size, 0u);
+    FileClose(file);
+    // A folder cannot be opened as a file.
+    EXPECT_EQ(Open(dir.Path().substr(0, dir.Path().size() - 1), FileAccess::Read, FileShare::Read,
+                   &file, FileDisposition::OpenExisting),
+              Error::AccessDenied);
+}
+
+TEST(PlatformFileIo, SeekSizeAndSetEnd) {
+    ScratchFolder dir;
+    std::string path = dir / "io.bin";
+    FileHandle file = NullFile;
+    ASSERT_EQ(Open(path, FileAccess::ReadWrite, FileShare::Read, &file), Error::None);
+    std::uint32_t done = 0, at = 0;
+    EXPECT_EQ(FileWrite(file, "abcdefghij", 10, &done), Error::None);
+    EXPECT_EQ(done, 10u);
+    EXPECT_EQ(FileSeek(file, 4, SeekOrigin::Begin, &at), Error::None);
+    EXPECT_EQ(at, 4u);
+    EXPECT_EQ(FileSeek(file, -5, SeekOrigin::Current, &at), Error::InvalidParameter);
+    EXPECT_EQ(FileSeek(file, 0, SeekOrigin::Current, &at), Error::None);
+    EXPECT_EQ(at, 4u);
+    char buffer[8] = {};
+    EXPECT_EQ(FileRead(file, buffer, 8, &done), Error::None);
+    EXPECT_EQ(done, 6u);
+    EXPECT_EQ(std::string(buffer, 6), "efghij");
+    EXPECT_EQ(FileRead(file, buffer, 8, &done), Error::None);
+    EXPECT_EQ(done, 0u);
+    EXPECT_EQ(FileSeek(file, 3, SeekOrigin::Begin, nullptr), Error::None);
+    EXPECT_EQ(FileSetEnd(file), Error::None);
+    std::uint32_t size = 0;
+    EXPECT_EQ(FileGetSize(file, &size), Error::None);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(FileClose(file), Error::None);
+
+    ASSERT_EQ(Open(path, FileAccess::Read, FileShare::Read, &file), Error::None);
+    EXPECT_NE(FileWrite(file, "z", 1, &done), Error::None);
+    EXPECT_NE(FileSetEnd(file), Error::None);  // Wine says InvalidParameter, others AccessDenied
+    FileClose(file);
+    EXPECT_EQ(QRV2Test::ReadBytes(path), "abc");
+}
+
+TEST(PlatformFileExists, SearchRulesOfTheSystem) {
+    ScratchFolder dir;
+    QRV2Test::WriteBytes(dir / "Readme", "");
+    QRV2Test::WriteBytes(dir / "data.txt", "");
+    std::string folder = dir / "folder";
+    ASSERT_EQ(FolderCreate(folder.c_str()), Error::None);
+    EXPECT_EQ(FolderCreate(folder.c_str()), Error::AlreadyExists);
+
+    EXPECT_TRUE(FileExists((dir / "data.txt").c_str()));
+    EXPECT_TRUE(FileExists(folder.c_str()));
+    EXPECT_FALSE(FileExists((folder + "\\").c_str()));
+    EXPECT_FALSE(FileExists((dir / "nothing.txt").c_str()));
+    EXPECT_FALSE(FileExists((dir / "missing\\data.txt").c_str()));
+    EXPECT_FALSE(FileExists(nullptr));
+
+    EXPECT_TRUE(FileExists((dir / "*.TXT").c_str()));
+    EXPECT_TRUE(FileExists((dir / "d?ta.*").c_str()));
+    EXPECT_TRUE(FileExists((dir / "readme.*").c_str()));  // ".*" also matches no dot at all
+    EXPECT_FALSE(FileExists((dir / "*.bin").c_str()));
+    EXPECT_FALSE(FileExists((dir / "d?t.txt").c_str()));
+    EXPECT_TRUE(FileExists((dir / "fold*").c_str()));
+#ifndef _WIN32
+    // The mapped drive: "Z:" is the root and exists; "Z:\" ends in a separator; other drives
+    // have no counterpart.
+    EXPECT_TRUE(FileExists("Z:"));
+    EXPECT_FALSE(FileExists("Z:\\"));
+    EXPECT_FALSE(FileExists("C:\\Windows"));
+#endif
+}
+
+TEST(PlatformFileFolders, RemoveRefusesANonEmptyFolder) {
+    ScratchFolder dir;
+    std::string folder = dir / "full";
+    ASSERT_EQ(FolderCreate(folder.c_str()), Error::None);
+    QRV2Test::WriteBytes(folder + "\\f.txt", "f");
+    EXPECT_EQ(FolderRemove(folder.c_str()), Error::DirNotEmpty);
+    EXPECT_TRUE(QRV2Test::IsDirectory(folder));
+    EXPECT_EQ(FolderCreate((dir / "a\\b").c_str()), Error::PathNotFound);
+    EXPECT_EQ(FileDelete(folder.c_str()), Error::AccessDenied);
+    EXPECT_EQ(FileDelete((folder + "\\f.txt").c_str()), Error::None);
+    EXPECT_EQ(FolderRemove(folder.c_str()), Error::None);
+    EXPECT_FALSE(QRV2Test::PathPresent(folder));
+}
+
+TEST(PlatformFileTestHook, WriteCrossingTheLimitFallsShortAndLaterWritesFail) {
+    ScratchFolder dir;
+    FileHandle file = NullFile;
+    ASSERT_EQ(Open(dir / "full.bin", FileAccess::Write, FileShare::Read, &file), Error::None);
+    std::uint32_t done = 0;
+    FileTestHook::FailWritesAfter(5);
+    EXPECT_EQ(FileWrite(file, "abc", 3, &done), Error::None);
+    EXPECT_EQ(done, 3u);
+    EXPECT_EQ(FileWrite(file, "defg", 4, &done), Error::DiskFull);
+    EXPECT_EQ(done, 2u);
+    EXPECT_EQ(FileWrite(file, "h", 1, &done), Error::DiskFull);
+    EXPECT_EQ(done, 0u);
+    FileTestHook::Reset();
+    EXPECT_EQ(FileWrite(file, "h", 1, &done), Error::None);
+    EXPECT_EQ(done, 1u);
+    FileClose(file);
+    EXPECT_EQ(QRV2Test::ReadBytes(dir / "full.bin"), "abcdeh");
+}

@@ -1,0 +1,80 @@
+// VectorStream: a test-only Stream over a std::vector of bytes, for the IO views' tests.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "framework/io/Stream.h"
+
+namespace QRV2Test {
+
+// Always open, read-write. Reads stop at the end of the bytes; writes stop at writeLimit (to
+// play a full device). A short read or write sets the error state, as a file stream would.
+class VectorStream : public QRV2::Stream {
+public:
+    VectorStream() = default;
+    explicit VectorStream(std::vector<std::uint8_t> initial) : bytes(std::move(initial)) {}
+
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t position = 0;
+    std::int32_t error = 0;
+    std::size_t writeLimit = SIZE_MAX;
+
+    std::int32_t Open() override { return 0; }
+    std::int32_t IsClosed() override { return 0; }
+    std::int32_t Close() override { return 0; }
+    std::int32_t HasError() override { return error; }
+    std::int32_t GetSize(std::uint32_t* size) override {
+        if (size == nullptr) return 1;
+        *size = static_cast<std::uint32_t>(bytes.size());
+        return 0;
+    }
+    std::int32_t GetPosition(std::uint32_t* out) override {
+        if (out == nullptr) return 1;
+        *out = position;
+        return 0;
+    }
+    std::int32_t SetPosition(std::uint32_t to) override {
+        if (to > bytes.size()) return 1;
+        position = to;
+        return 0;
+    }
+    std::int32_t GetAccessMode() override { return AccessReadWrite; }
+    std::int32_t SetAuxMode(std::int32_t) override { return 1; }
+    std::int32_t SetAccessMode(std::int32_t) override { return 1; }
+    std::int32_t GetUsage() override { return UsageRandom; }
+    std::int32_t SetUsage(std::int32_t) override { return 1; }
+    std::int32_t GetAuxMode() override { return 0; }
+
+    std::uint32_t Write16(std::uint16_t v) override { return Write(&v, 2); }
+    std::uint32_t Write32(std::uint32_t v) override { return Write(&v, 4); }
+    std::uint32_t Write32Alt(std::int32_t v) override { return Write(&v, 4); }
+    std::uint32_t Write64(std::uint64_t v) override { return Write(&v, 8); }
+    std::uint32_t Write(const void* data, std::uint32_t count) override {
+        std::size_t room = writeLimit > position ? writeLimit - position : 0;
+        std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(count, room));
+        if (n < count) error = 1;
+        if (n == 0) return 0;
+        if (bytes.size() < position + static_cast<std::size_t>(n)) bytes.resize(position + n);
+        std::memcpy(bytes.data() + position, data, n);
+        position += n;
+        return n;
+    }
+    std::uint32_t Read16(std::uint16_t* v) override { return Read(v, 2); }
+    std::uint32_t Read32(std::uint32_t* v) override { return Read(v, 4); }
+    std::uint32_t Read32Alt(std::int32_t* v) override { return Read(v, 4); }
+    std::uint32_t Read64(std::uint64_t* v) override { return Read(v, 8); }
+    std::uint32_t Read(void* data, std::uint32_t count) override {
+        std::size_t left = bytes.size() > position ? bytes.size() - position : 0;
+        std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(count, left));
+        if (n < count) error = 1;
+        if (n == 0) return 0;
+        std::memcpy(data, bytes.data() + position, n);
+        position += n;
+        return n;
+    }
+};
+
+}  // namespace QRV2Test
