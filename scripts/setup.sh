@@ -2,8 +2,8 @@
 # Installs the Debian packages the builds and tests need; quick and silent when all are present.
 set -euo pipefail
 
-# Native build, unit tests and sanitizers.
-packages=(cmake ninja-build g++ zlib1g-dev googletest)
+# Native build, unit tests, sanitizers and benchmarks.
+packages=(cmake ninja-build g++ zlib1g-dev googletest libbenchmark-dev)
 # Windows cross build and the Wine run of its tests under a virtual display.
 packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth)
 # Fuzz targets: clang with the libFuzzer and sanitizer runtimes.
