@@ -54,7 +54,8 @@ start_display() {
         sleep 0.1
         waited=$((waited + 1))
     done
-    export DISPLAY=":$(head -n1 "$numfile")"
+    DISPLAY=":$(head -n1 "$numfile")"
+    export DISPLAY
     rm -f "$numfile"
 }
 
@@ -119,17 +120,20 @@ run_preset() {
 
     # Tests see a home of their own, so a run neither reads nor leaves per-user state (the
     # POSIX registry store, Wine's user folders) of the machine or of an earlier run.
-    rm -rf "$results" "$bdir/home"
+    rm -rf "$results" "${bdir:?}/home"
     mkdir -p "$results" "$bdir/home"
     local rc=0
+    # (set -e does not hold inside this subshell: it stands left of ||.)
     (
         export HOME="$bdir/home"
         unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME XDG_RUNTIME_DIR
         if [[ "$p" == windows ]]; then
             export WINEPREFIX="$bdir/wineprefix"
+            # A server left by an interrupted run would keep serving the deleted prefix.
+            wineserver -k >/dev/null 2>&1 || true
             rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
             echo "=== $p: preparing a new Wine prefix"
-            cmake/wine-run.sh --prepare
+            cmake/wine-run.sh --prepare || exit 1
         fi
         echo "=== $p: test"
         ctest --preset "$p" --no-tests=error --output-junit "$results/ctest-junit.xml"
