@@ -5,9 +5,23 @@
 #   <build>/test-results/<name>.xml, which scripts/test.sh counts for its summary; ctest runs
 #   Windows programs through CMAKE_CROSSCOMPILING_EMULATOR (Wine), so the path is given to
 #   the program as Wine sees the host's file system (drive Z: is the root).
+# qrv2_record_gtest(<test>...) does the same for tests already added with add_test().
 # Any other add_test() is counted as one test by its ctest result.
 
 set(QRV2_TEST_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
+
+# qrv2_record_gtest(<test>...) makes already added ctest tests that run GoogleTest programs
+# leave their per-case results there too.
+function(qrv2_record_gtest)
+  foreach(test ${ARGN})
+    set(results ${QRV2_TEST_RESULTS_DIR}/${test}.xml)
+    if(WIN32 AND CMAKE_CROSSCOMPILING)
+      set(results "Z:${results}")
+    endif()
+    set_property(TEST ${test} APPEND PROPERTY LABELS gtest)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "GTEST_OUTPUT=xml:${results}")
+  endforeach()
+endfunction()
 
 function(qrv2_add_gtest)
   cmake_parse_arguments(arg "" "NAME;WORKING_DIRECTORY" "COMMAND" ${ARGN})
@@ -19,13 +33,7 @@ function(qrv2_add_gtest)
   else()
     add_test(NAME ${arg_NAME} COMMAND ${arg_COMMAND})
   endif()
-  set(results ${QRV2_TEST_RESULTS_DIR}/${arg_NAME}.xml)
-  if(WIN32 AND CMAKE_CROSSCOMPILING)
-    set(results "Z:${results}")
-  endif()
-  set_tests_properties(${arg_NAME} PROPERTIES
-    LABELS gtest
-    ENVIRONMENT "GTEST_OUTPUT=xml:${results}")
+  qrv2_record_gtest(${arg_NAME})
 endfunction()
 
 # qrv2_check_standalone(<target>...) adds, on the Windows build, one test per executable target
