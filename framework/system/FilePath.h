@@ -17,16 +17,17 @@ class FilePath : public Element {
 public:
     // The path text, or null if never set.
     virtual const char* GetPath() = 0;
-    // Takes a copy of text (null: "") as the path and splits it into parts. 0, or 1 when storage
-    // for the copy cannot be obtained (then nothing changes).
+    // Takes a copy of text (null: "") as the path and splits it into parts. 0; 1 when storage
+    // for the copy cannot be obtained (then nothing changes) or a part cannot be stored (the
+    // path text is kept, but the next part operation yields no path rather than a wrong one).
     virtual std::int32_t SetPath(const char* text) = 0;
-    // Appends text (null: "") to the path (absent: "") and splits anew. 0, or 1 when storage
-    // cannot be obtained (then nothing changes).
+    // Appends text (null: "") to the path (absent: "") and splits anew. 0, or 1 as SetPath.
     virtual std::int32_t AppendPath(const char* text) = 0;
 
     // Part operations. Set: text replaces the part (null drops it). Append: the part is created
-    // empty if absent and text (when not null) appended. Then the path is rebuilt. Always 0: a
-    // part that cannot be stored stays absent and the rebuild goes on with what exists.
+    // empty if absent and text (when not null) appended. Then the path is rebuilt. 0; 1 when a
+    // part or the rebuilt path cannot be stored: the path is then null (GetPath), never a text
+    // that names another file, until the next SetPath.
     virtual const char* GetDrive() = 0;
     virtual std::int32_t SetDrive(const char* text) = 0;
     virtual std::int32_t AppendDrive(const char* text) = 0;

@@ -25,26 +25,29 @@ void Drop(char** part) {
     *part = nullptr;
 }
 
-// text replaces the part; null drops it. A copy that cannot be made leaves the part absent.
-void SetPart(char** part, const char* text) {
+// text replaces the part; null drops it. false when the copy cannot be made (the part is then
+// absent).
+bool SetPart(char** part, const char* text) {
     char* copy = text == nullptr ? nullptr : DuplicateText(text);
     Free(*part);
     *part = copy;
+    return text == nullptr || copy != nullptr;
 }
 
-// The part is created empty when absent, then text (if any) is appended. When storage runs out
-// an absent part stays absent and a present one keeps its text.
-void AppendPart(char** part, const char* text) {
+// The part is created empty when absent, then text (if any) is appended. false when storage
+// runs out (an absent part stays absent and a present one keeps its text).
+bool AppendPart(char** part, const char* text) {
     const char* old = *part == nullptr ? "" : *part;
     const char* tail = text == nullptr ? "" : text;
     std::size_t oldLength = std::strlen(old);
     std::size_t tailLength = std::strlen(tail);
     char* joined = static_cast<char*>(Allocate(oldLength + tailLength + 1));
-    if (joined == nullptr) return;
+    if (joined == nullptr) return false;
     std::memcpy(joined, old, oldLength);
     std::memcpy(joined + oldLength, tail, tailLength + 1);
     Free(*part);
     *part = joined;
+    return true;
 }
 
 std::size_t LengthOf(const char* text) { return text == nullptr ? 0 : std::strlen(text); }
@@ -68,7 +71,7 @@ std::int32_t FilePathImp::SetPath(const char* text) {
     Free(m_path);
     m_path = copy;
     Parse();
-    return 0;
+    return m_partsLost ? 1 : 0;
 }
 
 std::int32_t FilePathImp::AppendPath(const char* text) {
@@ -83,7 +86,7 @@ std::int32_t FilePathImp::AppendPath(const char* text) {
     Free(m_path);
     m_path = joined;
     Parse();
-    return 0;
+    return m_partsLost ? 1 : 0;
 }
 
 const char* FilePathImp::GetDrive() { return m_drive; }
@@ -93,69 +96,59 @@ const char* FilePathImp::GetBaseName() { return m_baseName; }
 const char* FilePathImp::GetExtension() { return m_extension; }
 
 std::int32_t FilePathImp::SetDrive(const char* text) {
-    SetPart(&m_drive, text);
-    Rebuild();
-    return 0;
+    if (!SetPart(&m_drive, text)) m_partsLost = true;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::AppendDrive(const char* text) {
-    AppendPart(&m_drive, text);
-    Rebuild();
-    return 0;
+    if (!AppendPart(&m_drive, text)) m_partsLost = true;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::SetFolder(const char* text) {
-    SetPart(&m_folder, text);
-    Rebuild();
-    return 0;
+    if (!SetPart(&m_folder, text)) m_partsLost = true;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::AppendFolder(const char* text) {
-    AppendPart(&m_folder, text);
-    Rebuild();
-    return 0;
+    if (!AppendPart(&m_folder, text)) m_partsLost = true;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::SetFileName(const char* text) {
-    SetPart(&m_fileName, text);
+    if (!SetPart(&m_fileName, text)) m_partsLost = true;
     SplitFileName();
-    Rebuild();
-    return 0;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::AppendFileName(const char* text) {
-    AppendPart(&m_fileName, text);
+    if (!AppendPart(&m_fileName, text)) m_partsLost = true;
     SplitFileName();
-    Rebuild();
-    return 0;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::SetBaseName(const char* text) {
-    SetPart(&m_baseName, text);
+    if (!SetPart(&m_baseName, text)) m_partsLost = true;
     ComposeFileName();
-    Rebuild();
-    return 0;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::AppendBaseName(const char* text) {
-    AppendPart(&m_baseName, text);
+    if (!AppendPart(&m_baseName, text)) m_partsLost = true;
     ComposeFileName();
-    Rebuild();
-    return 0;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::SetExtension(const char* text) {
-    SetPart(&m_extension, text);
+    if (!SetPart(&m_extension, text)) m_partsLost = true;
     ComposeFileName();
-    Rebuild();
-    return 0;
+    return Rebuild();
 }
 
 std::int32_t FilePathImp::AppendExtension(const char* text) {
-    AppendPart(&m_extension, text);
+    if (!AppendPart(&m_extension, text)) m_partsLost = true;
     ComposeFileName();
-    Rebuild();
-    return 0;
+    return Rebuild();
 }
 
 void FilePathImp::DropParts() {
@@ -171,6 +164,7 @@ void FilePathImp::DropParts() {
 // network and rooted paths keep only their file name). The path text itself is left as set.
 void FilePathImp::Parse() {
     DropParts();
+    m_partsLost = false;
     if (m_path == nullptr || m_path[0] == '\0') return;
     std::size_t length = std::strlen(m_path);
     std::size_t separator = length;  // none met yet
@@ -179,17 +173,17 @@ void FilePathImp::Parse() {
         if (separator == length) {
             if (IsSeparator(c)) {
                 separator = i;
-                m_fileName = CopyRange(m_path + i + 1, length - i - 1);
+                m_fileName = Keep(CopyRange(m_path + i + 1, length - i - 1));
                 SplitFileName();
             }
         } else if (c == ':') {
-            m_folder = CopyRange(m_path + i + 1, separator - i);
-            m_drive = CopyRange(m_path, i + 1);
+            m_folder = Keep(CopyRange(m_path + i + 1, separator - i));
+            m_drive = Keep(CopyRange(m_path, i + 1));
             return;
         }
     }
     if (separator == length) {
-        m_fileName = CopyRange(m_path, length);
+        m_fileName = Keep(CopyRange(m_path, length));
         SplitFileName();
     }
 }
@@ -200,11 +194,11 @@ void FilePathImp::SplitFileName() {
     if (m_fileName == nullptr || m_fileName[0] == '\0') return;
     const char* dot = std::strrchr(m_fileName, '.');
     if (dot == nullptr) {
-        m_baseName = DuplicateText(m_fileName);
+        m_baseName = Keep(DuplicateText(m_fileName));
         return;
     }
-    m_extension = DuplicateText(dot);
-    m_baseName = CopyRange(m_fileName, static_cast<std::size_t>(dot - m_fileName));
+    m_extension = Keep(DuplicateText(dot));
+    m_baseName = Keep(CopyRange(m_fileName, static_cast<std::size_t>(dot - m_fileName)));
 }
 
 void FilePathImp::ComposeFileName() {
@@ -212,14 +206,27 @@ void FilePathImp::ComposeFileName() {
     std::size_t baseLength = LengthOf(m_baseName);
     std::size_t extensionLength = LengthOf(m_extension);
     char* name = static_cast<char*>(Allocate(baseLength + extensionLength + 1));
-    if (name == nullptr) return;
+    if (name == nullptr) {
+        m_partsLost = true;
+        return;
+    }
     if (baseLength > 0) std::memcpy(name, m_baseName, baseLength);
     if (extensionLength > 0) std::memcpy(name + baseLength, m_extension, extensionLength);
     name[baseLength + extensionLength] = '\0';
     m_fileName = name;
 }
 
-void FilePathImp::Rebuild() {
+char* FilePathImp::Keep(char* copy) {
+    if (copy == nullptr) m_partsLost = true;
+    return copy;
+}
+
+std::int32_t FilePathImp::Rebuild() {
+    if (m_partsLost) {
+        Free(m_path);
+        m_path = nullptr;
+        return 1;
+    }
     std::size_t drive = LengthOf(m_drive);
     std::size_t folder = LengthOf(m_folder);
     std::size_t file = LengthOf(m_fileName);
@@ -232,6 +239,7 @@ void FilePathImp::Rebuild() {
     }
     Free(m_path);
     m_path = path;
+    return path == nullptr ? 1 : 0;
 }
 
 }  // namespace QRV2

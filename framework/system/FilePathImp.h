@@ -41,7 +41,11 @@ private:
     void Parse();
     void SplitFileName();
     void ComposeFileName();
-    void Rebuild();
+    // Rebuilds the path from the parts; 0, or 1 (path null) when a part was lost for want of
+    // storage or the path itself cannot be stored.
+    std::int32_t Rebuild();
+    // A copy that could not be made: the parts no longer describe the path.
+    char* Keep(char* copy);
 
     char* m_path = nullptr;
     char* m_drive = nullptr;
@@ -49,6 +53,9 @@ private:
     char* m_fileName = nullptr;
     char* m_baseName = nullptr;
     char* m_extension = nullptr;
+    // Set when a part could not be stored; a path rebuilt from such parts would silently name
+    // another file (a folder lost turns an absolute path into a relative one), so none is built.
+    bool m_partsLost = false;
 };
 
 }  // namespace QRV2

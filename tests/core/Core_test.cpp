@@ -60,6 +60,28 @@ TEST(CoreFactory, IdsWithoutAClassCreateNothing) {
     }
 }
 
+TEST(CoreFactory, EveryClassOfThisProgramIsCreatedWithItsOwnTypeIdAndName) {
+    Core* core = GetCore();
+    const std::int32_t ids[] = {0, 2, 3, 4, 5, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 112, 118, 119};
+    for (std::int32_t id : ids) {
+        Element* e = core->CreateElement(id, 0);
+        ASSERT_NE(e, nullptr) << id;
+        const std::int32_t expected = id == 0 ? TypeSystemTime : id;
+        EXPECT_EQ(e->GetTypeId(), expected) << id;
+        EXPECT_EQ(e->GetReferenceCount(), 0) << id;
+        EXPECT_STREQ(core->GetTypeName(static_cast<std::uint32_t>(expected)),
+                     core->GetTypeName(static_cast<std::uint32_t>(e->GetTypeId())));
+        core->ReleaseElement(&e);
+    }
+    // Singleton kinds are not shared by the factory: two requests, two objects.
+    Element* a = core->CreateElement(TypeStringUtil, 0);
+    Element* b = core->CreateElement(TypeStringUtil, 0);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(core->GetSingleton(TypeStringUtil), nullptr);
+    core->ReleaseElement(&a);
+    core->ReleaseElement(&b);
+}
+
 TEST(CoreSingletons, TableIsNotOwningAndRejectsIdsOutsideIt) {
     Core* core = GetCore();
     Probe probe;

@@ -1,0 +1,147 @@
+// The installer's main line: framework start and stop, the real phase actions, the whole run.
+#include "app/Installer.h"
+
+#include <new>
+
+#include "app/PluginSteps.h"
+#include "app/ProgressBarImp.h"
+#include "app/Sequencer.h"
+#include "framework/containers/String.h"
+#include "framework/core/Allocator.h"
+#include "framework/core/CoreImp.h"
+#include "framework/io/Archive.h"
+#include "framework/system/SystemApp.h"
+#include "framework/system/SystemAppImp.h"
+#include "framework/system/WriteResourceToFile.h"
+#include "platform/Cancel.h"
+#include "platform/Clock.h"
+#include "platform/Tls.h"
+
+namespace QRV2 {
+
+namespace {
+const char* const kPayloadEntries[2] = {"XPCOM\\npqx2011.dll", "ActiveX\\QX2011.dll"};
+}  // namespace
+
+Core* StartFramework(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show) {
+    CoreImp* core = new CoreImp(nullptr);
+    if (core == nullptr) return nullptr;
+    core->AddReference();
+    std::uint32_t slot = GetCoreSlot();
+    if (slot == Platform::InvalidTlsSlot) {
+        slot = Platform::TlsAllocate();
+        core->SetParam(static_cast<std::int32_t>(slot));
+    }
+    if (slot == Platform::InvalidTlsSlot || !Platform::TlsSet(slot, core) || core->Initialize() != 0) {
+        StopFramework(core);
+        return nullptr;
+    }
+    SystemAppImp* app = new SystemAppImp(core, instance, commandLine, show);
+    if (app == nullptr) {
+        StopFramework(core);
+        return nullptr;
+    }
+    app->Initialize();
+    core->SetSingleton(TypeSystemApp, app);
+    return core;
+}
+
+void StopFramework(Core* core) {
+    if (core == nullptr) return;
+    const std::uint32_t slot = static_cast<std::uint32_t>(core->GetParam());
+    // The Core ends the application singleton's run (temporary folder included) but leaves
+    // its storage: that is freed here, once nothing can reach the object any more.
+    Element* app = core->GetSingleton(TypeSystemApp);
+    core->ReleaseReference();
+    delete app;
+    Platform::TlsSet(slot, nullptr);
+}
+
+ActionResult OpenPayloadArchive(InstallState* state) {
+    Core* core = GetCore();
+    auto* app = static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
+    if (app == nullptr || state->archivePath == nullptr) return ActionResult::FailedQuietly;
+    if (state->archivePath->SetString(app->GetTempFolder()) != 0 ||
+        state->archivePath->AppendString("pluginwin32.dat") != 0) {
+        return ActionResult::FailedQuietly;
+    }
+    // An earlier attempt may have left the archive open on the file: close it before the file
+    // is written again.
+    if (state->archive != nullptr) {
+        state->archive->Close();
+        ReleaseElement(state->archive);
+    }
+    if (WriteResourceToFile(core, state->archivePath->GetString(), "IDR_ARCHIVE", "ARCHIVE", 16) != 0) {
+        return ActionResult::FailedQuietly;
+    }
+    state->archive = CreateElementAs<Archive>(TypeArchive);
+    if (state->archive == nullptr) return ActionResult::Failed;
+    if (state->archive->SetMode(1) != 0 || state->archive->Open(state->archivePath->GetString()) != 0) {
+        return ActionResult::Failed;
+    }
+    // Reading each entry inflates and checks it: a damaged payload stops here, before the
+    // first library is replaced, instead of failing half-way through the install.
+    for (const char* name : kPayloadEntries) {
+        if (state->archive->OpenEntry(name) == nullptr) return ActionResult::Failed;
+        state->archive->CloseEntry();
+    }
+    return ActionResult::Succeeded;
+}
+
+ProgressBar* RealInstallerEnvironment::NewProgressBar() {
+    return new ProgressBarImp();  // framework storage: null when none can be had
+}
+
+void RealInstallerEnvironment::DeleteProgressBar(ProgressBar* bar) {
+    if (bar == nullptr) return;
+    delete static_cast<ProgressBarImp*>(bar);
+}
+
+ActionResult RealInstallerEnvironment::RunPhaseAction(int phase, InstallState* state) {
+    switch (phase) {
+        case 0:
+            return OpenPayloadArchive(state);
+        case 1:
+            return InstallMozillaPlugin(state) == 0 ? ActionResult::Succeeded : ActionResult::Failed;
+        case 2:
+            return InstallActiveXPlugin(state) == 0 ? ActionResult::Succeeded : ActionResult::Failed;
+        default:
+            return ActionResult::Failed;
+    }
+}
+
+void RealInstallerEnvironment::Sleep(std::uint32_t milliseconds) { Platform::Sleep(milliseconds); }
+
+bool RealInstallerEnvironment::CancelRequested() { return Platform::CancelRequested(); }
+
+void RealInstallerEnvironment::OpenDocument(const char* commandLine) {
+    Core* core = GetCore();
+    if (auto* app = core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp))) {
+        app->OpenWithShell(commandLine);
+    }
+}
+
+std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment) {
+    void* block = Allocate(sizeof(InstallState));
+    if (block == nullptr) return kInstallerNoMemory;
+    auto* state = new (block) InstallState();
+    const std::int32_t result = RunInstaller(state, environment);
+    state->~InstallState();
+    Free(block);
+    // A user who stopped the installation did not ask for the document any more.
+    if (result == kInstallCancelled) return kInstallCancelled;
+    if (commandLine != nullptr && commandLine[0] != '\0') environment.OpenDocument(commandLine);
+    return 0;
+}
+
+std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show) {
+    Platform::InstallCancelHandlers();
+    Core* core = StartFramework(instance, commandLine, show);
+    if (core == nullptr) return 0;
+    RealInstallerEnvironment environment;
+    const std::int32_t exitCode = RunInstallerProgram(commandLine, environment);
+    StopFramework(core);
+    return exitCode;
+}
+
+}  // namespace QRV2

@@ -1,0 +1,49 @@
+// The installer's main line: framework start and stop, the real phase actions, the whole run.
+#pragma once
+
+#include <cstdint>
+
+#include "app/InstallState.h"
+#include "app/InstallerEnvironment.h"
+#include "platform/Process.h"
+
+namespace QRV2 {
+
+class Core;
+
+// Exit code when the installer's state record cannot be allocated.
+constexpr std::int32_t kInstallerNoMemory = -1;
+
+// Creates the Core, anchors it in the thread-local slot and registers the application
+// singleton; the Core, or null (everything started is stopped again).
+Core* StartFramework(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show);
+// Releases the Core (which ends the application singleton and its temporary folder), then
+// clears the thread-local slot.
+void StopFramework(Core* core);
+
+// Phase 0: writes the payload resource into the temporary folder, opens it as an archive and
+// reads both plug-in entries once, so a damaged payload is caught before anything is installed.
+ActionResult OpenPayloadArchive(InstallState* state);
+
+// The environment of a real run: the progress window, the platform clock, the user's stop
+// request and the three phase actions.
+class RealInstallerEnvironment : public InstallerEnvironment {
+public:
+    ProgressBar* NewProgressBar() override;
+    void DeleteProgressBar(ProgressBar* bar) override;
+    ActionResult RunPhaseAction(int phase, InstallState* state) override;
+    void Sleep(std::uint32_t milliseconds) override;
+    bool CancelRequested() override;
+    void OpenDocument(const char* commandLine) override;
+};
+
+// The run on a started framework: the state record, the sequence, then a non-empty command
+// line handed to the shell (also when the sequence was skipped, not when the user cancelled).
+// Returns the exit code: 0, kInstallerNoMemory, or the code of a cancelled run.
+std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment);
+
+// The whole program: start, sequence, open the command line, stop. Returns the exit code:
+// 0, kInstallerNoMemory, or the code of a run the user cancelled.
+std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show);
+
+}  // namespace QRV2

@@ -1,0 +1,582 @@
+// POSIX registry: per-user and machine text stores, replaced atomically under a file lock.
+#include "platform/Registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/posix/NativeError.h"
+#include "platform/posix/RegistryStore.h"
+
+namespace Platform {
+
+struct RegistryKeyHandle {
+    std::uint32_t magic;
+    RegRoot root;
+    std::vector<std::string> path;  // spelled as stored when the key was opened
+    std::uint32_t access;
+};
+
+namespace {
+
+using RegStore::Key;
+using RegStore::Tree;
+using RegStore::Value;
+
+constexpr std::uint32_t kHandleMagic = 0x5245474bu;  // "REGK"
+constexpr std::uint32_t kDelete = 0x10000;
+constexpr std::uint32_t kWriteBits = KeySetValue | KeyCreateSubKey | kDelete | 0x40000 | 0x80000;
+constexpr std::size_t kMaxKeyNameLength = 255;
+constexpr std::size_t kMaxValueNameLength = 16383;
+
+// Where tests moved the stores (empty: the real places).
+std::string g_redirectFolder;
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') return home;
+    struct passwd* pw = getpwuid(getuid());
+    return (pw != nullptr && pw->pw_dir != nullptr) ? pw->pw_dir : "/";
+}
+
+struct StoreFile {
+    std::string folder;
+    std::string path;
+    bool machine = false;
+};
+
+// The per-user store lives with the user's configuration; the machine store in a system
+// folder everyone may read and only the administrator may write.
+bool StoreFor(RegRoot root, StoreFile* out, const char** rootName) {
+    switch (root) {
+        case RegRoot::CurrentUser: *rootName = "HKEY_CURRENT_USER"; break;
+        case RegRoot::LocalMachine: *rootName = "HKEY_LOCAL_MACHINE"; break;
+        case RegRoot::ClassesRoot: *rootName = "HKEY_CLASSES_ROOT"; break;
+        case RegRoot::Users: *rootName = "HKEY_USERS"; break;
+        case RegRoot::CurrentConfig: *rootName = "HKEY_CURRENT_CONFIG"; break;
+        default: return false;  // performance and dynamic data have no store here
+    }
+    out->machine = root != RegRoot::CurrentUser;
+    if (!g_redirectFolder.empty()) {
+        out->folder = g_redirectFolder;
+        out->path = g_redirectFolder + (out->machine ? "/machine.reg" : "/user.reg");
+        return true;
+    }
+    if (out->machine) {
+        out->folder = "/var/lib/qrv2";
+        out->path = out->folder + "/machine.reg";
+    } else {
+        const char* config = std::getenv("XDG_CONFIG_HOME");
+        std::string base = (config != nullptr && config[0] == '/') ? std::string(config)
+                                                                  : HomeFolder() + "/.config";
+        out->folder = base + "/qrv2";
+        out->path = out->folder + "/registry.reg";
+    }
+    return true;
+}
+
+bool MayWrite(const StoreFile& store) { return !store.machine || geteuid() == 0; }
+
+// Creates the folder and its missing parents.
+Error MakeFolders(const std::string& folder, mode_t mode) {
+    std::string partial;
+    std::size_t start = 0;
+    while (start < folder.size()) {
+        std::size_t sep = folder.find('/', start + 1);
+        if (sep == std::string::npos) sep = folder.size();
+        partial = folder.substr(0, sep);
+        if (!partial.empty() && mkdir(partial.c_str(), mode) != 0 && errno != EEXIST) {
+            return FromErrno(errno);
+        }
+        start = sep;
+    }
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0) return FromErrno(errno);
+    return S_ISDIR(st.st_mode) ? Error::None : Error::PathNotFound;
+}
+
+// Holds the store's lock file: shared while reading, exclusive while replacing the store.
+class StoreLock {
+public:
+    Error Acquire(const StoreFile& store, bool exclusive) {
+        std::string lockPath = store.path + ".lock";
+        if (exclusive) {
+            Error e = MakeFolders(store.folder, store.machine ? 0755 : 0700);
+            if (e != Error::None) return e;
+            m_fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (m_fd < 0) return FromErrno(errno);
+        } else {
+            m_fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+            // A reader that finds no lock file (nothing was ever written, or it may not create
+            // one) still reads a whole file: the store is only ever replaced by rename.
+            if (m_fd < 0) return Error::None;
+        }
+        while (flock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+            if (errno != EINTR) return FromErrno(errno);
+        }
+        return Error::None;
+    }
+    ~StoreLock() {
+        if (m_fd >= 0) close(m_fd);  // closing drops the lock
+    }
+
+private:
+    int m_fd = -1;
+};
+
+Error Load(const StoreFile& store, Tree* tree) {
+    int fd = open(store.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? Error::None : FromErrno(errno);
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int e = errno;
+            close(fd);
+            return FromErrno(e);
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return RegStore::Parse(text, tree) ? Error::None : Error::BadFormat;
+}
+
+Error WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return FromErrno(errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return Error::None;
+}
+
+// Writes the whole store to a new file and renames it over the old one, so a reader or a
+// crash sees either the old or the new store, never a mixture.
+Error Save(const StoreFile& store, const Tree& tree) {
+    std::string text = RegStore::Serialize(tree);
+    std::string temp = store.path + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return FromErrno(errno);
+    Error e = Error::None;
+    if (fchmod(fd, store.machine ? 0644 : 0600) != 0) e = FromErrno(errno);
+    if (e == Error::None) e = WriteAll(fd, text);
+    if (e == Error::None && fsync(fd) != 0) e = FromErrno(errno);
+    if (close(fd) != 0 && e == Error::None) e = FromErrno(errno);
+    if (e == Error::None && rename(name.data(), store.path.c_str()) != 0) e = FromErrno(errno);
+    if (e != Error::None) {
+        unlink(name.data());
+        return e;
+    }
+    int dir = open(store.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return Error::None;
+}
+
+bool ValidName(const std::string& name, std::size_t maxLength) {
+    if (name.size() > maxLength) return false;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7f) return false;
+    }
+    return true;
+}
+
+// Splits "a\b\" into its parts; empty parts (doubled or trailing separators) are dropped.
+bool SplitPath(const char* subKey, std::vector<std::string>* parts) {
+    parts->clear();
+    if (subKey == nullptr) return true;
+    std::string path(subKey);
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t sep = path.find_first_of("\\", start);
+        if (sep == std::string::npos) sep = path.size();
+        std::string part = path.substr(start, sep - start);
+        if (!part.empty()) {
+            if (!ValidName(part, kMaxKeyNameLength)) return false;
+            parts->push_back(part);
+        }
+        start = sep + 1;
+    }
+    return true;
+}
+
+RegistryKeyHandle* AsHandle(RegKey key) {
+    if (key == nullptr || IsRootKey(key, nullptr)) return nullptr;
+    return key->magic == kHandleMagic ? key : nullptr;
+}
+
+// The root, path and rights a handle (or predefined root) stands for.
+struct Target {
+    RegRoot root;
+    std::vector<std::string> path;
+    std::uint32_t access;
+    StoreFile store;
+    const char* rootName;
+};
+
+Error Resolve(RegKey key, Target* t) {
+    RegRoot root;
+    if (IsRootKey(key, &root)) {
+        t->root = root;
+        t->path.clear();
+        t->access = KeyMaximumAllowed;
+    } else {
+        RegistryKeyHandle* h = AsHandle(key);
+        if (h == nullptr) return Error::InvalidHandle;
+        t->root = h->root;
+        t->path = h->path;
+        t->access = h->access;
+    }
+    if (!StoreFor(t->root, &t->store, &t->rootName)) return Error::InvalidHandle;
+    if (t->access & KeyMaximumAllowed) t->access = MayWrite(t->store) ? KeyAllAccess : KeyRead;
+    return Error::None;
+}
+
+// The key a target names in the loaded tree, or null when it was deleted meanwhile.
+Key* Find(Tree* tree, const Target& t) {
+    Key* key = tree->Root(t.rootName, false);
+    for (const std::string& part : t.path) {
+        if (key == nullptr) return nullptr;
+        key = key->FindSubKey(part);
+    }
+    if (key == nullptr && t.path.empty()) key = tree->Root(t.rootName, true);
+    return key;
+}
+
+Error MakeHandle(const Target& parent, const std::vector<std::string>& path,
+                 std::uint32_t access, RegKey* out) {
+    auto* h = new (std::nothrow) RegistryKeyHandle;
+    if (h == nullptr) return Error::NotEnoughMemory;
+    h->magic = kHandleMagic;
+    h->root = parent.root;
+    h->path = path;
+    h->access = access;
+    *out = h;
+    return Error::None;
+}
+
+// The rights a new handle gets; AccessDenied when it asks to write where it may not.
+Error GrantAccess(const StoreFile& store, std::uint32_t requested, std::uint32_t* granted) {
+    requested &= ~(KeyWow64View64 | 0x0200u);  // both registry views are the same store
+    if (requested & KeyMaximumAllowed) {
+        *granted = MayWrite(store) ? KeyAllAccess : KeyRead;
+        return Error::None;
+    }
+    if ((requested & kWriteBits) != 0 && !MayWrite(store)) return Error::AccessDenied;
+    *granted = requested;
+    return Error::None;
+}
+
+// Walks parts below key; spelled receives the stored spelling of each part.
+Key* Walk(Key* key, const std::vector<std::string>& parts, std::vector<std::string>* spelled) {
+    for (const std::string& part : parts) {
+        key = key->FindSubKey(part);
+        if (key == nullptr) return nullptr;
+        if (spelled != nullptr) spelled->push_back(key->name);
+    }
+    return key;
+}
+
+Error SetValueIn(Key* key, const std::string& name, std::uint32_t type, const char* data,
+                 std::uint32_t size) {
+    Value* v = key->FindValue(name);
+    if (v == nullptr) {
+        key->values.push_back(Value());
+        v = &key->values.back();
+        v->name = name;
+    }
+    v->type = type;
+    v->data.assign(data, size);
+    return Error::None;
+}
+
+}  // namespace
+
+bool IsRootKey(RegKey key, RegRoot* root) {
+    auto v = reinterpret_cast<std::uintptr_t>(key);
+    if (v < 0x80000000u || v > 0x80000006u) return false;
+    if (root != nullptr) *root = static_cast<RegRoot>(v);
+    return true;
+}
+
+Error RegistryOpenKey(RegKey parent, const char* subKey, std::uint32_t access, RegKey* out) {
+    if (out == nullptr) return Error::InvalidParameter;
+    *out = nullptr;
+    Target t;
+    Error e = Resolve(parent, &t);
+    if (e != Error::None) return e;
+    std::vector<std::string> parts;
+    if (!SplitPath(subKey, &parts)) return Error::FileNotFound;  // such a name never exists
+    std::uint32_t granted = 0;
+    e = GrantAccess(t.store, access, &granted);
+    if (e != Error::None) return e;
+    StoreLock lock;
+    e = lock.Acquire(t.store, false);
+    if (e != Error::None) return e;
+    Tree tree;
+    e = Load(t.store, &tree);
+    if (e != Error::None) return e;
+    Key* base = Find(&tree, t);
+    if (base == nullptr) return Error::KeyDeleted;
+    std::vector<std::string> path = t.path;
+    if (Walk(base, parts, &path) == nullptr) return Error::FileNotFound;
+    return MakeHandle(t, path, granted, out);
+}
+
+Error RegistryCreateKey(RegKey parent, const char* subKey, std::uint32_t access, RegKey* out,
+                        bool* created) {
+    if (out == nullptr) return Error::InvalidParameter;
+    *out = nullptr;
+    if (created != nullptr) *created = false;
+    Target t;
+    Error e = Resolve(parent, &t);
+    if (e != Error::None) return e;
+    std::vector<std::string> parts;
+    if (!SplitPath(subKey, &parts)) return Error::InvalidParameter;
+    std::uint32_t granted = 0;
+    e = GrantAccess(t.store, access, &granted);
+    if (e != Error::None) return e;
+    bool mayCreate = (t.access & KeyCreateSubKey) != 0 && MayWrite(t.store);
+    StoreLock lock;
+    e = lock.Acquire(t.store, mayCreate);
+    if (e != Error::None) return e;
+    Tree tree;
+    e = Load(t.store, &tree);
+    if (e != Error::None) return e;
+    Key* key = Find(&tree, t);
+    if (key == nullptr) return Error::KeyDeleted;
+    std::vector<std::string> path = t.path;
+    bool added = false;
+    for (const std::string& part : parts) {
+        Key* sub = key->FindSubKey(part);
+        if (sub == nullptr) {
+            if (!mayCreate) return Error::AccessDenied;
+            sub = key->AddSubKey(part);
+            added = true;
+        }
+        path.push_back(sub->name);
+        key = sub;
+    }
+    if (added) {
+        e = Save(t.store, tree);
+        if (e != Error::None) return e;
+    }
+    if (created != nullptr) *created = added;
+    return MakeHandle(t, path, granted, out);
+}
+
+Error RegistryCloseKey(RegKey key) {
+    if (IsRootKey(key, nullptr)) return Error::None;
+    RegistryKeyHandle* h = AsHandle(key);
+    if (h == nullptr) return Error::InvalidHandle;
+    h->magic = 0;
+    delete h;
+    return Error::None;
+}
+
+Error RegistryQueryValue(RegKey key, const char* name, std::uint32_t* type, void* data,
+                         std::uint32_t* size) {
+    if (data != nullptr && size == nullptr) return Error::InvalidParameter;
+    Target t;
+    Error e = Resolve(key, &t);
+    if (e != Error::None) return e;
+    if ((t.access & KeyQueryValue) == 0) return Error::AccessDenied;
+    StoreLock lock;
+    e = lock.Acquire(t.store, false);
+    if (e != Error::None) return e;
+    Tree tree;
+    e = Load(t.store, &tree);
+    if (e != Error::None) return e;
+    Key* k = Find(&tree, t);
+    if (k == nullptr) return Error::KeyDeleted;
+    Value* v = k->FindValue(name != nullptr ? name : "");
+    if (v == nullptr) return Error::FileNotFound;
+    if (type != nullptr) *type = v->type;
+    auto length = static_cast<std::uint32_t>(v->data.size());
+    if (data != nullptr) {
+        if (*size < length) {
+            *size = length;
+            return Error::MoreData;
+        }
+        std::memcpy(data, v->data.data(), length);
+    }
+    if (size != nullptr) *size = length;
+    return Error::None;
+}
+
+Error RegistrySetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
+                       std::uint32_t size) {
+    if (data == nullptr && size > 0) return Error::InvalidParameter;
+    std::string valueName = name != nullptr ? name : "";
+    if (!ValidName(valueName, kMaxValueNameLength)) return Error::InvalidParameter;
+    Target t;
+    Error e = Resolve(key, &t);
+    if (e != Error::None) return e;
+    if ((t.access & KeySetValue) == 0 || !MayWrite(t.store)) return Error::AccessDenied;
+    StoreLock lock;
+    e = lock.Acquire(t.store, true);
+    if (e != Error::None) return e;
+    Tree tree;
+    e = Load(t.store, &tree);
+    if (e != Error::None) return e;
+    Key* k = Find(&tree, t);
+    if (k == nullptr) return Error::KeyDeleted;
+    SetValueIn(k, valueName, type, static_cast<const char*>(data), size);
+    return Save(t.store, tree);
+}
+
+Error RegistrySetDefaultValue(RegKey key, const char* subKey, const char* text) {
+    if (text == nullptr) return Error::InvalidParameter;
+    auto size = static_cast<std::uint32_t>(std::strlen(text) + 1);
+    std::vector<std::string> parts;
+    if (!SplitPath(subKey, &parts)) return Error::InvalidParameter;
+    Target t;
+    Error e = Resolve(key, &t);
+    if (e != Error::None) return e;
+    if (!MayWrite(t.store)) return Error::AccessDenied;
+    if (parts.empty() && (t.access & KeySetValue) == 0) return Error::AccessDenied;
+    StoreLock lock;
+    e = lock.Acquire(t.store, true);
+    if (e != Error::None) return e;
+    Tree tree;
+    e = Load(t.store, &tree);
+    if (e != Error::None) return e;
+    Key* k = Find(&tree, t);
+    if (k == nullptr) return Error::KeyDeleted;
+    for (const std::string& part : parts) {
+        Key* sub = k->FindSubKey(part);
+        if (sub == nullptr) {
+            if ((t.access & KeyCreateSubKey) == 0) return Error::AccessDenied;
+            sub = k->AddSubKey(part);
+        }
+        k = sub;
+    }
+    SetValueIn(k, "", RegSz, text, size);
+    return Save(t.store, tree);
+}
+
+Error RegistryEnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
+                        std::uint32_t* type, void* data, std::uint32_t* dataSize) {
+    if (name == nullptr || nameSize == nullptr) return Error::InvalidParameter;
+    if (data != nullptr && dataSize == nullptr) return Error::InvalidParameter;
+    Target t;
+    Error e = Resolve(key, &t);
+    if (e != Error::None) return e;
+    if ((t.access & KeyQueryValue) == 0) return Error::AccessDenied;
+    StoreLock lock;
+    e = lock.Acquire(t.store, false);
+    if (e != Error::None) return e;
+    Tree tree;
+    e = Load(t.store, &tree);
+    if (e != Error::None) return e;
+    Key* k = Find(&tree, t);
+    if (k == nullptr) return Error::KeyDeleted;
+    if (index >= k->values.size()) return Error::NoMoreItems;
+    const Value& v = k->values[index];
+    auto nameLength = static_cast<std::uint32_t>(v.name.size());
+    auto dataLength = static_cast<std::uint32_t>(v.data.size());
+    if (*nameSize <= nameLength) return Error::MoreData;
+    std::memcpy(name, v.name.c_str(), nameLength + 1);
+    *nameSize = nameLength;
+    if (type != nullptr) *type = v.type;
+    if (data != nullptr) {
+        if (*dataSize < dataLength) {
+            *dataSize = dataLength;
+            return Error::MoreData;
+        }
+        std::memcpy(data, v.data.data(), dataLength);
+    }
+    if (dataSize != nullptr) *dataSize = dataLength;
+    return Error::None;
+}
+
+Error RegistryQueryInfo(RegKey key, std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength,
+                        std::uint32_t* values, std::uint32_t* maxValueNameLength,
+                        std::uint32_t* maxValueDataLength) {
+    Target t;
+    Error e = Resolve(key, &t);
+    if (e != Error::None) return e;
+    if ((t.access & KeyQueryValue) == 0) return Error::AccessDenied;
+    StoreLock lock;
+    e = lock.Acquire(t.store, false);
+    if (e != Error::None) return e;
+    Tree tree;
+    e = Load(t.store, &tree);
+    if (e != Error::None) return e;
+    Key* k = Find(&tree, t);
+    if (k == nullptr) return Error::KeyDeleted;
+    std::size_t maxSub = 0, maxName = 0, maxData = 0;
+    for (const auto& s : k->subKeys) maxSub = std::max(maxSub, s->name.size());
+    for (const Value& v : k->values) {
+        maxName = std::max(maxName, v.name.size());
+        maxData = std::max(maxData, v.data.size());
+    }
+    if (subKeys != nullptr) *subKeys = static_cast<std::uint32_t>(k->subKeys.size());
+    if (maxSubKeyLength != nullptr) *maxSubKeyLength = static_cast<std::uint32_t>(maxSub);
+    if (values != nullptr) *values = static_cast<std::uint32_t>(k->values.size());
+    if (maxValueNameLength != nullptr) *maxValueNameLength = static_cast<std::uint32_t>(maxName);
+    if (maxValueDataLength != nullptr) *maxValueDataLength = static_cast<std::uint32_t>(maxData);
+    return Error::None;
+}
+
+Error RegistryDeleteKey(RegKey key, const char* subKey) {
+    std::vector<std::string> parts;
+    if (!SplitPath(subKey, &parts)) return Error::FileNotFound;
+    if (parts.empty()) return Error::InvalidParameter;
+    Target t;
+    Error e = Resolve(key, &t);
+    if (e != Error::None) return e;
+    if (!MayWrite(t.store)) return Error::AccessDenied;
+    StoreLock lock;
+    e = lock.Acquire(t.store, true);
+    if (e != Error::None) return e;
+    Tree tree;
+    e = Load(t.store, &tree);
+    if (e != Error::None) return e;
+    Key* k = Find(&tree, t);
+    if (k == nullptr) return Error::KeyDeleted;
+    std::vector<std::string> parentParts(parts.begin(), parts.end() - 1);
+    Key* parent = Walk(k, parentParts, nullptr);
+    Key* victim = parent != nullptr ? parent->FindSubKey(parts.back()) : nullptr;
+    if (victim == nullptr) return Error::FileNotFound;
+    if (!victim->subKeys.empty()) return Error::AccessDenied;
+    parent->RemoveSubKey(parts.back());
+    return Save(t.store, tree);
+}
+
+bool RegistryRedirectForTesting(const char* folder) {
+    if (folder == nullptr) {
+        g_redirectFolder.clear();
+        return true;
+    }
+    struct stat st;
+    if (stat(folder, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    g_redirectFolder = folder;
+    while (g_redirectFolder.size() > 1 && g_redirectFolder.back() == '/') {
+        g_redirectFolder.pop_back();
+    }
+    return true;
+}
+
+}  // namespace Platform

@@ -1,0 +1,101 @@
+// Windows process and machine facts through the 8-bit entry points.
+#include "platform/Process.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "platform/win32/NativeError.h"
+
+namespace Platform {
+
+namespace {
+
+bool g_versionOverride = false;
+std::int32_t g_overrideMajor = 0;
+std::int32_t g_overrideMinor = 0;
+
+Error Deliver(const char* text, char* buffer, std::uint32_t size, std::uint32_t* length) {
+    if (length == nullptr || (buffer == nullptr && size > 0)) return Error::InvalidParameter;
+    std::size_t n = std::strlen(text);
+    if (n + 1 > size) {
+        *length = static_cast<std::uint32_t>(n + 1);
+        return Error::InsufficientBuffer;
+    }
+    std::memcpy(buffer, text, n + 1);
+    *length = static_cast<std::uint32_t>(n);
+    return Error::None;
+}
+
+void EndInSeparator(char* text) {
+    std::size_t n = std::strlen(text);
+    if (n > 0 && text[n - 1] != '\\' && n + 1 < MAX_PATH) {
+        text[n] = '\\';
+        text[n + 1] = '\0';
+    }
+}
+
+}  // namespace
+
+Error GetOsVersion(std::int32_t* major, std::int32_t* minor) {
+    if (major == nullptr || minor == nullptr) return Error::InvalidParameter;
+    if (g_versionOverride) {
+        *major = g_overrideMajor;
+        *minor = g_overrideMinor;
+        return Error::None;
+    }
+    OSVERSIONINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;  // the 148-byte record
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&info)) return FromWin32(GetLastError());
+#pragma GCC diagnostic pop
+    *major = static_cast<std::int32_t>(info.dwMajorVersion);
+    *minor = static_cast<std::int32_t>(info.dwMinorVersion);
+    return Error::None;
+}
+
+void SetOsVersionForTesting(bool active, std::int32_t major, std::int32_t minor) {
+    g_versionOverride = active;
+    g_overrideMajor = major;
+    g_overrideMinor = minor;
+}
+
+Error GetExecutableFileName(ModuleHandle module, char* buffer, std::uint32_t size,
+                            std::uint32_t* length) {
+    char name[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(module), name, sizeof name);
+    if (n == 0) return FromWin32(GetLastError());
+    if (n >= sizeof name) return Error::InvalidName;
+    return Deliver(name, buffer, size, length);
+}
+
+Error GetTempFolderPath(char* buffer, std::uint32_t size, std::uint32_t* length) {
+    char path[MAX_PATH + 1];
+    DWORD n = GetTempPathA(sizeof path, path);
+    if (n == 0) return FromWin32(GetLastError());
+    if (n >= sizeof path) return Error::InvalidName;
+    EndInSeparator(path);
+    return Deliver(path, buffer, size, length);
+}
+
+Error GetSpecialFolder(SpecialFolder folder, char* buffer, std::uint32_t size,
+                       std::uint32_t* length) {
+    int id = folder == SpecialFolder::Desktop ? CSIDL_DESKTOPDIRECTORY : CSIDL_LOCAL_APPDATA;
+    char path[MAX_PATH + 1] = {};
+    HRESULT hr = SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path);
+    if (FAILED(hr)) return Error::FileNotFound;
+    EndInSeparator(path);
+    return Deliver(path, buffer, size, length);
+}
+
+Error GetMachineName(char* buffer, std::uint32_t size, std::uint32_t* length) {
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD n = sizeof name;
+    if (!GetComputerNameA(name, &n)) return FromWin32(GetLastError());
+    return Deliver(name, buffer, size, length);
+}
+
+}  // namespace Platform

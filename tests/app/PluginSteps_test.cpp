@@ -1,0 +1,176 @@
+// The plug-in steps against real archives, folders and a private registry: install, replace,
+// held libraries, the Mozilla registration values, self-registration and storage failures.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/InstallState.h"
+#include "app/PluginSteps.h"
+#include "framework/core/Allocator.h"
+#include "framework/core/Core.h"
+#include "framework/io/Archive.h"
+#include "framework/system/SystemAppImp.h"
+#include "platform/File.h"
+#include "platform/Registry.h"
+#include "tests/support/AllocationWalk.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/TestRegistry.h"
+
+using namespace QRV2;
+using QRV2Test::ReadBytes;
+using QRV2Test::WriteBytes;
+
+namespace {
+
+const std::string kPluginKey = "Software\\MozillaPlugins\\@orvane.com/Orvane2011";
+
+// The value's exact bytes (terminating zero included), or "<none>".
+std::string RegistryBytes(const std::string& key, const char* name) {
+    Platform::RegKey handle = nullptr;
+    if (Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), key.c_str(),
+                                  Platform::KeyRead, &handle) != Platform::Error::None) {
+        return "<none>";
+    }
+    char data[512];
+    std::uint32_t type = 0, size = sizeof(data);
+    Platform::Error e = Platform::RegistryQueryValue(handle, name, &type, data, &size);
+    Platform::RegistryCloseKey(handle);
+    if (e != Platform::Error::None || type != Platform::RegSz) return "<none>";
+    return std::string(data, size);
+}
+
+std::string Z(const char* text) { return std::string(text, std::char_traits<char>::length(text) + 1); }
+
+class PluginStepsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_registry.Ok());
+        m_product = m_dir / "Local\\Orvane2011\\";
+        m_app = new SystemAppImp(GetCore(), nullptr, nullptr, 0);
+        ASSERT_NE(m_app, nullptr);
+        m_app->SetLocalProductFolder(m_product.c_str());
+        GetCore()->SetSingleton(TypeSystemApp, m_app);
+    }
+    void TearDown() override {
+        CloseArchive();
+        GetCore()->SetSingleton(TypeSystemApp, nullptr);
+        m_app->Dispose();
+        delete m_app;
+    }
+
+    // Packs the given contents under the two entry names the steps extract, and opens the
+    // archive for reading into the state.
+    void OpenPayload(const std::string& mozilla, const std::string& activeX, bool withActiveX = true) {
+        WriteBytes(m_dir / "moz.bin", mozilla);
+        WriteBytes(m_dir / "ax.bin", activeX);
+        Archive* writer = CreateElementAs<Archive>(TypeArchive);
+        ASSERT_NE(writer, nullptr);
+        ASSERT_EQ(writer->SetMode(0), 0);
+        ASSERT_EQ(writer->Open((m_dir / "payload.dat").c_str()), 0);
+        ASSERT_EQ(writer->AddFile((m_dir / "moz.bin").c_str(), "XPCOM\\npqx2011.dll"), 0);
+        if (withActiveX) {
+            ASSERT_EQ(writer->AddFile((m_dir / "ax.bin").c_str(), "ActiveX\\QX2011.dll"), 0);
+        }
+        ASSERT_EQ(writer->Close(), 0);
+        ReleaseElement(writer);
+        m_state.archive = CreateElementAs<Archive>(TypeArchive);
+        ASSERT_NE(m_state.archive, nullptr);
+        ASSERT_EQ(m_state.archive->SetMode(1), 0);
+        ASSERT_EQ(m_state.archive->Open((m_dir / "payload.dat").c_str()), 0);
+    }
+    void CloseArchive() {
+        if (m_state.archive == nullptr) return;
+        m_state.archive->Close();
+        ReleaseElement(m_state.archive);
+    }
+
+    QRV2Test::ScopedTestRegistry m_registry;
+    QRV2Test::ScratchFolder m_dir;
+    std::string m_product;
+    SystemAppImp* m_app = nullptr;
+    InstallState m_state;
+};
+
+TEST_F(PluginStepsTest, InstallsMozillaPluginAndWritesItsEightValuesThenReplacesALongerCopy) {
+    OpenPayload("new plug-in", "control");
+    const std::string target = m_product + "npqx2011.dll";
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_EQ(ReadBytes(target), "new plug-in");
+
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Description"), Z("Orvane2011 - 1.0.1.8"));
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Path"), Z(target.c_str()));
+    EXPECT_EQ(RegistryBytes(kPluginKey, "ProductName"), Z("Orvane2011"));
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Vendor"), Z("Orvane"));
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Version"), Z("1.0.1.8"));
+    const std::string mime = kPluginKey + "\\MimeTypes\\application/x-qx2011";
+    EXPECT_EQ(RegistryBytes(mime, "Description"), Z("Orvane Content File"));
+    EXPECT_EQ(RegistryBytes(mime, "Suffixes"), Z("qrv"));
+    EXPECT_EQ(RegistryBytes(kPluginKey + "\\Suffixes", "qrv"), std::string(1, '\0'));
+
+    // A second run over an older, longer library replaces it and cuts it to the new length.
+    WriteBytes(target, "an older and much longer plug-in library file");
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_EQ(ReadBytes(target), "new plug-in");
+}
+
+TEST_F(PluginStepsTest, HeldLibraryIsReportedAndLeftAloneWithoutRegistryValues) {
+    OpenPayload("new plug-in", "control");
+    const std::string target = m_product + "npqx2011.dll";
+    Platform::FolderCreate((m_dir / "Local").c_str());
+    Platform::FolderCreate(m_product.c_str());
+    WriteBytes(target, "old library");
+    Platform::FileHandle holder = Platform::NullFile;
+    // The way a browser holds a loaded library: open, sharing reading only, so no deletion.
+    ASSERT_EQ(Platform::FileOpen(target.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
+                                 Platform::FileDisposition::OpenExisting, Platform::FileHint::Normal, &holder),
+              Platform::Error::None);
+    EXPECT_NE(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_NE(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Path"), "<none>");
+    Platform::FileClose(holder);
+    EXPECT_EQ(ReadBytes(target), "old library");
+
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_EQ(ReadBytes(target), "new plug-in");
+}
+
+TEST_F(PluginStepsTest, ActiveXStepLoadsTheLibraryByPathAndNeedsNoRegistrationExport) {
+#ifdef QRV2_TEST_PLUGIN_LIBRARY
+    // The Mozilla sample library is a real library without a self-registration export.
+    const std::string library = ReadBytes(QRV2_TEST_PLUGIN_LIBRARY);
+    ASSERT_NE(library, "<missing>");
+    OpenPayload("plug-in", library);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), 0);
+    EXPECT_EQ(ReadBytes(m_product + "QX2011.dll"), library);
+#endif
+    // Bytes that are no library: extracted, but the step fails since it cannot be loaded.
+    CloseArchive();
+    OpenPayload("plug-in", "not a library at all");
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), 1);
+}
+
+TEST_F(PluginStepsTest, MissingEntryOrApplicationFailsWithoutLeavingAFile) {
+    OpenPayload("plug-in", "", /*withActiveX=*/false);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), 1);
+    EXPECT_FALSE(QRV2Test::PathPresent(m_product + "QX2011.dll"));
+
+    GetCore()->SetSingleton(TypeSystemApp, nullptr);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), 1);
+    GetCore()->SetSingleton(TypeSystemApp, m_app);
+}
+
+TEST_F(PluginStepsTest, StorageFailuresFailTheStepCleanlyUntilItSucceeds) {
+    const std::int64_t before = AllocatorHook::LiveBlocks();
+    OpenPayload("new plug-in", "control");
+    int walked = QRV2Test::WalkAllocationFailures([&](int) {
+        std::int32_t result = InstallMozillaPlugin(&m_state);
+        EXPECT_TRUE(result == 0 || result == 1 || result == 2) << result;
+    });
+    EXPECT_GE(walked, 3);
+    CloseArchive();  // the archive keeps directory views between calls; they end with it
+    EXPECT_EQ(AllocatorHook::LiveBlocks(), before);
+    EXPECT_EQ(ReadBytes(m_product + "npqx2011.dll"), "new plug-in");
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Vendor"), Z("Orvane"));
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// Tests of the archive layout: header checks, the worked example, the two-buffer commit, names.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "framework/core/Core.h"
+#include "framework/io/ArchiveEntry.h"
+#include "framework/io/ArchiveLayout.h"
+#include "framework/io/CompressStream.h"
+#include "framework/io/Stream.h"
+#include "tests/support/ByteStream.h"
+
+using namespace QRV2;
+using QRV2Test::ByteStream;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+struct Entries {
+    std::vector<ArchiveEntry*> list;
+    ArchiveEntry* Add(const char* name, std::uint32_t offset, std::uint32_t stored) {
+        ArchiveEntry* e = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
+        EXPECT_NE(nullptr, e);
+        e->SetName(name);
+        e->SetOffset(offset);
+        e->SetStoredSize(stored);
+        list.push_back(e);
+        return e;
+    }
+    ~Entries() {
+        for (ArchiveEntry*& e : list) ReleaseElement(e);
+    }
+    ArchiveEntry* const* data() const { return list.data(); }
+    std::uint32_t size() const { return static_cast<std::uint32_t>(list.size()); }
+};
+
+std::uint32_t U32(const Bytes& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+Bytes Noise(std::size_t n, std::uint32_t seed) {
+    Bytes b(n);
+    for (auto& v : b) {
+        seed = seed * 1664525u + 1013904223u;
+        v = static_cast<unsigned char>(seed >> 24);
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(ArchiveLayoutCommit, TwoEighteenCharacterNamesGiveTheWorkedExample) {
+    Bytes blockA = Noise(19, 1);
+    Bytes blockB = Noise(40, 2);
+    ByteStream file;
+    file.bytes = blockA;
+    file.bytes.insert(file.bytes.end(), blockB.begin(), blockB.end());
+    Entries entries;
+    entries.Add("XPCOM\\npqx2011.dll", 0, 19);
+    entries.Add("ActiveX\\QX2011.dll", 19, 40);
+    ASSERT_EQ(0, ArchiveLayout::Commit(&file, entries.data(), 2, 0x0200, 0));
+
+    std::uint32_t end = 0;
+    file.GetPosition(&end);
+    EXPECT_EQ(59u + 70u + 8u, end) << "position left at E + D + 8 for the cut on close";
+    const Bytes& b = file.bytes;
+    EXPECT_EQ(0, std::memcmp(b.data(), "QX11\x02\x00\x00\x00RAW\x00", 12));
+    EXPECT_EQ(70u, U32(b, 12));
+    EXPECT_EQ(2u, U32(b, 16));
+    EXPECT_EQ(19, b[20]);
+    EXPECT_EQ(0, b[21]);
+    EXPECT_EQ(0, std::memcmp(b.data() + 22, "XPCOM\\npqx2011.dll", 19));
+    EXPECT_EQ(78u, U32(b, 41));
+    EXPECT_EQ(19u, U32(b, 45));
+    EXPECT_EQ(78u + 19u, U32(b, 49 + 21));
+    EXPECT_EQ(78u, entries.list[0]->GetOffset());
+    EXPECT_EQ(97u, entries.list[1]->GetOffset());
+    EXPECT_EQ(blockA, Bytes(b.begin() + 78, b.begin() + 97));
+    EXPECT_EQ(blockB, Bytes(b.begin() + 97, b.begin() + 137));
+}
+
+TEST(ArchiveLayoutCommit, DataOfMoreThanTwoChunksMovesIntact) {
+    // Small directory (chunk 4096) and a large one (chunk 16384, D + 8 above 8192).
+    for (int names : {3, 120}) {
+        Bytes data = Noise(50000, 7);
+        ByteStream file(data);
+        Entries entries;
+        std::uint32_t offset = 0;
+        for (int i = 0; i < names; ++i) {
+            std::uint32_t size = i + 1 == names ? 50000 - offset : 50000 / names;
+            std::string name = std::string(60, 'n') + std::to_string(i);
+            entries.Add(name.c_str(), offset, size);
+            offset += size;
+        }
+        ASSERT_EQ(0, ArchiveLayout::Commit(&file, entries.data(), entries.size(), 0x0200, 0));
+        std::uint32_t d = U32(file.bytes, 12);
+        std::uint32_t end = 0;
+        file.GetPosition(&end);
+        EXPECT_EQ(50000u + d + 8, end);
+        ASSERT_GE(file.bytes.size(), end);
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), file.bytes.begin() + d + 8)) << names;
+        EXPECT_EQ(d + 8, entries.list[0]->GetOffset());
+    }
+}
+
+TEST(ArchiveLayoutCommit, FailedWritesAndMissingDataAreReported) {
+    Bytes data = Noise(20000, 3);
+    for (std::uint64_t limit : {0ull, 10ull, 30ull, 5000ull, 19999ull}) {
+        ByteStream file(data);
+        file.writeLimit = limit;
+        Entries entries;
+        entries.Add("one", 0, 20000);
+        EXPECT_EQ(1, ArchiveLayout::Commit(&file, entries.data(), 1, 0x0200, 0)) << limit;
+    }
+    ByteStream shortFile(Bytes(data.begin(), data.begin() + 9000));
+    Entries entries;
+    entries.Add("one", 0, 20000);
+    EXPECT_EQ(1, ArchiveLayout::Commit(&shortFile, entries.data(), 1, 0x0200, 0));
+}
+
+TEST(ArchiveLayoutHeader, MagicTagAndVersionWords) {
+    Bytes good = {'Q', 'X', '1', '1', 0x12, 0x34, 0x56, 0x78, 'R', 'A', 'W', 0, 12, 0, 0, 0, 0, 0, 0, 0};
+    ArchiveLayout::Header header;
+    ByteStream file(good);
+    ASSERT_EQ(0, ArchiveLayout::ReadHeader(&file, &header));
+    EXPECT_EQ(0x1234, header.version);
+    EXPECT_EQ(0x5678, header.subVersion);
+    EXPECT_EQ(0u, header.count);
+
+    Bytes badMagic = good;
+    badMagic[3] = '2';
+    Bytes badTag = good;
+    badTag[11] = 'X';
+    Bytes cut(good.begin(), good.begin() + 10);
+    for (const Bytes& bad : {badMagic, badTag, cut, Bytes{}}) {
+        ByteStream f(bad);
+        EXPECT_EQ(1, ArchiveLayout::ReadHeader(&f, &header));
+    }
+}
+
+TEST(ArchiveLayoutRecord, RecordCutShortIsReported) {
+    Bytes record = {4, 0, 'a', 'b', 'c', 0, 1, 2, 3, 4, 5, 6, 7, 8};
+    ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
+    ByteStream whole(record);
+    EXPECT_EQ(0, ArchiveLayout::ReadRecord(&whole, entry));
+    EXPECT_STREQ("abc", entry->GetName());
+    EXPECT_EQ(0x04030201u, entry->GetOffset());
+    EXPECT_EQ(0x08070605u, entry->GetStoredSize());
+    for (std::size_t cut : {1u, 4u, 9u, 13u}) {
+        ArchiveEntry* e = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
+        ByteStream part(Bytes(record.begin(), record.begin() + cut));
+        EXPECT_EQ(1, ArchiveLayout::ReadRecord(&part, e)) << cut;
+        ReleaseElement(e);
+    }
+    ReleaseElement(entry);
+}
+
+TEST(ArchiveLayoutNames, OnlyNamesBelowTheDestinationAreSafe) {
+    for (const char* good : {"a", "XPCOM\\npqx2011.dll", "a/b/c.txt", "x..y", "...a", ".hidden", "a\\.\\b"})
+        EXPECT_TRUE(ArchiveLayout::IsSafeEntryName(good)) << good;
+    for (const char* bad : {"", "\\abs", "/abs", "\\\\server\\share\\x", "C:\\x", "C:x", "a\\..\\b",
+                            "..", "../x", "a/..", "a\\. .\\b", "a\\... \\b", "file:stream"})
+        EXPECT_FALSE(ArchiveLayout::IsSafeEntryName(bad)) << bad;
+    EXPECT_FALSE(ArchiveLayout::IsSafeEntryName(nullptr));
+}
+
+TEST(ArchiveLayoutBlocks, EmptyContentBlocksAreRecognised) {
+    auto blockOf = [](const Bytes& content) {
+        ByteStream out;
+        CompressStream* c = CreateElementAs<CompressStream>(TypeCompressStream);
+        Stream* s = InterfaceOf<Stream>(c, InterfaceStream);
+        c->SetOutputStream(&out);
+        s->SetAccessMode(Stream::AccessWrite);
+        s->Open();
+        s->Write(content.data(), static_cast<std::uint32_t>(content.size()));
+        s->Close();
+        ReleaseElement(c);
+        return out.bytes;
+    };
+    Entries entries;
+    ByteStream empty(blockOf({}));
+    ArchiveEntry* e = entries.Add("e", 0, 16);
+    EXPECT_TRUE(ArchiveLayout::IsEmptyBlock(&empty, e));
+    ByteStream abc(blockOf({'a', 'b', 'c'}));
+    ArchiveEntry* a = entries.Add("a", 0, 19);
+    EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&abc, a));
+    Bytes header = abc.bytes;
+    header[4] = 0;  // claims to be empty, but its payload inflates to 'abc'
+    ByteStream liar(header);
+    EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&liar, a));
+    ByteStream raw(Bytes{'R', 'A', 'W', 0, 0, 0, 0, 0});
+    EXPECT_TRUE(ArchiveLayout::IsEmptyBlock(&raw, entries.Add("r", 0, 8)));
+    ByteStream other(Bytes{'Z', 'I', 'P', 0, 0, 0, 0, 0});
+    EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&other, entries.Add("z", 0, 8)));
+}

@@ -1,0 +1,98 @@
+// ByteStream: a file-like Stream over a byte vector for tests, with a switch that makes writes fail.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "framework/io/Stream.h"
+
+namespace QRV2Test {
+
+// Behaves like an open file: writes overwrite or extend at the position, reads stop at the
+// end (a short Read sets the error flag, as the file stream does), seeks go anywhere.
+// writeLimit caps the total bytes that writes may store, so a full disk can be staged.
+class ByteStream : public QRV2::Stream {
+public:
+    ByteStream() = default;
+    explicit ByteStream(std::vector<unsigned char> data) : bytes(std::move(data)) {}
+
+    std::vector<unsigned char> bytes;
+    std::uint32_t position = 0;
+    std::int32_t error = 0;
+    std::int32_t closed = 0;
+    std::uint64_t writeLimit = UINT64_MAX;
+    std::uint64_t written = 0;
+
+    std::int32_t Open() override {
+        closed = 0;
+        return 0;
+    }
+    std::int32_t IsClosed() override { return closed; }
+    std::int32_t Close() override {
+        if (closed) return 1;
+        closed = 1;
+        return 0;
+    }
+    std::int32_t HasError() override { return error; }
+    std::int32_t GetSize(std::uint32_t* size) override {
+        *size = static_cast<std::uint32_t>(bytes.size());
+        return 0;
+    }
+    std::int32_t GetPosition(std::uint32_t* p) override {
+        *p = position;
+        return 0;
+    }
+    std::int32_t SetPosition(std::uint32_t p) override {
+        position = p;
+        error = 0;
+        return 0;
+    }
+    std::int32_t GetAccessMode() override { return 0; }
+    std::int32_t SetAuxMode(std::int32_t) override { return 1; }
+    std::int32_t SetAccessMode(std::int32_t) override { return 1; }
+    std::int32_t GetUsage() override { return 0; }
+    std::int32_t SetUsage(std::int32_t) override { return 1; }
+    std::int32_t GetAuxMode() override { return 0; }
+    std::uint32_t Write16(std::uint16_t v) override { return Write(&v, 2); }
+    std::uint32_t Write32(std::uint32_t v) override { return Write(&v, 4); }
+    std::uint32_t Write32Alt(std::int32_t v) override { return Write(&v, 4); }
+    std::uint32_t Write64(std::uint64_t v) override { return Write(&v, 8); }
+    std::uint32_t Write(const void* data, std::uint32_t count) override {
+        std::uint64_t room = writeLimit > written ? writeLimit - written : 0;
+        std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, room));
+        if (n < count) error = 1;
+        if (bytes.size() < position + static_cast<std::size_t>(n)) bytes.resize(position + n);
+        if (n != 0) std::memcpy(bytes.data() + position, data, n);
+        position += n;
+        written += n;
+        return n;
+    }
+    std::uint32_t Read16(std::uint16_t* v) override { return ReadTyped(v, 2); }
+    std::uint32_t Read32(std::uint32_t* v) override { return ReadTyped(v, 4); }
+    std::uint32_t Read32Alt(std::int32_t* v) override { return ReadTyped(v, 4); }
+    std::uint32_t Read64(std::uint64_t* v) override { return ReadTyped(v, 8); }
+    std::uint32_t Read(void* data, std::uint32_t count) override {
+        std::uint32_t n = Available(count);
+        if (n < count) error = 1;
+        if (n != 0) std::memcpy(data, bytes.data() + position, n);
+        position += n;
+        return n;
+    }
+
+private:
+    std::uint32_t Available(std::uint32_t count) const {
+        if (position >= bytes.size()) return 0;
+        return static_cast<std::uint32_t>(std::min<std::size_t>(count, bytes.size() - position));
+    }
+    // Typed reads of the file stream: at the end nothing is read and no error is raised.
+    std::uint32_t ReadTyped(void* v, std::uint32_t width) {
+        std::uint32_t n = Available(width);
+        if (n != 0) std::memcpy(v, bytes.data() + position, n);
+        position += n;
+        return n;
+    }
+};
+
+}  // namespace QRV2Test
