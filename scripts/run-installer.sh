@@ -8,12 +8,10 @@ bash scripts/setup.sh
 cmake --preset native
 cmake --build --preset native -j "${QRV2_JOBS:-2}"
 
-# The installer target may carry the product's file name or the plain target name.
-for installer in build/native/app/orvane2011-setup build/native/app/installer; do
-    if [[ -f "$installer" && -x "$installer" ]]; then
-        echo "run-installer.sh: running $installer"
-        exec "$installer" "$@"
-    fi
-done
-echo "run-installer.sh: the installer is not built yet (no build/native/app/orvane2011-setup)"
-exit 0
+installer=build/native/app/orvane2011-setup
+if [[ ! -x "$installer" ]]; then
+    echo "run-installer.sh: the installer is not built yet ($installer is missing)"
+    exit 0
+fi
+echo "run-installer.sh: running $installer"
+exec "$installer" "$@"
