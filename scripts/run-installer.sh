@@ -6,7 +6,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 bash scripts/setup.sh
 cmake --preset native
-cmake --build --preset native -j "${QRV2_JOBS:-2}"
+# Only the installer and what it embeds; scripts/test.sh builds the rest.
+cmake --build --preset native -j "${QRV2_JOBS:-2}" --target installer
 
 installer=build/native/app/orvane2011-setup
 if [[ ! -x "$installer" ]]; then
