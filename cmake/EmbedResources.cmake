@@ -10,8 +10,8 @@
 # source is regenerated whenever one of the files changes.
 
 if(CMAKE_SCRIPT_MODE_FILE)
-  # Script mode: QRV2_EMBED_OUTPUT, and QRV2_EMBED_SPEC naming a file of TYPE|NAME|FILE lines.
-  file(STRINGS "${QRV2_EMBED_SPEC}" entries)
+  # Script mode: QRV2_EMBED_OUTPUT, and QRV2_EMBED_LISTING naming a file of TYPE|NAME|FILE lines.
+  file(STRINGS "${QRV2_EMBED_LISTING}" entries)
   set(body "")
   set(table "")
   set(index 0)
@@ -67,7 +67,7 @@ function(qrv2_embed_resources target)
   if(count EQUAL 0 OR NOT rest EQUAL 0)
     message(FATAL_ERROR "qrv2_embed_resources(${target} TYPE NAME FILE ...): entries come in threes")
   endif()
-  set(spec "")
+  set(listing "")
   set(files "")
   get_property(n TARGET ${target} PROPERTY QRV2_EMBED_COUNT)
   if(NOT n)
@@ -76,21 +76,21 @@ function(qrv2_embed_resources target)
   while(args)
     list(POP_FRONT args type name path)
     get_filename_component(path "${path}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
-    string(APPEND spec "${type}|${name}|${path}\n")
+    string(APPEND listing "${type}|${name}|${path}\n")
     list(APPEND files "${path}")
   endwhile()
   math(EXPR next "${n} + 1")
   set_property(TARGET ${target} PROPERTY QRV2_EMBED_COUNT ${next})
   set(output ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources_${n}.cpp)
-  set(spec_file ${output}.spec)
-  file(WRITE ${spec_file}.new "${spec}")
-  file(COPY_FILE ${spec_file}.new ${spec_file} ONLY_IF_DIFFERENT)
-  file(REMOVE ${spec_file}.new)
+  set(listing_file ${output}.list)
+  file(WRITE ${listing_file}.new "${listing}")
+  file(COPY_FILE ${listing_file}.new ${listing_file} ONLY_IF_DIFFERENT)
+  file(REMOVE ${listing_file}.new)
   add_custom_command(
     OUTPUT ${output}
-    COMMAND ${CMAKE_COMMAND} -DQRV2_EMBED_OUTPUT=${output} -DQRV2_EMBED_SPEC=${spec_file}
+    COMMAND ${CMAKE_COMMAND} -DQRV2_EMBED_OUTPUT=${output} -DQRV2_EMBED_LISTING=${listing_file}
             -P ${QRV2_EMBED_SCRIPT}
-    DEPENDS ${files} ${spec_file} ${QRV2_EMBED_SCRIPT}
+    DEPENDS ${files} ${listing_file} ${QRV2_EMBED_SCRIPT}
     COMMENT "Embedding resources into ${target}"
     VERBATIM)
   target_sources(${target} PRIVATE ${output})

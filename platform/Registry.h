@@ -34,8 +34,13 @@ enum class RegRoot : std::uint32_t {
 inline RegKey RootKey(RegRoot root) {
     return reinterpret_cast<RegKey>(static_cast<std::uintptr_t>(root));
 }
-// The predefined root a handle stands for, or false for an ordinary handle.
-bool IsRootKey(RegKey key, RegRoot* root);
+// The predefined root a handle stands for (root may be null), or false for an ordinary handle.
+inline bool IsRootKey(RegKey key, RegRoot* root) {
+    auto v = reinterpret_cast<std::uintptr_t>(key);
+    if (v < 0x80000000u || v > 0x80000006u) return false;
+    if (root != nullptr) *root = static_cast<RegRoot>(v);
+    return true;
+}
 
 // Access rights (the system's bit values).
 constexpr std::uint32_t KeyQueryValue = 0x0001;

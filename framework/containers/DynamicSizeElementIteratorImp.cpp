@@ -62,32 +62,27 @@ void DynamicSizeElementIteratorImp::Last() {
     ReadPayload();
 }
 
-void DynamicSizeElementIteratorImp::Next() {
-    if (m_current == nullptr || m_current->GetNext() == nullptr) {
-        m_beyond = true;
-        m_currentPayload = nullptr;
-    } else if (m_beyond) {
-        m_beyond = false;
-        ReadPayload();
-    } else {
-        ++m_index;
-        m_current = m_current->GetNext();
-        ReadPayload();
-    }
-}
+void DynamicSizeElementIteratorImp::Next() { Step(true); }
 
-void DynamicSizeElementIteratorImp::Previous() {
-    if (m_current == nullptr || m_current->GetPrevious() == nullptr) {
+void DynamicSizeElementIteratorImp::Previous() { Step(false); }
+
+// Moves to the neighbour. Without one the iterator is marked beyond the entry it stays on;
+// while so marked, a step that has a neighbour only clears the mark.
+void DynamicSizeElementIteratorImp::Step(bool forward) {
+    ListEntry* neighbour = nullptr;
+    if (m_current != nullptr) neighbour = forward ? m_current->GetNext() : m_current->GetPrevious();
+    if (neighbour == nullptr) {
         m_beyond = true;
         m_currentPayload = nullptr;
-    } else if (m_beyond) {
-        m_beyond = false;
-        ReadPayload();
-    } else {
-        --m_index;
-        m_current = m_current->GetPrevious();
-        ReadPayload();
+        return;
     }
+    if (m_beyond) {
+        m_beyond = false;
+    } else {
+        m_index = forward ? m_index + 1 : m_index - 1;
+        m_current = neighbour;
+    }
+    ReadPayload();
 }
 
 std::int32_t DynamicSizeElementIteratorImp::IsAtEnd() {

@@ -48,6 +48,7 @@ public:
 
 private:
     void ReadPayload();
+    void Step(bool forward);
     // A new entry carrying element under the payload mode, or null when storage fails.
     ListEntry* MakeEntry(Element* element);
 

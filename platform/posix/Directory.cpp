@@ -12,6 +12,7 @@
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
+#include "platform/posix/WildcardName.h"
 
 namespace Platform {
 
@@ -21,48 +22,6 @@ struct DirectorySearch {
 };
 
 namespace {
-
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// True when nothing but '*' is left: the rest of a pattern can match an empty name end.
-bool RestMatchesEmpty(const char* p) {
-    for (; *p != '\0'; ++p) {
-        if (*p != '*') return false;
-    }
-    return true;
-}
-
-// Windows name matching: '*' any run, '?' exactly one character, a '.' followed only by
-// wildcards also matching the end of the name (so "*.*" takes names without a dot and "a.*"
-// takes "a"), letter case ignored.
-bool Matches(const char* name, const char* pattern) {
-    const char* n = name;
-    const char* p = pattern;
-    while (*p != '\0') {
-        if (*p == '*') {
-            while (*p == '*') ++p;
-            if (*p == '\0') return true;
-            for (const char* k = n;; ++k) {
-                if (Matches(k, p)) return true;
-                if (*k == '\0') return false;
-            }
-        }
-        if (*p == '?') {
-            if (*n == '\0') return false;
-            ++n;
-            ++p;
-            continue;
-        }
-        if (*p == '.' && *n == '\0' && RestMatchesEmpty(p + 1)) {
-            ++p;
-            continue;
-        }
-        if (*n == '\0' || Fold(*n) != Fold(*p)) return false;
-        ++n;
-        ++p;
-    }
-    return *n == '\0';
-}
 
 void SetError(Error* error, Error value) {
     if (error != nullptr) *error = value;
@@ -81,7 +40,7 @@ bool ReadMatch(DirectorySearch* search, DirectoryEntry* entry, Error* error) {
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
         std::size_t length = std::strlen(name);
         if (length >= static_cast<std::size_t>(kDirectoryNameSize)) continue;  // cannot be named
-        if (!Matches(name, search->pattern.c_str())) continue;
+        if (!WildcardNameMatches(name, search->pattern.c_str())) continue;
         struct stat st;
         // Not following links: a link to a folder above would make a tree walk endless.
         if (fstatat(dirfd(search->dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone

@@ -14,6 +14,7 @@
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
+#include "platform/posix/WildcardName.h"
 
 namespace Platform {
 
@@ -77,37 +78,6 @@ Error MapPath(const char* path, std::string* mapped) {
     if (path == nullptr) return Error::InvalidParameter;
     if (!ToPosixPath(path, mapped) || mapped->empty()) return Error::PathNotFound;
     return Error::None;
-}
-
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool Match(const char* name, const char* pattern) {
-    while (*pattern != '\0') {
-        if (*pattern == '*') {
-            while (*pattern == '*') ++pattern;
-            if (*pattern == '\0') return true;
-            for (const char* rest = name; *rest != '\0'; ++rest) {
-                if (Match(rest, pattern)) return true;
-            }
-            return Match("", pattern);
-        }
-        if (*name == '\0') return false;
-        if (*pattern != '?' && Fold(*pattern) != Fold(*name)) return false;
-        ++pattern;
-        ++name;
-    }
-    return *name == '\0';
-}
-
-// The Windows search rules this layer keeps: letter case does not matter and a pattern ending
-// in ".*" also matches a name without any dot ("*.*" matches everything, "readme.*" "readme").
-bool MatchSearchPattern(const std::string& name, const std::string& pattern) {
-    if (Match(name.c_str(), pattern.c_str())) return true;
-    if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
-        name.find('.') == std::string::npos) {
-        return Match(name.c_str(), pattern.substr(0, pattern.size() - 2).c_str());
-    }
-    return false;
 }
 
 Error RetryRead(int fd, char* data, std::uint32_t count, std::uint32_t* done) {
@@ -320,7 +290,7 @@ bool FileExists(const char* path) {
     while (!found) {
         dirent* entry = readdir(dir);
         if (entry == nullptr) break;
-        found = MatchSearchPattern(entry->d_name, name);
+        found = WildcardNameMatches(entry->d_name, name.c_str());
     }
     closedir(dir);
     return found;

@@ -108,6 +108,9 @@ Error MakeFolders(const std::string& folder, mode_t mode) {
 // Holds the store's lock file: shared while reading, exclusive while replacing the store.
 class StoreLock {
 public:
+    StoreLock() = default;
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
     Error Acquire(const StoreFile& store, bool exclusive) {
         std::string lockPath = store.path + ".lock";
         if (exclusive) {
@@ -264,6 +267,45 @@ Key* Find(Tree* tree, const Target& t) {
     return key;
 }
 
+// One operation's view of a store: the resolved target, the lock held for the whole
+// operation, the loaded tree and the key the target names in it.
+struct Session {
+    Target t;
+    StoreLock lock;
+    Tree tree;
+    Key* key = nullptr;
+
+    // Locks the store (exclusive to replace it), loads it and finds the target's key;
+    // KeyDeleted when the key went away since its handle was opened.
+    Error Begin(bool exclusive) {
+        Error e = lock.Acquire(t.store, exclusive);
+        if (e != Error::None) return e;
+        e = Load(t.store, &tree);
+        if (e != Error::None) return e;
+        key = Find(&tree, t);
+        return key != nullptr ? Error::None : Error::KeyDeleted;
+    }
+
+    Error Commit() const { return Save(t.store, tree); }
+};
+
+// Resolves a handle that must hold the right to query values and loads its store shared.
+Error OpenForRead(RegKey key, Session* s) {
+    Error e = Resolve(key, &s->t);
+    if (e != Error::None) return e;
+    if ((s->t.access & KeyQueryValue) == 0) return Error::AccessDenied;
+    return s->Begin(false);
+}
+
+// Resolves a handle that must hold every right in `need` on a store this process may
+// write, and loads the store under the exclusive lock.
+Error OpenForWrite(RegKey key, std::uint32_t need, Session* s) {
+    Error e = Resolve(key, &s->t);
+    if (e != Error::None) return e;
+    if ((s->t.access & need) != need || !MayWrite(s->t.store)) return Error::AccessDenied;
+    return s->Begin(true);
+}
+
 Error MakeHandle(const Target& parent, const std::vector<std::string>& path,
                  std::uint32_t access, RegKey* out) {
     auto* h = new (std::nothrow) RegistryKeyHandle;
@@ -313,35 +355,22 @@ Error SetValueIn(Key* key, const std::string& name, std::uint32_t type, const ch
 
 }  // namespace
 
-bool IsRootKey(RegKey key, RegRoot* root) {
-    auto v = reinterpret_cast<std::uintptr_t>(key);
-    if (v < 0x80000000u || v > 0x80000006u) return false;
-    if (root != nullptr) *root = static_cast<RegRoot>(v);
-    return true;
-}
-
 Error RegistryOpenKey(RegKey parent, const char* subKey, std::uint32_t access, RegKey* out) {
     if (out == nullptr) return Error::InvalidParameter;
     *out = nullptr;
-    Target t;
-    Error e = Resolve(parent, &t);
+    Session s;
+    Error e = Resolve(parent, &s.t);
     if (e != Error::None) return e;
     std::vector<std::string> parts;
     if (!SplitPath(subKey, &parts)) return Error::FileNotFound;  // such a name never exists
     std::uint32_t granted = 0;
-    e = GrantAccess(t.store, access, &granted);
+    e = GrantAccess(s.t.store, access, &granted);
     if (e != Error::None) return e;
-    StoreLock lock;
-    e = lock.Acquire(t.store, false);
+    e = s.Begin(false);
     if (e != Error::None) return e;
-    Tree tree;
-    e = Load(t.store, &tree);
-    if (e != Error::None) return e;
-    Key* base = Find(&tree, t);
-    if (base == nullptr) return Error::KeyDeleted;
-    std::vector<std::string> path = t.path;
-    if (Walk(base, parts, &path) == nullptr) return Error::FileNotFound;
-    return MakeHandle(t, path, granted, out);
+    std::vector<std::string> path = s.t.path;
+    if (Walk(s.key, parts, &path) == nullptr) return Error::FileNotFound;
+    return MakeHandle(s.t, path, granted, out);
 }
 
 Error RegistryCreateKey(RegKey parent, const char* subKey, std::uint32_t access, RegKey* out,
@@ -349,24 +378,19 @@ Error RegistryCreateKey(RegKey parent, const char* subKey, std::uint32_t access,
     if (out == nullptr) return Error::InvalidParameter;
     *out = nullptr;
     if (created != nullptr) *created = false;
-    Target t;
-    Error e = Resolve(parent, &t);
+    Session s;
+    Error e = Resolve(parent, &s.t);
     if (e != Error::None) return e;
     std::vector<std::string> parts;
     if (!SplitPath(subKey, &parts)) return Error::InvalidParameter;
     std::uint32_t granted = 0;
-    e = GrantAccess(t.store, access, &granted);
+    e = GrantAccess(s.t.store, access, &granted);
     if (e != Error::None) return e;
-    bool mayCreate = (t.access & KeyCreateSubKey) != 0 && MayWrite(t.store);
-    StoreLock lock;
-    e = lock.Acquire(t.store, mayCreate);
+    bool mayCreate = (s.t.access & KeyCreateSubKey) != 0 && MayWrite(s.t.store);
+    e = s.Begin(mayCreate);
     if (e != Error::None) return e;
-    Tree tree;
-    e = Load(t.store, &tree);
-    if (e != Error::None) return e;
-    Key* key = Find(&tree, t);
-    if (key == nullptr) return Error::KeyDeleted;
-    std::vector<std::string> path = t.path;
+    Key* key = s.key;
+    std::vector<std::string> path = s.t.path;
     bool added = false;
     for (const std::string& part : parts) {
         Key* sub = key->FindSubKey(part);
@@ -379,11 +403,11 @@ Error RegistryCreateKey(RegKey parent, const char* subKey, std::uint32_t access,
         key = sub;
     }
     if (added) {
-        e = Save(t.store, tree);
+        e = s.Commit();
         if (e != Error::None) return e;
     }
     if (created != nullptr) *created = added;
-    return MakeHandle(t, path, granted, out);
+    return MakeHandle(s.t, path, granted, out);
 }
 
 Error RegistryCloseKey(RegKey key) {
@@ -398,18 +422,10 @@ Error RegistryCloseKey(RegKey key) {
 Error RegistryQueryValue(RegKey key, const char* name, std::uint32_t* type, void* data,
                          std::uint32_t* size) {
     if (data != nullptr && size == nullptr) return Error::InvalidParameter;
-    Target t;
-    Error e = Resolve(key, &t);
+    Session s;
+    Error e = OpenForRead(key, &s);
     if (e != Error::None) return e;
-    if ((t.access & KeyQueryValue) == 0) return Error::AccessDenied;
-    StoreLock lock;
-    e = lock.Acquire(t.store, false);
-    if (e != Error::None) return e;
-    Tree tree;
-    e = Load(t.store, &tree);
-    if (e != Error::None) return e;
-    Key* k = Find(&tree, t);
-    if (k == nullptr) return Error::KeyDeleted;
+    Key* k = s.key;
     Value* v = k->FindValue(name != nullptr ? name : "");
     if (v == nullptr) return Error::FileNotFound;
     if (type != nullptr) *type = v->type;
@@ -430,20 +446,11 @@ Error RegistrySetValue(RegKey key, const char* name, std::uint32_t type, const v
     if (data == nullptr && size > 0) return Error::InvalidParameter;
     std::string valueName = name != nullptr ? name : "";
     if (!ValidName(valueName, kMaxValueNameLength)) return Error::InvalidParameter;
-    Target t;
-    Error e = Resolve(key, &t);
+    Session s;
+    Error e = OpenForWrite(key, KeySetValue, &s);
     if (e != Error::None) return e;
-    if ((t.access & KeySetValue) == 0 || !MayWrite(t.store)) return Error::AccessDenied;
-    StoreLock lock;
-    e = lock.Acquire(t.store, true);
-    if (e != Error::None) return e;
-    Tree tree;
-    e = Load(t.store, &tree);
-    if (e != Error::None) return e;
-    Key* k = Find(&tree, t);
-    if (k == nullptr) return Error::KeyDeleted;
-    SetValueIn(k, valueName, type, static_cast<const char*>(data), size);
-    return Save(t.store, tree);
+    SetValueIn(s.key, valueName, type, static_cast<const char*>(data), size);
+    return s.Commit();
 }
 
 Error RegistrySetDefaultValue(RegKey key, const char* subKey, const char* text) {
@@ -451,47 +458,32 @@ Error RegistrySetDefaultValue(RegKey key, const char* subKey, const char* text) 
     auto size = static_cast<std::uint32_t>(std::strlen(text) + 1);
     std::vector<std::string> parts;
     if (!SplitPath(subKey, &parts)) return Error::InvalidParameter;
-    Target t;
-    Error e = Resolve(key, &t);
+    // Setting the key's own default needs the right to set values; a subkey's is reached
+    // through subkeys, which the loop below may need to create.
+    Session s;
+    Error e = OpenForWrite(key, parts.empty() ? KeySetValue : 0u, &s);
     if (e != Error::None) return e;
-    if (!MayWrite(t.store)) return Error::AccessDenied;
-    if (parts.empty() && (t.access & KeySetValue) == 0) return Error::AccessDenied;
-    StoreLock lock;
-    e = lock.Acquire(t.store, true);
-    if (e != Error::None) return e;
-    Tree tree;
-    e = Load(t.store, &tree);
-    if (e != Error::None) return e;
-    Key* k = Find(&tree, t);
-    if (k == nullptr) return Error::KeyDeleted;
+    Key* k = s.key;
     for (const std::string& part : parts) {
         Key* sub = k->FindSubKey(part);
         if (sub == nullptr) {
-            if ((t.access & KeyCreateSubKey) == 0) return Error::AccessDenied;
+            if ((s.t.access & KeyCreateSubKey) == 0) return Error::AccessDenied;
             sub = k->AddSubKey(part);
         }
         k = sub;
     }
     SetValueIn(k, "", RegSz, text, size);
-    return Save(t.store, tree);
+    return s.Commit();
 }
 
 Error RegistryEnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                         std::uint32_t* type, void* data, std::uint32_t* dataSize) {
     if (name == nullptr || nameSize == nullptr) return Error::InvalidParameter;
     if (data != nullptr && dataSize == nullptr) return Error::InvalidParameter;
-    Target t;
-    Error e = Resolve(key, &t);
+    Session s;
+    Error e = OpenForRead(key, &s);
     if (e != Error::None) return e;
-    if ((t.access & KeyQueryValue) == 0) return Error::AccessDenied;
-    StoreLock lock;
-    e = lock.Acquire(t.store, false);
-    if (e != Error::None) return e;
-    Tree tree;
-    e = Load(t.store, &tree);
-    if (e != Error::None) return e;
-    Key* k = Find(&tree, t);
-    if (k == nullptr) return Error::KeyDeleted;
+    Key* k = s.key;
     if (index >= k->values.size()) return Error::NoMoreItems;
     const Value& v = k->values[index];
     auto nameLength = static_cast<std::uint32_t>(v.name.size());
@@ -514,18 +506,10 @@ Error RegistryEnumValue(RegKey key, std::uint32_t index, char* name, std::uint32
 Error RegistryQueryInfo(RegKey key, std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength,
                         std::uint32_t* values, std::uint32_t* maxValueNameLength,
                         std::uint32_t* maxValueDataLength) {
-    Target t;
-    Error e = Resolve(key, &t);
+    Session s;
+    Error e = OpenForRead(key, &s);
     if (e != Error::None) return e;
-    if ((t.access & KeyQueryValue) == 0) return Error::AccessDenied;
-    StoreLock lock;
-    e = lock.Acquire(t.store, false);
-    if (e != Error::None) return e;
-    Tree tree;
-    e = Load(t.store, &tree);
-    if (e != Error::None) return e;
-    Key* k = Find(&tree, t);
-    if (k == nullptr) return Error::KeyDeleted;
+    Key* k = s.key;
     std::size_t maxSub = 0, maxName = 0, maxData = 0;
     for (const auto& s : k->subKeys) maxSub = std::max(maxSub, s->name.size());
     for (const Value& v : k->values) {
@@ -544,25 +528,16 @@ Error RegistryDeleteKey(RegKey key, const char* subKey) {
     std::vector<std::string> parts;
     if (!SplitPath(subKey, &parts)) return Error::FileNotFound;
     if (parts.empty()) return Error::InvalidParameter;
-    Target t;
-    Error e = Resolve(key, &t);
+    Session s;
+    Error e = OpenForWrite(key, 0, &s);
     if (e != Error::None) return e;
-    if (!MayWrite(t.store)) return Error::AccessDenied;
-    StoreLock lock;
-    e = lock.Acquire(t.store, true);
-    if (e != Error::None) return e;
-    Tree tree;
-    e = Load(t.store, &tree);
-    if (e != Error::None) return e;
-    Key* k = Find(&tree, t);
-    if (k == nullptr) return Error::KeyDeleted;
     std::vector<std::string> parentParts(parts.begin(), parts.end() - 1);
-    Key* parent = Walk(k, parentParts, nullptr);
+    Key* parent = Walk(s.key, parentParts, nullptr);
     Key* victim = parent != nullptr ? parent->FindSubKey(parts.back()) : nullptr;
     if (victim == nullptr) return Error::FileNotFound;
     if (!victim->subKeys.empty()) return Error::AccessDenied;
     parent->RemoveSubKey(parts.back());
-    return Save(t.store, tree);
+    return s.Commit();
 }
 
 bool RegistryRedirectForTesting(const char* folder) {

@@ -50,13 +50,6 @@ void EndRedirection() {
 
 }  // namespace
 
-bool IsRootKey(RegKey key, RegRoot* root) {
-    auto v = reinterpret_cast<std::uintptr_t>(key);
-    if (v < 0x80000000u || v > 0x80000006u) return false;
-    if (root != nullptr) *root = static_cast<RegRoot>(v);
-    return true;
-}
-
 Error RegistryOpenKey(RegKey parent, const char* subKey, std::uint32_t access, RegKey* out) {
     if (out == nullptr) return Error::InvalidParameter;
     HKEY key = nullptr;

@@ -10,10 +10,11 @@
 #include "framework/io/ArchiveLayout.h"
 #include "framework/io/CompressStream.h"
 #include "framework/io/Stream.h"
-#include "tests/support/ByteStream.h"
+#include "tests/support/Noise.h"
+#include "tests/support/VectorStream.h"
 
 using namespace QRV2;
-using QRV2Test::ByteStream;
+using QRV2Test::VectorStream;
 
 namespace {
 
@@ -42,12 +43,8 @@ std::uint32_t U32(const Bytes& b, std::size_t at) {
 }
 
 Bytes Noise(std::size_t n, std::uint32_t seed) {
-    Bytes b(n);
-    for (auto& v : b) {
-        seed = seed * 1664525u + 1013904223u;
-        v = static_cast<unsigned char>(seed >> 24);
-    }
-    return b;
+    std::string s = QRV2Test::Noise(n, seed);
+    return Bytes(s.begin(), s.end());
 }
 
 }  // namespace
@@ -55,7 +52,7 @@ Bytes Noise(std::size_t n, std::uint32_t seed) {
 TEST(ArchiveLayoutCommit, TwoEighteenCharacterNamesGiveTheWorkedExample) {
     Bytes blockA = Noise(19, 1);
     Bytes blockB = Noise(40, 2);
-    ByteStream file;
+    VectorStream file;
     file.bytes = blockA;
     file.bytes.insert(file.bytes.end(), blockB.begin(), blockB.end());
     Entries entries;
@@ -86,7 +83,7 @@ TEST(ArchiveLayoutCommit, DataOfMoreThanTwoChunksMovesIntact) {
     // Small directory (chunk 4096) and a large one (chunk 16384, D + 8 above 8192).
     for (int names : {3, 120}) {
         Bytes data = Noise(50000, 7);
-        ByteStream file(data);
+        VectorStream file(data);
         Entries entries;
         std::uint32_t offset = 0;
         for (int i = 0; i < names; ++i) {
@@ -109,13 +106,13 @@ TEST(ArchiveLayoutCommit, DataOfMoreThanTwoChunksMovesIntact) {
 TEST(ArchiveLayoutCommit, FailedWritesAndMissingDataAreReported) {
     Bytes data = Noise(20000, 3);
     for (std::uint64_t limit : {0ull, 10ull, 30ull, 5000ull, 19999ull}) {
-        ByteStream file(data);
-        file.writeLimit = limit;
+        VectorStream file(data);
+        file.writeBudget = limit;
         Entries entries;
         entries.Add("one", 0, 20000);
         EXPECT_EQ(1, ArchiveLayout::Commit(&file, entries.data(), 1, 0x0200, 0)) << limit;
     }
-    ByteStream shortFile(Bytes(data.begin(), data.begin() + 9000));
+    VectorStream shortFile(Bytes(data.begin(), data.begin() + 9000));
     Entries entries;
     entries.Add("one", 0, 20000);
     EXPECT_EQ(1, ArchiveLayout::Commit(&shortFile, entries.data(), 1, 0x0200, 0));
@@ -124,7 +121,7 @@ TEST(ArchiveLayoutCommit, FailedWritesAndMissingDataAreReported) {
 TEST(ArchiveLayoutHeader, MagicTagAndVersionWords) {
     Bytes good = {'Q', 'X', '1', '1', 0x12, 0x34, 0x56, 0x78, 'R', 'A', 'W', 0, 12, 0, 0, 0, 0, 0, 0, 0};
     ArchiveLayout::Header header;
-    ByteStream file(good);
+    VectorStream file(good);
     ASSERT_EQ(0, ArchiveLayout::ReadHeader(&file, &header));
     EXPECT_EQ(0x1234, header.version);
     EXPECT_EQ(0x5678, header.subVersion);
@@ -136,7 +133,7 @@ TEST(ArchiveLayoutHeader, MagicTagAndVersionWords) {
     badTag[11] = 'X';
     Bytes cut(good.begin(), good.begin() + 10);
     for (const Bytes& bad : {badMagic, badTag, cut, Bytes{}}) {
-        ByteStream f(bad);
+        VectorStream f(bad);
         EXPECT_EQ(1, ArchiveLayout::ReadHeader(&f, &header));
     }
 }
@@ -144,14 +141,14 @@ TEST(ArchiveLayoutHeader, MagicTagAndVersionWords) {
 TEST(ArchiveLayoutRecord, RecordCutShortIsReported) {
     Bytes record = {4, 0, 'a', 'b', 'c', 0, 1, 2, 3, 4, 5, 6, 7, 8};
     ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
-    ByteStream whole(record);
+    VectorStream whole(record);
     EXPECT_EQ(0, ArchiveLayout::ReadRecord(&whole, entry));
     EXPECT_STREQ("abc", entry->GetName());
     EXPECT_EQ(0x04030201u, entry->GetOffset());
     EXPECT_EQ(0x08070605u, entry->GetStoredSize());
     for (std::size_t cut : {1u, 4u, 9u, 13u}) {
         ArchiveEntry* e = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
-        ByteStream part(Bytes(record.begin(), record.begin() + cut));
+        VectorStream part(Bytes(record.begin(), record.begin() + cut));
         EXPECT_EQ(1, ArchiveLayout::ReadRecord(&part, e)) << cut;
         ReleaseElement(e);
     }
@@ -169,7 +166,7 @@ TEST(ArchiveLayoutNames, OnlyNamesBelowTheDestinationAreSafe) {
 
 TEST(ArchiveLayoutBlocks, EmptyContentBlocksAreRecognised) {
     auto blockOf = [](const Bytes& content) {
-        ByteStream out;
+        VectorStream out;
         CompressStream* c = CreateElementAs<CompressStream>(TypeCompressStream);
         Stream* s = InterfaceOf<Stream>(c, InterfaceStream);
         c->SetOutputStream(&out);
@@ -181,18 +178,18 @@ TEST(ArchiveLayoutBlocks, EmptyContentBlocksAreRecognised) {
         return out.bytes;
     };
     Entries entries;
-    ByteStream empty(blockOf({}));
+    VectorStream empty(blockOf({}));
     ArchiveEntry* e = entries.Add("e", 0, 16);
     EXPECT_TRUE(ArchiveLayout::IsEmptyBlock(&empty, e));
-    ByteStream abc(blockOf({'a', 'b', 'c'}));
+    VectorStream abc(blockOf({'a', 'b', 'c'}));
     ArchiveEntry* a = entries.Add("a", 0, 19);
     EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&abc, a));
     Bytes header = abc.bytes;
     header[4] = 0;  // claims to be empty, but its payload inflates to 'abc'
-    ByteStream liar(header);
+    VectorStream liar(header);
     EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&liar, a));
-    ByteStream raw(Bytes{'R', 'A', 'W', 0, 0, 0, 0, 0});
+    VectorStream raw(Bytes{'R', 'A', 'W', 0, 0, 0, 0, 0});
     EXPECT_TRUE(ArchiveLayout::IsEmptyBlock(&raw, entries.Add("r", 0, 8)));
-    ByteStream other(Bytes{'Z', 'I', 'P', 0, 0, 0, 0, 0});
+    VectorStream other(Bytes{'Z', 'I', 'P', 0, 0, 0, 0, 0});
     EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&other, entries.Add("z", 0, 8)));
 }

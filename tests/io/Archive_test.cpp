@@ -12,9 +12,11 @@
 #include "framework/io/Stream.h"
 #include "platform/File.h"
 #include "tests/support/AllocationWalk.h"
+#include "tests/support/Noise.h"
 #include "tests/support/ScratchFolder.h"
 
 using namespace QRV2;
+using QRV2Test::Noise;
 using QRV2Test::PathPresent;
 using QRV2Test::ReadBytes;
 using QRV2Test::ScratchFolder;
@@ -27,15 +29,6 @@ struct HeldArchive {
     ~HeldArchive() { ReleaseElement(a); }
     Archive* operator->() { return a; }
 };
-
-std::string Noise(std::size_t n, std::uint32_t seed) {
-    std::string s(n, '\0');
-    for (char& c : s) {
-        seed = seed * 1664525u + 1013904223u;
-        c = static_cast<char>(seed >> 24);
-    }
-    return s;
-}
 
 // Writes an archive of (name, content) pairs through BeginEntry/EndEntry.
 int WriteArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {

@@ -10,10 +10,10 @@
 #include "framework/io/CompressStream.h"
 #include "framework/io/Stream.h"
 #include "tests/support/AllocationWalk.h"
-#include "tests/support/ByteStream.h"
+#include "tests/support/VectorStream.h"
 
 using namespace QRV2;
-using QRV2Test::ByteStream;
+using QRV2Test::VectorStream;
 
 namespace {
 
@@ -27,7 +27,7 @@ struct Compressor {
 
 // Packs content into one data block the way an archive writer does.
 Bytes Pack(const Bytes& content) {
-    ByteStream out;
+    VectorStream out;
     Compressor c;
     c.element->SetOutputStream(&out);
     c.stream->SetAccessMode(Stream::AccessWrite);
@@ -40,7 +40,7 @@ Bytes Pack(const Bytes& content) {
 // Opens a block for reading with an entry of the given stored size; returns Open's result and
 // the content read.
 std::int32_t Unpack(const Bytes& block, std::uint32_t storedSize, Bytes* content) {
-    ByteStream in(block);
+    VectorStream in(block);
     ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
     entry->SetStoredSize(storedSize);
     Compressor c;
@@ -100,7 +100,7 @@ TEST(CompressStreamBlock, EmptyContentWritesSixteenBytesThatDoNotReadBack) {
 
 TEST(CompressStreamBlock, LargeContentGrowsTheBlockAndRoundTrips) {
     Bytes content = Sample(300000);
-    ByteStream out;
+    VectorStream out;
     {
         Compressor c;
         c.element->SetOutputStream(&out);
@@ -174,7 +174,7 @@ TEST(CompressStreamBlock, ImpossibleContentSizeIsRefusedBeforeAllocating) {
     // block that size (so any allocation during Open means the check came too late).
     Bytes block = Pack({'a', 'b', 'c'});
     block[7] = 0xC0;
-    ByteStream in(block);
+    VectorStream in(block);
     ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
     entry->SetStoredSize(19);
     Compressor c;
@@ -191,8 +191,8 @@ TEST(CompressStreamBlock, ImpossibleContentSizeIsRefusedBeforeAllocating) {
 TEST(CompressStreamWrite, ShortWriteToTheOutputIsAnError) {
     Bytes content = Sample(2000);
     for (std::uint64_t limit : {0ull, 3ull, 8ull, 20ull}) {
-        ByteStream out;
-        out.writeLimit = limit;
+        VectorStream out;
+        out.writeBudget = limit;
         Compressor c;
         c.element->SetOutputStream(&out);
         c.stream->SetAccessMode(Stream::AccessWrite);
@@ -203,7 +203,7 @@ TEST(CompressStreamWrite, ShortWriteToTheOutputIsAnError) {
 }
 
 TEST(CompressStreamWrite, StoredFormWritesTheBytesWithoutHeader) {
-    ByteStream out;
+    VectorStream out;
     Compressor c;
     c.element->SetOutputStream(&out);
     c.element->SetStored(1);
@@ -214,7 +214,7 @@ TEST(CompressStreamWrite, StoredFormWritesTheBytesWithoutHeader) {
     EXPECT_EQ(Bytes({'x', 'y', 'z'}), out.bytes);
 
     // Reading the stored form takes the entry's offset and stored size.
-    ByteStream in(Bytes{'-', '-', 'x', 'y', 'z', '-'});
+    VectorStream in(Bytes{'-', '-', 'x', 'y', 'z', '-'});
     ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
     entry->SetOffset(2);
     entry->SetStoredSize(3);
@@ -235,7 +235,7 @@ TEST(CompressStreamWrite, StoredFormWritesTheBytesWithoutHeader) {
 }
 
 TEST(CompressStreamMemory, BufferOnlyIsAPlainMemoryStream) {
-    ByteStream other;
+    VectorStream other;
     Compressor c;
     c.element->SetOutputStream(&other);
     c.element->SetInputStream(&other);
@@ -286,7 +286,7 @@ TEST(CompressStreamOpen, MissingStreamsAndFailedOpenOfTheUnderlyingStream) {
     EXPECT_EQ(1, c.stream->IsClosed()) << "a failure with 1 keeps the stream configurable";
 
     // A closed input whose Open fails passes its code on, and the stream is then stuck.
-    struct Refusing : ByteStream {
+    struct Refusing : VectorStream {
         std::int32_t Open() override { return 17; }
     } refusing;
     refusing.closed = 1;
@@ -304,7 +304,7 @@ TEST(CompressStreamMemory, AllocationFailuresNeitherLeakNorPretend) {
     int steps = QRV2Test::WalkAllocationFailures([&](int) {
         std::int64_t before = AllocatorHook::LiveBlocks();
         {
-            ByteStream out;
+            VectorStream out;
             Compressor c;
             if (c.element != nullptr) {
                 c.element->SetOutputStream(&out);
@@ -320,7 +320,7 @@ TEST(CompressStreamMemory, AllocationFailuresNeitherLeakNorPretend) {
                 }
             }
             Bytes back;
-            ByteStream in(block);
+            VectorStream in(block);
             Compressor r;
             ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
             if (r.element != nullptr && entry != nullptr) {

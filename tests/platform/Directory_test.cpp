@@ -8,42 +8,14 @@
 #include <vector>
 
 #include "platform/Directory.h"
+#include "tests/support/FolderTree.h"
 #include "tests/support/ScratchFolder.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace fs = std::filesystem;
 using namespace Platform;
 
 namespace {
-
-// A hidden entry in folder: a dot name on POSIX, the hidden attribute on Windows. Its name.
-std::string MakeHidden(const QRV2Test::ScratchFolder& folder, const std::string& name, bool isFolder) {
-#ifdef _WIN32
-    std::string actual = name;
-#else
-    std::string actual = "." + name;
-#endif
-    if (isFolder) {
-        fs::create_directories(QRV2Test::NativePath(folder / actual));
-    } else {
-        QRV2Test::WriteBytes(folder / actual, "x");
-    }
-#ifdef _WIN32
-    ::SetFileAttributesA((folder / actual).c_str(), FILE_ATTRIBUTE_HIDDEN);
-#endif
-    return actual;
-}
-
-void MakeFile(const QRV2Test::ScratchFolder& folder, const std::string& name) {
-    QRV2Test::WriteBytes(folder / name, "x");
-}
-
-void MakeFolder(const QRV2Test::ScratchFolder& folder, const std::string& name) {
-    fs::create_directories(QRV2Test::NativePath(folder / name));
-}
 
 struct Found {
     std::string name;

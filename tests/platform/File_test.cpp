@@ -163,6 +163,8 @@ TEST(PlatformFileExists, SearchRulesOfTheSystem) {
     EXPECT_TRUE(FileExists((dir / "*.TXT").c_str()));
     EXPECT_TRUE(FileExists((dir / "d?ta.*").c_str()));
     EXPECT_TRUE(FileExists((dir / "readme.*").c_str()));  // ".*" also matches no dot at all
+    // ".*" also matches the end of a name that has a dot of its own, as in the folder search.
+    EXPECT_TRUE(FileExists((dir / "data.txt.*").c_str()));
     EXPECT_FALSE(FileExists((dir / "*.bin").c_str()));
     EXPECT_FALSE(FileExists((dir / "d?t.txt").c_str()));
     EXPECT_TRUE(FileExists((dir / "fold*").c_str()));

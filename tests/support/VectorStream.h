@@ -1,4 +1,4 @@
-// VectorStream: a test-only Stream over a std::vector of bytes, for the IO views' tests.
+// VectorStream: a test-only Stream over a byte vector that behaves like an open file.
 #pragma once
 
 #include <algorithm>
@@ -10,8 +10,10 @@
 
 namespace QRV2Test {
 
-// Always open, read-write. Reads stop at the end of the bytes; writes stop at writeLimit (to
-// play a full device). A short read or write sets the error state, as a file stream would.
+// Writes overwrite or extend at the position, reads stop at the end (a short Read or Write
+// sets the error flag, as the file stream does), seeks go anywhere and clear the error.
+// Two ways to stage a full device: writeLimit caps the size writes may reach, writeBudget
+// caps the total bytes that writes may store (overwrites included).
 class VectorStream : public QRV2::Stream {
 public:
     VectorStream() = default;
@@ -20,11 +22,21 @@ public:
     std::vector<std::uint8_t> bytes;
     std::uint32_t position = 0;
     std::int32_t error = 0;
+    std::int32_t closed = 0;
     std::size_t writeLimit = SIZE_MAX;
+    std::uint64_t writeBudget = UINT64_MAX;
+    std::uint64_t written = 0;
 
-    std::int32_t Open() override { return 0; }
-    std::int32_t IsClosed() override { return 0; }
-    std::int32_t Close() override { return 0; }
+    std::int32_t Open() override {
+        closed = 0;
+        return 0;
+    }
+    std::int32_t IsClosed() override { return closed; }
+    std::int32_t Close() override {
+        if (closed) return 1;
+        closed = 1;
+        return 0;
+    }
     std::int32_t HasError() override { return error; }
     std::int32_t GetSize(std::uint32_t* size) override {
         if (size == nullptr) return 1;
@@ -37,8 +49,8 @@ public:
         return 0;
     }
     std::int32_t SetPosition(std::uint32_t to) override {
-        if (to > bytes.size()) return 1;
         position = to;
+        error = 0;
         return 0;
     }
     std::int32_t GetAccessMode() override { return AccessReadWrite; }
@@ -53,25 +65,33 @@ public:
     std::uint32_t Write32Alt(std::int32_t v) override { return Write(&v, 4); }
     std::uint32_t Write64(std::uint64_t v) override { return Write(&v, 8); }
     std::uint32_t Write(const void* data, std::uint32_t count) override {
-        std::size_t room = writeLimit > position ? writeLimit - position : 0;
-        std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(count, room));
+        std::uint64_t room = writeLimit > position ? writeLimit - position : 0;
+        if (writeBudget - written < room) room = writeBudget - written;
+        std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, room));
         if (n < count) error = 1;
         if (n == 0) return 0;
         if (bytes.size() < position + static_cast<std::size_t>(n)) bytes.resize(position + n);
         std::memcpy(bytes.data() + position, data, n);
         position += n;
+        written += n;
         return n;
     }
-    std::uint32_t Read16(std::uint16_t* v) override { return Read(v, 2); }
-    std::uint32_t Read32(std::uint32_t* v) override { return Read(v, 4); }
-    std::uint32_t Read32Alt(std::int32_t* v) override { return Read(v, 4); }
-    std::uint32_t Read64(std::uint64_t* v) override { return Read(v, 8); }
+    std::uint32_t Read16(std::uint16_t* v) override { return ReadTyped(v, 2); }
+    std::uint32_t Read32(std::uint32_t* v) override { return ReadTyped(v, 4); }
+    std::uint32_t Read32Alt(std::int32_t* v) override { return ReadTyped(v, 4); }
+    std::uint32_t Read64(std::uint64_t* v) override { return ReadTyped(v, 8); }
     std::uint32_t Read(void* data, std::uint32_t count) override {
-        std::size_t left = bytes.size() > position ? bytes.size() - position : 0;
-        std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(count, left));
+        std::uint32_t n = ReadTyped(data, count);
         if (n < count) error = 1;
-        if (n == 0) return 0;
-        std::memcpy(data, bytes.data() + position, n);
+        return n;
+    }
+
+private:
+    // Typed reads of the file stream: at the end nothing is read and no error is raised.
+    std::uint32_t ReadTyped(void* v, std::uint32_t width) {
+        std::size_t left = bytes.size() > position ? bytes.size() - position : 0;
+        std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(width, left));
+        if (n != 0) std::memcpy(v, bytes.data() + position, n);
         position += n;
         return n;
     }

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,42 +15,12 @@
 #include "framework/core/ElementImpBase.h"
 #include "framework/system/FileSystemIterator.h"
 #include "tests/support/AllocationWalk.h"
+#include "tests/support/FolderTree.h"
 #include "tests/support/ScratchFolder.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
-namespace fs = std::filesystem;
 using namespace QRV2;
 
 namespace {
-
-// A hidden entry in folder: a dot name on POSIX, the hidden attribute on Windows. Its name.
-std::string MakeHidden(const QRV2Test::ScratchFolder& folder, const std::string& name, bool isFolder) {
-#ifdef _WIN32
-    std::string actual = name;
-#else
-    std::string actual = "." + name;
-#endif
-    if (isFolder) {
-        fs::create_directories(QRV2Test::NativePath(folder / actual));
-    } else {
-        QRV2Test::WriteBytes(folder / actual, "x");
-    }
-#ifdef _WIN32
-    ::SetFileAttributesA((folder / actual).c_str(), FILE_ATTRIBUTE_HIDDEN);
-#endif
-    return actual;
-}
-
-void MakeFile(const QRV2Test::ScratchFolder& folder, const std::string& name) {
-    QRV2Test::WriteBytes(folder / name, "x");
-}
-
-void MakeFolder(const QRV2Test::ScratchFolder& folder, const std::string& name) {
-    fs::create_directories(QRV2Test::NativePath(folder / name));
-}
 
 using Paths = std::vector<std::string>;
 

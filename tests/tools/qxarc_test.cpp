@@ -9,9 +9,11 @@
 #include "framework/io/Stream.h"
 #include "framework/system/FileFunc.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Noise.h"
 #include "tests/support/ScratchFolder.h"
 
 using QRV2Test::NativePath;
+using QRV2Test::Noise;
 using QRV2Test::PathPresent;
 using QRV2Test::ReadBytes;
 using QRV2Test::ScratchFolder;
@@ -30,15 +32,6 @@ int Qxarc(const std::vector<std::string>& arguments) {
     int code = -1;
     if (!child.Wait(120000, &code)) return -2;
     return code;
-}
-
-std::string Noise(std::size_t n, std::uint32_t seed) {
-    std::string s(n, '\0');
-    for (char& c : s) {
-        seed = seed * 1664525u + 1013904223u;
-        c = static_cast<char>(seed >> 24);
-    }
-    return s;
 }
 
 void Put(const std::string& path, const std::string& content) {
