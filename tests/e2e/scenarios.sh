@@ -13,7 +13,13 @@ scenario_fresh_install() {
     history=$(be_status_history | grep -v -x -F 'Installing Orvane2011....')
     expect_eq "$history" "$TEXT_OPENING"$'\n'"$TEXT_MOZILLA"$'\n'"$TEXT_ACTIVEX" "status texts shown"
     # Each phase fills the bar to 29/30 of its range, never to the end.
-    expect_eq "$(be_bar_highest)" "$(be_bar_expected_highest)" "highest progress bar position shown"
+    local highest
+    highest=$(be_bar_highest)
+    if [[ "$highest" =~ ^[0-9]+$ ]] && ((highest >= $(be_bar_lowest_highest) && highest <= $(be_bar_expected_highest))); then
+        pass
+    else
+        fail "highest progress bar position shown: got '$highest', expected $(be_bar_lowest_highest) to $(be_bar_expected_highest)"
+    fi
     if [[ "$E2E_PLATFORM" == wine ]]; then
         expect_eq "$(be_window_topmost)" 1 "window kept above other windows"
     fi

@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
             result = 0;
             break;
         }
-        Sleep(20);
+        Sleep(5);  // bar positions last 20 ms each: look more often than they change
     }
     if (log != nullptr) {
         std::fprintf(log, "topmost %d\n", topmost);
