@@ -5,7 +5,7 @@
 
 namespace QRV2 {
 
-ProgressBarImp::ProgressBarImp() : window_(nullptr), progress_(0.0f) {
+ProgressBarImp::ProgressBarImp() : m_window(nullptr), m_progress(0.0f) {
     Platform::InitProgressControls();
 }
 
@@ -19,20 +19,20 @@ void ProgressBarImp::operator delete(void* block) noexcept { Free(block); }
 std::int32_t ProgressBarImp::Create(const char* title, const char* text) {
     // A second Create would orphan the first window; the new one replaces it.
     Close();
-    window_ = Platform::CreateDialogFromTemplate(kProgressDialogTemplate);
-    if (window_ == nullptr) return 0;
-    bool hasBar = Platform::SetProgressRange(window_, kProgressBarControl, 0, kProgressBarMaximum);
-    if (hasBar) Platform::SetProgressPosition(window_, kProgressBarControl, 0);
-    Platform::SetControlText(window_, kProgressTextControl, text);
-    Platform::SetDialogTitle(window_, title);
-    Platform::ShowDialog(window_);
+    m_window = Platform::CreateDialogFromTemplate(kProgressDialogTemplate);
+    if (m_window == nullptr) return 0;
+    bool hasBar = Platform::SetProgressRange(m_window, kProgressBarControl, 0, kProgressBarMaximum);
+    if (hasBar) Platform::SetProgressPosition(m_window, kProgressBarControl, 0);
+    Platform::SetControlText(m_window, kProgressTextControl, text);
+    Platform::SetDialogTitle(m_window, title);
+    Platform::ShowDialog(m_window);
     return hasBar ? 1 : 0;
 }
 
 std::int32_t ProgressBarImp::Close() {
-    if (window_ != nullptr) {
-        Platform::DestroyDialog(window_);
-        window_ = nullptr;
+    if (m_window != nullptr) {
+        Platform::DestroyDialog(m_window);
+        m_window = nullptr;
     }
     return 0;
 }
@@ -41,24 +41,24 @@ std::int32_t ProgressBarImp::SetProgress(float fraction) {
     // The negated test also turns a NaN into 0 instead of letting it reach the conversion below.
     if (!(fraction >= 0.0f)) fraction = 0.0f;
     if (fraction > 1.0f) fraction = 1.0f;
-    progress_ = fraction;
-    if (window_ == nullptr) return 0;
+    m_progress = fraction;
+    if (m_window == nullptr) return 0;
     // Truncation toward zero: 29/30 in single precision lands on 63350, 0.5 on 32767.
-    auto position = static_cast<std::uint16_t>(static_cast<std::uint32_t>(progress_ * 65535.0) & 0xFFFFu);
-    Platform::SetProgressPosition(window_, kProgressBarControl, position);
-    switch (Platform::PumpMessages(window_)) {
+    auto position = static_cast<std::uint16_t>(static_cast<std::uint32_t>(m_progress * 65535.0) & 0xFFFFu);
+    Platform::SetProgressPosition(m_window, kProgressBarControl, position);
+    switch (Platform::PumpMessages(m_window)) {
         case Platform::PumpResult::Empty: return 0;
         case Platform::PumpResult::Quit: return -1;
         case Platform::PumpResult::Closed:
             // Already destroyed by the system: forget the handle, do not destroy it again.
-            window_ = nullptr;
+            m_window = nullptr;
             return -1;
     }
     return 0;
 }
 
 std::int32_t ProgressBarImp::SetText(const char* text) {
-    if (window_ != nullptr) Platform::SetControlText(window_, kProgressTextControl, text);
+    if (m_window != nullptr) Platform::SetControlText(m_window, kProgressTextControl, text);
     return 0;
 }
 

@@ -27,16 +27,16 @@ public:
     std::int32_t SetText(const char* text) override;
 
     // The window, null while there is none; the last fraction stored. For inspection.
-    Platform::WindowHandle GetWindow() const { return window_; }
-    float GetProgress() const { return progress_; }
+    Platform::WindowHandle GetWindow() const { return m_window; }
+    float GetProgress() const { return m_progress; }
 
     // From the framework allocator: null when storage cannot be obtained, never throws.
     static void* operator new(std::size_t size) noexcept;
     static void operator delete(void* block) noexcept;
 
 private:
-    Platform::WindowHandle window_;
-    float progress_;
+    Platform::WindowHandle m_window;
+    float m_progress;
 };
 
 }  // namespace QRV2
