@@ -12,6 +12,7 @@
 #include "platform/File.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchFolder.h"
+#include "tests/support/TypedValues.h"
 
 using namespace QRV2;
 using QRV2Test::ReadBytes;
@@ -116,26 +117,13 @@ TEST(BinaryStreamValues, TypedValuesLittleEndianAndTheErrorFlag) {
     std::string path = dir / "values.bin";
     FileStream file(path);
     ASSERT_EQ(file->Open(), 0);
-    EXPECT_EQ(file->Write16(0x1234), 2u);
-    EXPECT_EQ(file->Write32(0xA1B2C3D4u), 4u);
-    EXPECT_EQ(file->Write32Alt(-2), 4u);
-    EXPECT_EQ(file->Write64(0x0102030405060708ull), 8u);
+    QRV2Test::WriteTypedSample(file.stream);
     std::uint32_t size = 0, position = 0;
     EXPECT_EQ(file->GetSize(&size), 0);
     EXPECT_EQ(size, 18u);
     EXPECT_EQ(file->SetPosition(0), 0);
-    std::uint16_t v16 = 0;
+    QRV2Test::ExpectTypedSample(file.stream);
     std::uint32_t v32 = 0;
-    std::int32_t s32 = 0;
-    std::uint64_t v64 = 0;
-    EXPECT_EQ(file->Read16(&v16), 2u);
-    EXPECT_EQ(file->Read32(&v32), 4u);
-    EXPECT_EQ(file->Read32Alt(&s32), 4u);
-    EXPECT_EQ(file->Read64(&v64), 8u);
-    EXPECT_EQ(v16, 0x1234);
-    EXPECT_EQ(v32, 0xA1B2C3D4u);
-    EXPECT_EQ(s32, -2);
-    EXPECT_EQ(v64, 0x0102030405060708ull);
     // At the end a typed read gives 0, leaves the value and sets no error.
     v32 = 77;
     EXPECT_EQ(file->Read32(&v32), 0u);

@@ -8,6 +8,7 @@
 #include "framework/core/Core.h"
 #include "framework/io/MemoryStreamImp.h"
 #include "tests/support/AllocationWalk.h"
+#include "tests/support/TypedValues.h"
 
 using namespace QRV2;
 
@@ -88,26 +89,12 @@ TEST_F(MemoryStreamTest, ReadingToTheEndRefusesWritesUntilThePositionMovesBack) 
 }
 
 TEST_F(MemoryStreamTest, TypedValuesAreLittleEndianAndSetDataReplacesContent) {
-    stream->Write16(0x1234);
-    stream->Write32(0xA1B2C3D4u);
-    stream->Write32Alt(-2);
-    stream->Write64(0x0102030405060708ull);
+    QRV2Test::WriteTypedSample(stream);
     const unsigned char expected[] = {0x34, 0x12, 0xD4, 0xC3, 0xB2, 0xA1, 0xFE, 0xFF, 0xFF,
                                       0xFF, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01};
     ASSERT_EQ(std::memcmp(imp->GetData(), expected, sizeof expected), 0);
     stream->SetPosition(0);
-    std::uint16_t v16 = 0;
-    std::uint32_t v32 = 0;
-    std::int32_t s32 = 0;
-    std::uint64_t v64 = 0;
-    EXPECT_EQ(stream->Read16(&v16), 2u);
-    EXPECT_EQ(stream->Read32(&v32), 4u);
-    EXPECT_EQ(stream->Read32Alt(&s32), 4u);
-    EXPECT_EQ(stream->Read64(&v64), 8u);
-    EXPECT_EQ(v16, 0x1234);
-    EXPECT_EQ(v32, 0xA1B2C3D4u);
-    EXPECT_EQ(s32, -2);
-    EXPECT_EQ(v64, 0x0102030405060708ull);
+    QRV2Test::ExpectTypedSample(stream);
 
     EXPECT_EQ(element->SetData("abcdef", 6), 0);
     std::uint32_t size = 0;
