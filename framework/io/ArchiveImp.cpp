@@ -8,7 +8,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/io/ArchiveEntry.h"
-#include "framework/io/ArchiveLayout.h"
+#include "framework/io/ArchiveFormat.h"
 #include "framework/io/BinaryStream.h"
 #include "framework/io/CompressStream.h"
 #include "framework/io/Stream.h"
@@ -118,36 +118,40 @@ std::int32_t ArchiveImp::Open(const char* path) {
     return result;
 }
 
+namespace {
+
+// Appends each record read to the archive's directory.
+class DirectoryAppender : public ArchiveFormat::DirectorySink {
+public:
+    explicit DirectoryAppender(Iterator* append) : m_append(append) {}
+    bool Add(ArchiveEntry* entry) override {
+        if (m_append->Append(entry) == 0) return true;
+        ReleaseElement(entry);
+        return false;
+    }
+
+private:
+    Iterator* m_append;
+};
+
+}  // namespace
+
 std::int32_t ArchiveImp::ReadDirectory() {
-    Stream* file = FileStream();
-    ArchiveLayout::Header header;
-    if (ArchiveLayout::ReadHeader(file, &header) != 0) return 1;
-    m_version = header.version;
-    m_subVersion = header.subVersion;
-    std::int32_t count = static_cast<std::int32_t>(header.count);
     Iterator* append = m_directory->GetIterator(ElementContainer::IteratorChange, nullptr);
     if (append == nullptr) return 1;
-    std::int32_t result = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
-        if (entry == nullptr) {
-            result = 1;
-            break;
-        }
-        std::int32_t read = ArchiveLayout::ReadRecord(file, entry);
-        if (append->Append(entry) != 0) {
-            ReleaseElement(entry);
-            result = 1;
-            break;
-        }
-        // A directory cut short still opens, but the count of a damaged file may be anything:
-        // once the file has ended no further record can be read, so none is made up.
-        if (read != 0) break;
-    }
+    DirectoryAppender appender(append);
+    ArchiveFormat::Header header;
+    std::uint32_t dataStart = 0;
+    ArchiveFormat::Damage damage = ArchiveFormat::ReadDirectory(FileStream(), &header, &appender, &dataStart);
     m_directory->ReturnIterator(&append);
-    std::uint32_t position = 0;
-    if (result == 0 && file->GetPosition(&position) == 0) m_dataStart = position;
-    return result;
+    if (damage == ArchiveFormat::Damage::NotAnArchive || damage == ArchiveFormat::Damage::BadDirectoryTag)
+        return 1;
+    m_version = header.version;
+    m_subVersion = header.subVersion;
+    // A directory cut short still opens with the records read so far.
+    if (damage != ArchiveFormat::Damage::None && damage != ArchiveFormat::Damage::DirectoryCutShort) return 1;
+    m_dataStart = dataStart;
+    return 0;
 }
 
 std::int32_t ArchiveImp::Close() {
@@ -187,7 +191,7 @@ std::int32_t ArchiveImp::Commit() {
                 if (entries[i] == nullptr) all = false;
             }
             if (all)
-                result = ArchiveLayout::Commit(FileStream(), entries, count, m_version, m_subVersion);
+                result = ArchiveFormat::Commit(FileStream(), entries, count, m_version, m_subVersion);
             Free(entries);
         }
     }
@@ -344,7 +348,7 @@ std::int32_t ArchiveImp::ExtractTo(ArchiveEntry* entry, const char* destinationP
     Stream* content = OpenContent(entry);
     std::uint32_t size = 0;
     if (content == nullptr) {
-        if (m_entryStream != nullptr || !ArchiveLayout::IsEmptyBlock(FileStream(), entry)) return 1;
+        if (m_entryStream != nullptr || !ArchiveFormat::IsEmptyBlock(FileStream(), entry)) return 1;
     } else {
         content->GetSize(&size);
     }
@@ -402,13 +406,13 @@ std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* p
             if (prefix != nullptr && util->SkipPrefix(&rest, prefix) != 0) continue;
             // The part that becomes a path must stay below the destination, whole name and
             // remainder alike (a prefix may end inside a component).
-            if (!ArchiveLayout::IsSafeEntryName(name)) {
+            if (!ArchiveFormat::IsSafeEntryName(name)) {
                 result = 1;
                 break;
             }
             const char* relative = rest;
             while (IsSeparator(*relative)) ++relative;
-            if (!ArchiveLayout::IsSafeEntryName(relative)) {
+            if (!ArchiveFormat::IsSafeEntryName(relative)) {
                 result = 1;
                 break;
             }

@@ -21,4 +21,32 @@ public:
                                     const void* source, std::uint32_t sourceLength) = 0;
 };
 
+// Inflates one zlib stream piece by piece, for content too large to hold whole. Its working
+// memory comes from the framework allocator. Lives beside CompressDevice so that zlib is
+// still called from one file only.
+class Inflater {
+public:
+    enum Result : std::int32_t {
+        Progress = 0,    // more input or output room is needed
+        StreamEnd = 1,   // the stream ended and its Adler-32 matched
+        DataError = -3,  // bad deflate data or checksum
+        NoMemory = -4,
+        NoProgress = -5, // nothing could be done with what was given
+    };
+    Inflater() = default;
+    ~Inflater();
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+
+    // Prepares for a new stream. false when no memory.
+    bool Begin();
+    // Inflates from input (inputCount bytes) into output (room bytes); *consumed and *produced
+    // get the bytes taken and given. Call Begin first.
+    Result Run(const void* input, std::uint32_t inputCount, std::uint32_t* consumed, void* output,
+               std::uint32_t room, std::uint32_t* produced);
+
+private:
+    void* m_stream = nullptr;
+};
+
 }  // namespace QRV2

@@ -3,6 +3,8 @@
 
 #include <zlib.h>
 
+#include "framework/core/Allocator.h"
+
 namespace QRV2 {
 
 std::int32_t CompressDeviceImp::Dispose() {
@@ -28,6 +30,61 @@ std::int32_t CompressDeviceImp::Uncompress(void* destination, std::uint32_t* des
                               static_cast<const Bytef*>(source), sourceLength);
     if (result == Z_OK) *destinationLength = static_cast<std::uint32_t>(length);
     return result;
+}
+
+namespace {
+
+voidpf ZlibAllocate(voidpf, uInt items, uInt size) {
+    std::size_t n = static_cast<std::size_t>(items) * size;
+    void* block = Allocate(n == 0 ? 1 : n);
+    return block != nullptr ? block : Z_NULL;
+}
+
+void ZlibFree(voidpf, voidpf block) { Free(block); }
+
+}  // namespace
+
+Inflater::~Inflater() {
+    if (m_stream == nullptr) return;
+    ::inflateEnd(static_cast<z_stream*>(m_stream));
+    Free(m_stream);
+}
+
+bool Inflater::Begin() {
+    if (m_stream != nullptr) return ::inflateReset(static_cast<z_stream*>(m_stream)) == Z_OK;
+    z_stream* stream = static_cast<z_stream*>(Allocate(sizeof(z_stream)));
+    if (stream == nullptr) return false;
+    *stream = z_stream{};
+    stream->zalloc = ZlibAllocate;
+    stream->zfree = ZlibFree;
+    if (::inflateInit(stream) != Z_OK) {
+        Free(stream);
+        return false;
+    }
+    m_stream = stream;
+    return true;
+}
+
+Inflater::Result Inflater::Run(const void* input, std::uint32_t inputCount, std::uint32_t* consumed,
+                               void* output, std::uint32_t room, std::uint32_t* produced) {
+    *consumed = 0;
+    *produced = 0;
+    z_stream* stream = static_cast<z_stream*>(m_stream);
+    if (stream == nullptr) return NoProgress;
+    stream->next_in = static_cast<Bytef*>(const_cast<void*>(input));
+    stream->avail_in = inputCount;
+    stream->next_out = static_cast<Bytef*>(output);
+    stream->avail_out = room;
+    int code = ::inflate(stream, Z_NO_FLUSH);
+    *consumed = inputCount - stream->avail_in;
+    *produced = room - stream->avail_out;
+    switch (code) {
+        case Z_OK: return Progress;
+        case Z_STREAM_END: return StreamEnd;
+        case Z_MEM_ERROR: return NoMemory;
+        case Z_BUF_ERROR: return NoProgress;
+        default: return DataError;  // Z_DATA_ERROR, Z_NEED_DICT, Z_STREAM_ERROR
+    }
 }
 
 }  // namespace QRV2

@@ -6,6 +6,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/io/ArchiveEntry.h"
+#include "framework/io/ArchiveFormat.h"
 #include "framework/io/CompressDevice.h"
 #include "platform/Lock.h"
 
@@ -16,13 +17,7 @@ namespace {
 constexpr std::uint32_t kFirstBlock = 4096;
 // Sizes above 2^31 bytes are outside the design; growth beyond it counts as no memory.
 constexpr std::uint32_t kLargestBlock = 0x80000000u;
-// Deflate turns one byte of compressed data into at most about 1032 bytes, so a "PAC" block
-// whose content size exceeds its payload times this bound is damaged, and is refused before
-// the content block is allocated.
-constexpr std::uint64_t kMaxInflateRatio = 1032;
-
-const unsigned char kTagPacked[4] = {'P', 'A', 'C', 0};
-const unsigned char kTagRaw[4] = {'R', 'A', 'W', 0};
+using ArchiveFormat::Damage;
 
 std::uint32_t NextPow2(std::uint32_t x) {
     std::uint32_t p = 1;
@@ -111,7 +106,7 @@ std::int32_t CompressStreamImp::Open() {
             result = 1;
         } else if (result == 0) {
             if (m_input->IsClosed() == 1) result = m_input->Open();
-            if (result == 0) result = ReadBlock(m_input);
+            if (result == 0) result = ReadBlock(m_input) == Damage::None ? 0 : 1;
         }
     }
     if (result != 0) ResetBlock();
@@ -120,54 +115,60 @@ std::int32_t CompressStreamImp::Open() {
     return result;
 }
 
-std::int32_t CompressStreamImp::ReadBlock(Stream* input) {
-    if (m_entry == nullptr) return 0;  // nothing to read: open with empty data
+// The whole block in memory, as the archive element's readers expect; the content size is
+// only an upper bound here (shorter content is accepted with its real length).
+Damage CompressStreamImp::ReadBlock(Stream* input) {
+    if (m_entry == nullptr) return Damage::None;  // nothing to read: open with empty data
     std::uint32_t remaining = 0;
     bool knowsRemaining = false;
     if (m_stored != 0) {
         std::uint32_t size = m_entry->GetStoredSize();
-        if (input->SetPosition(m_entry->GetOffset()) != 0) return 1;
+        if (input->SetPosition(m_entry->GetOffset()) != 0) return Damage::BlockHeaderMissing;
         knowsRemaining = Remaining(input, &remaining);
-        if (knowsRemaining && size > remaining) return 1;
+        if (knowsRemaining && size > remaining) return Damage::BlockCutShort;
         m_block = static_cast<unsigned char*>(Allocate(size));
-        if (m_block == nullptr) return 1;
+        if (m_block == nullptr) return Damage::NoMemory;
         m_capacity = size;
-        if (input->Read(m_block, size) != size || input->HasError() != 0) return 1;
+        if (input->Read(m_block, size) != size || input->HasError() != 0) return Damage::ReadFailed;
         m_length = size;
-        return 0;
+        return Damage::None;
     }
 
-    unsigned char tag[4] = {0, 0, 0, 0};
-    std::uint32_t contentSize = 0;
-    if (input->Read(tag, 4) != 4 || input->Read32(&contentSize) != 4) return 1;
-    if (contentSize == 0) return 1;
+    unsigned char bytes[ArchiveFormat::kBlockHeaderSize];
+    if (input->Read(bytes, sizeof bytes) != sizeof bytes) return Damage::BlockHeaderMissing;
+    const ArchiveFormat::BlockHeader block = ArchiveFormat::DecodeBlockHeader(bytes);
+    const std::uint32_t contentSize = block.contentSize;
+    // The stream has no empty state: a block of no content cannot be opened.
+    if (contentSize == 0) return Damage::ContentShorter;
     knowsRemaining = Remaining(input, &remaining);
 
-    if (std::memcmp(tag, kTagRaw, 4) == 0) {
+    if (block.Raw()) {
         // A "RAW" block cut short would hand out part of the content as if it were all of it.
-        if (knowsRemaining && contentSize > remaining) return 1;
+        if (knowsRemaining && contentSize > remaining) return Damage::BlockCutShort;
         m_block = static_cast<unsigned char*>(Allocate(contentSize));
-        if (m_block == nullptr) return 1;
+        if (m_block == nullptr) return Damage::NoMemory;
         m_capacity = contentSize;
         std::uint32_t got = input->Read(m_block, contentSize);
-        if (got != contentSize) return 1;
+        if (got != contentSize) return Damage::BlockCutShort;
         m_length = got;
-        return 0;
+        return Damage::None;
     }
-    if (std::memcmp(tag, kTagPacked, 4) != 0) return 0;  // unknown tag: the entry reads as empty
+    if (!block.Packed()) return Damage::None;  // unknown tag: the entry reads as empty
 
     std::uint32_t storedSize = m_entry->GetStoredSize();
-    if (storedSize <= 8) return 1;
-    std::uint32_t payloadSize = storedSize - 8;
-    if (knowsRemaining && payloadSize > remaining) return 1;
-    if (static_cast<std::uint64_t>(contentSize) > static_cast<std::uint64_t>(payloadSize) * kMaxInflateRatio)
-        return 1;
+    if (storedSize <= ArchiveFormat::kBlockHeaderSize) return Damage::StoredSizeTooSmall;
+    std::uint32_t payloadSize = storedSize - ArchiveFormat::kBlockHeaderSize;
+    if (knowsRemaining && payloadSize > remaining) return Damage::BlockCutShort;
+    // Refused before the content block is allocated.
+    if (static_cast<std::uint64_t>(contentSize) >
+        static_cast<std::uint64_t>(payloadSize) * ArchiveFormat::kMaxInflateRatio)
+        return Damage::ImpossibleContentSize;
     m_block = static_cast<unsigned char*>(Allocate(contentSize));
-    if (m_block == nullptr) return 1;
+    if (m_block == nullptr) return Damage::NoMemory;
     m_capacity = contentSize;
     void* payload = Allocate(payloadSize);
-    if (payload == nullptr) return 1;
-    std::int32_t result = 1;
+    if (payload == nullptr) return Damage::NoMemory;
+    Damage result = Damage::BlockCutShort;
     if (input->Read(payload, payloadSize) == payloadSize) {
         std::uint32_t produced = contentSize;
         std::int32_t code;
@@ -177,7 +178,9 @@ std::int32_t CompressStreamImp::ReadBlock(Stream* input) {
         }
         if (code == 0) {
             m_length = produced;
-            result = 0;
+            result = Damage::None;
+        } else {
+            result = Damage::CompressedDataDamaged;
         }
     }
     Free(payload);
@@ -219,11 +222,14 @@ std::int32_t CompressStreamImp::WriteBlock(Stream* output) {
     static const unsigned char kNothing = 0;
     const unsigned char* content = m_block != nullptr ? m_block : &kNothing;
     bool ok;
+    unsigned char header[ArchiveFormat::kBlockHeaderSize];
     if (m_device->Compress(packed, &packedLength, content, m_length) == 0) {
-        ok = output->Write(kTagPacked, 4) == 4 && output->Write32(m_length) == 4 &&
+        ArchiveFormat::EncodeBlockHeader(header, true, m_length);
+        ok = output->Write(header, sizeof header) == sizeof header &&
              output->Write(packed, packedLength) == packedLength;
     } else {
-        ok = output->Write(kTagRaw, 4) == 4 && output->Write32(m_length) == 4 &&
+        ArchiveFormat::EncodeBlockHeader(header, false, m_length);
+        ok = output->Write(header, sizeof header) == sizeof header &&
              output->Write(content, m_length) == m_length;
     }
     Free(packed);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/core/ElementImpBase.h"
+#include "framework/io/ArchiveFormat.h"
 #include "framework/io/CompressStream.h"
 #include "framework/io/Stream.h"
 
@@ -64,7 +65,7 @@ public:
     std::uint32_t Read(void* data, std::uint32_t count) override;
 
 private:
-    std::int32_t ReadBlock(Stream* input);
+    ArchiveFormat::Damage ReadBlock(Stream* input);
     std::int32_t WriteBlock(Stream* output);
     void ResetBlock();
 

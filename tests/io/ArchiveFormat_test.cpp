@@ -1,13 +1,14 @@
-// Tests of the archive layout: header checks, the worked example, the two-buffer commit, names.
+// Tests of the archive format module: header checks, the worked example, the two-buffer commit, names.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/core/Core.h"
 #include "framework/io/ArchiveEntry.h"
-#include "framework/io/ArchiveLayout.h"
+#include "framework/io/ArchiveFormat.h"
 #include "framework/io/CompressStream.h"
 #include "framework/io/Stream.h"
 #include "tests/support/Noise.h"
@@ -49,7 +50,7 @@ Bytes Noise(std::size_t n, std::uint32_t seed) {
 
 }  // namespace
 
-TEST(ArchiveLayoutCommit, TwoEighteenCharacterNamesGiveTheWorkedExample) {
+TEST(ArchiveFormatCommit, TwoEighteenCharacterNamesGiveTheWorkedExample) {
     Bytes blockA = Noise(19, 1);
     Bytes blockB = Noise(40, 2);
     VectorStream file;
@@ -58,7 +59,7 @@ TEST(ArchiveLayoutCommit, TwoEighteenCharacterNamesGiveTheWorkedExample) {
     Entries entries;
     entries.Add("XPCOM\\npqx2011.dll", 0, 19);
     entries.Add("ActiveX\\QX2011.dll", 19, 40);
-    ASSERT_EQ(0, ArchiveLayout::Commit(&file, entries.data(), 2, 0x0200, 0));
+    ASSERT_EQ(0, ArchiveFormat::Commit(&file, entries.data(), 2, 0x0200, 0));
 
     std::uint32_t end = 0;
     file.GetPosition(&end);
@@ -79,7 +80,7 @@ TEST(ArchiveLayoutCommit, TwoEighteenCharacterNamesGiveTheWorkedExample) {
     EXPECT_EQ(blockB, Bytes(b.begin() + 97, b.begin() + 137));
 }
 
-TEST(ArchiveLayoutCommit, DataOfMoreThanTwoChunksMovesIntact) {
+TEST(ArchiveFormatCommit, DataOfMoreThanTwoChunksMovesIntact) {
     // Small directory (chunk 4096) and a large one (chunk 16384, D + 8 above 8192).
     for (int names : {3, 120}) {
         Bytes data = Noise(50000, 7);
@@ -92,7 +93,7 @@ TEST(ArchiveLayoutCommit, DataOfMoreThanTwoChunksMovesIntact) {
             entries.Add(name.c_str(), offset, size);
             offset += size;
         }
-        ASSERT_EQ(0, ArchiveLayout::Commit(&file, entries.data(), entries.size(), 0x0200, 0));
+        ASSERT_EQ(0, ArchiveFormat::Commit(&file, entries.data(), entries.size(), 0x0200, 0));
         std::uint32_t d = U32(file.bytes, 12);
         std::uint32_t end = 0;
         file.GetPosition(&end);
@@ -103,26 +104,26 @@ TEST(ArchiveLayoutCommit, DataOfMoreThanTwoChunksMovesIntact) {
     }
 }
 
-TEST(ArchiveLayoutCommit, FailedWritesAndMissingDataAreReported) {
+TEST(ArchiveFormatCommit, FailedWritesAndMissingDataAreReported) {
     Bytes data = Noise(20000, 3);
     for (std::uint64_t limit : {0ull, 10ull, 30ull, 5000ull, 19999ull}) {
         VectorStream file(data);
         file.writeBudget = limit;
         Entries entries;
         entries.Add("one", 0, 20000);
-        EXPECT_EQ(1, ArchiveLayout::Commit(&file, entries.data(), 1, 0x0200, 0)) << limit;
+        EXPECT_EQ(1, ArchiveFormat::Commit(&file, entries.data(), 1, 0x0200, 0)) << limit;
     }
     VectorStream shortFile(Bytes(data.begin(), data.begin() + 9000));
     Entries entries;
     entries.Add("one", 0, 20000);
-    EXPECT_EQ(1, ArchiveLayout::Commit(&shortFile, entries.data(), 1, 0x0200, 0));
+    EXPECT_EQ(1, ArchiveFormat::Commit(&shortFile, entries.data(), 1, 0x0200, 0));
 }
 
-TEST(ArchiveLayoutHeader, MagicTagAndVersionWords) {
+TEST(ArchiveFormatHeader, MagicTagAndVersionWords) {
     Bytes good = {'Q', 'X', '1', '1', 0x12, 0x34, 0x56, 0x78, 'R', 'A', 'W', 0, 12, 0, 0, 0, 0, 0, 0, 0};
-    ArchiveLayout::Header header;
+    ArchiveFormat::Header header;
     VectorStream file(good);
-    ASSERT_EQ(0, ArchiveLayout::ReadHeader(&file, &header));
+    ASSERT_EQ(ArchiveFormat::Damage::None, ArchiveFormat::ReadHeader(&file, &header));
     EXPECT_EQ(0x1234, header.version);
     EXPECT_EQ(0x5678, header.subVersion);
     EXPECT_EQ(0u, header.count);
@@ -132,39 +133,44 @@ TEST(ArchiveLayoutHeader, MagicTagAndVersionWords) {
     Bytes badTag = good;
     badTag[11] = 'X';
     Bytes cut(good.begin(), good.begin() + 10);
-    for (const Bytes& bad : {badMagic, badTag, cut, Bytes{}}) {
-        VectorStream f(bad);
-        EXPECT_EQ(1, ArchiveLayout::ReadHeader(&f, &header));
+    using ArchiveFormat::Damage;
+    const std::pair<Bytes, Damage> bad[] = {{badMagic, Damage::NotAnArchive},
+                                            {badTag, Damage::BadDirectoryTag},
+                                            {cut, Damage::BadDirectoryTag},
+                                            {Bytes{}, Damage::NotAnArchive}};
+    for (const auto& [bytes, damage] : bad) {
+        VectorStream f(bytes);
+        EXPECT_EQ(damage, ArchiveFormat::ReadHeader(&f, &header)) << bytes.size();
     }
 }
 
-TEST(ArchiveLayoutRecord, RecordCutShortIsReported) {
+TEST(ArchiveFormatRecord, RecordCutShortIsReported) {
     Bytes record = {4, 0, 'a', 'b', 'c', 0, 1, 2, 3, 4, 5, 6, 7, 8};
     ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
     VectorStream whole(record);
-    EXPECT_EQ(0, ArchiveLayout::ReadRecord(&whole, entry));
+    EXPECT_EQ(ArchiveFormat::Damage::None, ArchiveFormat::ReadRecord(&whole, entry));
     EXPECT_STREQ("abc", entry->GetName());
     EXPECT_EQ(0x04030201u, entry->GetOffset());
     EXPECT_EQ(0x08070605u, entry->GetStoredSize());
     for (std::size_t cut : {1u, 4u, 9u, 13u}) {
         ArchiveEntry* e = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
         VectorStream part(Bytes(record.begin(), record.begin() + cut));
-        EXPECT_EQ(1, ArchiveLayout::ReadRecord(&part, e)) << cut;
+        EXPECT_EQ(ArchiveFormat::Damage::DirectoryCutShort, ArchiveFormat::ReadRecord(&part, e)) << cut;
         ReleaseElement(e);
     }
     ReleaseElement(entry);
 }
 
-TEST(ArchiveLayoutNames, OnlyNamesBelowTheDestinationAreSafe) {
+TEST(ArchiveFormatNames, OnlyNamesBelowTheDestinationAreSafe) {
     for (const char* good : {"a", "XPCOM\\npqx2011.dll", "a/b/c.txt", "x..y", "...a", ".hidden", "a\\.\\b"})
-        EXPECT_TRUE(ArchiveLayout::IsSafeEntryName(good)) << good;
+        EXPECT_TRUE(ArchiveFormat::IsSafeEntryName(good)) << good;
     for (const char* bad : {"", "\\abs", "/abs", "\\\\server\\share\\x", "C:\\x", "C:x", "a\\..\\b",
                             "..", "../x", "a/..", "a\\. .\\b", "a\\... \\b", "file:stream"})
-        EXPECT_FALSE(ArchiveLayout::IsSafeEntryName(bad)) << bad;
-    EXPECT_FALSE(ArchiveLayout::IsSafeEntryName(nullptr));
+        EXPECT_FALSE(ArchiveFormat::IsSafeEntryName(bad)) << bad;
+    EXPECT_FALSE(ArchiveFormat::IsSafeEntryName(nullptr));
 }
 
-TEST(ArchiveLayoutBlocks, EmptyContentBlocksAreRecognised) {
+TEST(ArchiveFormatBlocks, EmptyContentBlocksAreRecognised) {
     auto blockOf = [](const Bytes& content) {
         VectorStream out;
         CompressStream* c = CreateElementAs<CompressStream>(TypeCompressStream);
@@ -180,16 +186,16 @@ TEST(ArchiveLayoutBlocks, EmptyContentBlocksAreRecognised) {
     Entries entries;
     VectorStream empty(blockOf({}));
     ArchiveEntry* e = entries.Add("e", 0, 16);
-    EXPECT_TRUE(ArchiveLayout::IsEmptyBlock(&empty, e));
+    EXPECT_TRUE(ArchiveFormat::IsEmptyBlock(&empty, e));
     VectorStream abc(blockOf({'a', 'b', 'c'}));
     ArchiveEntry* a = entries.Add("a", 0, 19);
-    EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&abc, a));
+    EXPECT_FALSE(ArchiveFormat::IsEmptyBlock(&abc, a));
     Bytes header = abc.bytes;
     header[4] = 0;  // claims to be empty, but its payload inflates to 'abc'
     VectorStream liar(header);
-    EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&liar, a));
+    EXPECT_FALSE(ArchiveFormat::IsEmptyBlock(&liar, a));
     VectorStream raw(Bytes{'R', 'A', 'W', 0, 0, 0, 0, 0});
-    EXPECT_TRUE(ArchiveLayout::IsEmptyBlock(&raw, entries.Add("r", 0, 8)));
+    EXPECT_TRUE(ArchiveFormat::IsEmptyBlock(&raw, entries.Add("r", 0, 8)));
     VectorStream other(Bytes{'Z', 'I', 'P', 0, 0, 0, 0, 0});
-    EXPECT_FALSE(ArchiveLayout::IsEmptyBlock(&other, entries.Add("z", 0, 8)));
+    EXPECT_FALSE(ArchiveFormat::IsEmptyBlock(&other, entries.Add("z", 0, 8)));
 }

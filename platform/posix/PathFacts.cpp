@@ -1,0 +1,76 @@
+// PathFacts on POSIX: lstat/stat for the kind and size, rename(2) to replace.
+#include "platform/PathFacts.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "platform/posix/NativeError.h"
+#include "platform/posix/PathMap.h"
+
+namespace Platform {
+
+namespace {
+
+Error Map(const char* path, std::string* mapped) {
+    if (path == nullptr) return Error::InvalidParameter;
+    if (!ToPosixPath(path, mapped) || mapped->empty()) return Error::PathNotFound;
+    return Error::None;
+}
+
+PathKind KindOf(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return PathKind::File;
+    if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+    return PathKind::Special;
+}
+
+}  // namespace
+
+Error InspectPath(const char* path, PathFacts* facts) {
+    if (facts == nullptr) return Error::InvalidParameter;
+    *facts = PathFacts{};
+    std::string mapped;
+    Error error = Map(path, &mapped);
+    if (error != Error::None) return error;
+    struct stat st {};
+    if (lstat(mapped.c_str(), &st) != 0) {
+        int e = errno;
+        return e == ENOENT || e == ENOTDIR ? Error::None : FromErrno(e);
+    }
+    if (!S_ISLNK(st.st_mode)) {
+        facts->kind = KindOf(st);
+        if (facts->kind == PathKind::File) facts->size = static_cast<std::uint64_t>(st.st_size);
+        return Error::None;
+    }
+    struct stat target {};
+    if (stat(mapped.c_str(), &target) != 0) {
+        facts->kind = PathKind::DanglingLink;
+        return Error::None;
+    }
+    switch (KindOf(target)) {
+        case PathKind::File:
+            facts->kind = PathKind::LinkToFile;
+            facts->size = static_cast<std::uint64_t>(target.st_size);
+            break;
+        case PathKind::Folder: facts->kind = PathKind::LinkToFolder; break;
+        default: facts->kind = PathKind::Special; break;
+    }
+    return Error::None;
+}
+
+Error FileReplace(const char* source, const char* target) {
+    std::string from;
+    std::string to;
+    Error error = Map(source, &from);
+    if (error == Error::None) error = Map(target, &to);
+    if (error != Error::None) return error;
+    struct stat st {};
+    if (lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Error::AccessDenied;
+    if (std::rename(from.c_str(), to.c_str()) == 0) return Error::None;
+    int e = errno;
+    return e == ENOENT ? Error::FileNotFound : FromErrno(e);
+}
+
+}  // namespace Platform
