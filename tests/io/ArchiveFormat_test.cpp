@@ -199,3 +199,98 @@ TEST(ArchiveFormatBlocks, EmptyContentBlocksAreRecognised) {
     VectorStream other(Bytes{'Z', 'I', 'P', 0, 0, 0, 0, 0});
     EXPECT_FALSE(ArchiveFormat::IsEmptyBlock(&other, entries.Add("z", 0, 8)));
 }
+
+namespace {
+
+struct CollectEntries : ArchiveFormat::DirectorySink {
+    Entries entries;
+    bool Add(ArchiveEntry* entry) override {
+        entries.list.push_back(entry);
+        return true;
+    }
+};
+
+struct CollectBytes : ArchiveFormat::ContentSink {
+    Bytes bytes;
+    bool Put(const void* data, std::uint32_t count) override {
+        const unsigned char* p = static_cast<const unsigned char*>(data);
+        bytes.insert(bytes.end(), p, p + count);
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST(ArchiveFormatDirectory, ReadingStopsWhereTheFileEnds) {
+    // The count claims three records; the file holds one and the start of a second.
+    Bytes file = {'Q', 'X', '1', '1', 2, 0, 0, 0, 'R', 'A', 'W', 0, 0, 0, 0, 0, 3, 0, 0, 0,
+                  2, 0, 'a', 0, 30, 0, 0, 0, 9, 0, 0, 0, 5, 0};
+    VectorStream stream(file);
+    CollectEntries sink;
+    ArchiveFormat::Header header;
+    std::uint32_t dataStart = 0;
+    EXPECT_EQ(ArchiveFormat::Damage::DirectoryCutShort,
+              ArchiveFormat::ReadDirectory(&stream, &header, &sink, &dataStart));
+    ASSERT_EQ(2u, sink.entries.size()) << "no record is made up after the end of the file";
+    EXPECT_EQ(30u, sink.entries.list[0]->GetOffset());
+    EXPECT_EQ(file.size(), dataStart);
+}
+
+TEST(ArchiveFormatContent, EveryDamageIsFoundWhileStreaming) {
+    // Several pieces of content, so the piecewise inflate and its bookkeeping are exercised.
+    Bytes content = Noise(3 * ArchiveFormat::kStreamPiece, 4);
+    for (std::size_t i = 0; i < content.size(); i += 3) content[i] = 'x';
+    VectorStream packed;
+    CompressStream* c = CreateElementAs<CompressStream>(TypeCompressStream);
+    Stream* s = InterfaceOf<Stream>(c, InterfaceStream);
+    c->SetOutputStream(&packed);
+    s->SetAccessMode(Stream::AccessWrite);
+    ASSERT_EQ(0, s->Open());
+    s->Write(content.data(), static_cast<std::uint32_t>(content.size()));
+    ASSERT_EQ(0, s->Close());
+    ReleaseElement(c);
+    // Four bytes of something else in front, so the block does not start at offset 0.
+    Bytes block = {1, 2, 3, 4};
+    block.insert(block.end(), packed.bytes.begin(), packed.bytes.end());
+    const std::uint32_t stored = static_cast<std::uint32_t>(packed.bytes.size());
+    const std::uint32_t size = static_cast<std::uint32_t>(content.size());
+
+    CollectBytes whole;
+    VectorStream good(block);
+    std::uint32_t declared = 0;
+    ASSERT_EQ(ArchiveFormat::Damage::None, ArchiveFormat::ReadContent(&good, 4, stored, 4, &whole, &declared));
+    EXPECT_EQ(content, whole.bytes);
+    EXPECT_EQ(size, declared);
+
+    using ArchiveFormat::Damage;
+    struct Case {
+        const char* what;
+        std::uint32_t dataStart, storedSize;
+        std::size_t at;  // byte to change (0: none)
+        std::uint32_t value;
+        Damage damage;
+    };
+    const std::uint32_t last = 4 + stored - 1;
+    const Case cases[] = {
+        {"offset inside the directory", 5, stored, 0, 0, Damage::OffsetInsideDirectory},
+        {"unknown tag", 4, stored, 4, 'Z', Damage::UnknownBlockTag},
+        {"content longer", 4, stored, 8, size - 1, Damage::ContentLonger},
+        {"content shorter", 4, stored, 8, size + 1, Damage::ContentShorter},
+        {"impossible size", 4, stored, 8, 0xFFFFFFFFu, Damage::ImpossibleContentSize},
+        {"stored size 8", 4, 8, 0, 0, Damage::StoredSizeTooSmall},
+        {"past the end", 4, stored + 1, 0, 0, Damage::BlockCutShort},
+        {"payload cut", 4, stored - 5, 0, 0, Damage::CompressedDataCutShort},
+        {"checksum", 4, stored, last, block[last] ^ 0x01u, Damage::CompressedDataDamaged},
+    };
+    for (const Case& k : cases) {
+        Bytes bytes = block;
+        if (k.at == 4) bytes[4] = static_cast<unsigned char>(k.value);
+        if (k.at == 8) {
+            for (int i = 0; i < 4; ++i) bytes[k.at + i] = static_cast<unsigned char>(k.value >> (8 * i));
+        }
+        if (k.at == last) bytes[last] = static_cast<unsigned char>(k.value);
+        VectorStream f(bytes);
+        EXPECT_EQ(k.damage, ArchiveFormat::ReadContent(&f, 4, k.storedSize, k.dataStart, nullptr, nullptr))
+            << k.what;
+    }
+}

@@ -1,11 +1,25 @@
 // Whole-program tests of qxarc: create, list, test and extract on folder trees and damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#endif
+
+#include "framework/containers/ElementContainer.h"
+#include "framework/containers/Iterator.h"
 #include "framework/core/Core.h"
 #include "framework/io/Archive.h"
+#include "framework/io/ArchiveEntry.h"
 #include "framework/io/Stream.h"
 #include "framework/system/FileFunc.h"
 #include "tests/support/ChildProcess.h"
@@ -42,12 +56,48 @@ void Put(const std::string& path, const std::string& content) {
     WriteBytes(path, content);
 }
 
+// The names of an archive's entries in directory order; empty when it does not open.
+std::vector<std::string> EntryNames(const std::string& path) {
+    std::vector<std::string> names;
+    QRV2::Archive* a = QRV2::CreateElementAs<QRV2::Archive>(QRV2::TypeArchive);
+    if (a == nullptr || a->Open(path.c_str()) != 0) {
+        QRV2::ReleaseElement(a);
+        return names;
+    }
+    QRV2::Iterator* it = a->GetIterator(QRV2::ElementContainer::IteratorRead);
+    for (it->First(); it->IsAtEnd() == 0; it->Next())
+        names.push_back(static_cast<QRV2::ArchiveEntry*>(it->GetCurrent())->GetName());
+    a->ReturnIterator(&it);
+    QRV2::ReleaseElement(a);
+    return names;
+}
+
+std::size_t FilesIn(const std::string& folder) {
+    std::error_code error;
+    std::size_t n = 0;
+    for (auto it = std::filesystem::directory_iterator(NativePath(folder), error);
+         !error && it != std::filesystem::directory_iterator(); ++it)
+        ++n;
+    return n;
+}
+
+std::uint32_t U32(const std::string& b, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+    return v;
+}
+
+void SetU32(std::string* b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) (*b)[at + i] = static_cast<char>(v >> (8 * i));
+}
+
 const std::vector<std::pair<std::string, std::string>> kTree = {
     {"a.txt", "alpha"},
     {"empty.bin", ""},
     {"sub\\b.bin", Noise(20000, 1)},
     {"sub\\deeper\\c.txt", std::string(70000, 'c')},
     {"other\\d.dat", Noise(300, 2)},
+    {"subway.txt", "shares the start of \"sub\" but lies beside it"},
 };
 
 // Dot names are hidden on POSIX and under Wine (which gives such files the hidden attribute).
@@ -83,6 +133,18 @@ TEST(Qxarc, FolderTreeRoundTripsByteForByte) {
     EXPECT_EQ(kTree[2].second, ReadBytes(dir / "part\\b.bin"));
     EXPECT_EQ(kTree[3].second, ReadBytes(dir / "part\\deeper\\c.txt"));
     EXPECT_FALSE(PathPresent(dir / "part\\a.txt"));
+    EXPECT_FALSE(PathPresent(dir / "part\\way.txt")) << "a prefix ends at a folder boundary";
+
+    // Entries come in name order, whatever order the system lists the folder in.
+    std::vector<std::string> names = EntryNames(dir / "tree.qx");
+    EXPECT_EQ(kTree.size(), names.size());
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+
+    // An archive written into the folder it packs does not take in its own older copy.
+    std::string inside = NativePath(dir / "src\\self.qx");
+    ASSERT_EQ(kOk, Qxarc({"create", inside, NativePath(dir / "src")}));
+    ASSERT_EQ(kOk, Qxarc({"create", inside, NativePath(dir / "src")}));
+    EXPECT_EQ(kTree.size(), EntryNames(dir / "src\\self.qx").size());
 }
 
 TEST(Qxarc, EmptyFolderMakesAValidEmptyArchive) {
@@ -137,6 +199,34 @@ TEST(Qxarc, DamagedOrMissingArchivesFail) {
 
     WriteBytes(dir / "d.qx", good.substr(0, good.size() - 3));
     EXPECT_EQ(kFailed, Qxarc({"test", archive})) << "last block cut short";
+
+    // Records: "one.txt" then "two.txt", 18 bytes each from offset 20; offset field at 10.
+    const std::uint32_t oneBlock = U32(good, 30);
+    const std::uint32_t twoBlock = U32(good, 48);
+    ASSERT_EQ(56u, oneBlock);
+
+    // Content shorter than its block declares: neither test nor extract accept it, and the
+    // file it would replace stays as it was, with no temporary file left beside it.
+    std::string shorter = good;
+    SetU32(&shorter, oneBlock + 4, 5001);
+    WriteBytes(dir / "d.qx", shorter);
+    EXPECT_EQ(kFailed, Qxarc({"test", archive}));
+    Put(dir / "s\\one.txt", "old");
+    EXPECT_EQ(kFailed, Qxarc({"extract", archive, NativePath(dir / "s")}));
+    EXPECT_EQ("old", ReadBytes(dir / "s\\one.txt"));
+    EXPECT_EQ("second", ReadBytes(dir / "s\\two.txt"));
+    EXPECT_EQ(2u, FilesIn(dir / "s"));
+
+    std::string unknownTag = good;
+    unknownTag[twoBlock] = 'X';
+    WriteBytes(dir / "d.qx", unknownTag);
+    EXPECT_EQ(kFailed, Qxarc({"test", archive})) << "unknown block tag";
+
+    // Offset 8 makes the directory itself read as a well-formed "RAW" block.
+    std::string intoDirectory = good;
+    SetU32(&intoDirectory, 30, 8);
+    WriteBytes(dir / "d.qx", intoDirectory);
+    EXPECT_EQ(kFailed, Qxarc({"test", archive})) << "block offset inside the directory";
 }
 
 TEST(Qxarc, ExtractRefusesNamesThatLeaveTheDestination) {
@@ -160,3 +250,71 @@ TEST(Qxarc, ExtractRefusesNamesThatLeaveTheDestination) {
     EXPECT_FALSE(PathPresent(dir / "escaped.txt"));
     EXPECT_EQ("x", ReadBytes(dir / "out\\good.txt")) << "safe entries are still extracted";
 }
+
+#ifndef _WIN32
+namespace {
+
+// Runs qxarc through the shell (for redirections); *output gets what it wrote to stderr.
+int QxarcShell(const std::string& arguments, std::string* output = nullptr) {
+    std::string command = QRV2Test::HelperProgram("../tools/qxarc/qxarc") + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[512];
+    std::string text;
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+    int status = pclose(pipe);
+    if (output != nullptr) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST(Qxarc, CreateNamesEveryFileItLeavesOutAndPacksTheRest) {
+    ScratchFolder dir;
+    Put(dir / "src\\a.txt", "alpha");
+    Put(dir / "src\\sub\\b.txt", "beta");
+    Put(dir / "target.txt", "through the link");
+    const std::string src = NativePath(dir / "src") + "/";
+    ASSERT_EQ(0, mkfifo((src + "pipe").c_str(), 0600));
+    ASSERT_EQ(0, symlink("/nonexistent-target", (src + "dangling").c_str()));
+    ASSERT_EQ(0, symlink(NativePath(dir / "").c_str(), (src + "folderlink").c_str()));
+    ASSERT_EQ(0, symlink(NativePath(dir / "target.txt").c_str(), (src + "filelink").c_str()));
+    // Sparse: refused from its size, never read.
+    Put(dir / "src\\huge.bin", "");
+    ASSERT_EQ(0, truncate((src + "huge.bin").c_str(), (std::int64_t{1} << 32) + 5));
+
+    std::string errors;
+    const std::string archive = NativePath(dir / "t.qx");
+    EXPECT_EQ(kFailed, QxarcShell("create " + archive + " " + src, &errors));
+    for (const char* name : {"pipe", "dangling", "folderlink", "huge.bin"})
+        EXPECT_NE(std::string::npos, errors.find(src + name)) << name << "\n" << errors;
+    EXPECT_EQ((std::vector<std::string>{"a.txt", "filelink", "sub\\b.txt"}), EntryNames(dir / "t.qx"));
+    ASSERT_EQ(kOk, Qxarc({"extract", archive, NativePath(dir / "out")}));
+    EXPECT_EQ("through the link", ReadBytes(dir / "out\\filelink"));
+
+    EXPECT_EQ(kFailed, Qxarc({"create", NativePath(dir / "f.qx"), src + "a.txt"})) << "FOLDER is a file";
+    EXPECT_FALSE(PathPresent(dir / "f.qx"));
+    EXPECT_EQ(kFailed, QxarcShell("list " + archive + " >/dev/full"));
+}
+
+TEST(Qxarc, ExtractNeverWritesThroughLinksInTheDestination) {
+    ScratchFolder dir;
+    Put(dir / "src\\victim.txt", "new");
+    Put(dir / "src\\dirlink\\x.txt", "inner");
+    Put(dir / "outside\\victim.txt", "untouched");
+    const std::string archive = NativePath(dir / "e.qx");
+    ASSERT_EQ(kOk, Qxarc({"create", archive, NativePath(dir / "src")}));
+    Put(dir / "dest\\keep", "");
+    const std::string dest = NativePath(dir / "dest") + "/";
+    ASSERT_EQ(0, symlink(NativePath(dir / "outside\\victim.txt").c_str(), (dest + "victim.txt").c_str()));
+    ASSERT_EQ(0, symlink(NativePath(dir / "outside").c_str(), (dest + "dirlink").c_str()));
+
+    EXPECT_EQ(kFailed, Qxarc({"extract", archive, dest})) << "a link to a folder on the way is refused";
+    EXPECT_EQ("untouched", ReadBytes(dir / "outside\\victim.txt"));
+    EXPECT_FALSE(PathPresent(dir / "outside\\x.txt"));
+    struct stat st {};
+    ASSERT_EQ(0, lstat((dest + "victim.txt").c_str(), &st));
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link is replaced by the file";
+    EXPECT_EQ("new", ReadBytes(dir / "dest\\victim.txt"));
+}
+#endif

@@ -236,7 +236,10 @@ private:
     Platform::FileHandle m_handle = Platform::NullFile;
 };
 
-int Stopped() { return Error("qxarc", "stopped by the user"); }
+int Stopped() {
+    std::fprintf(stderr, "qxarc: stopped by the user\n");
+    return kFailed;
+}
 
 // Collapses "." and "x\.." components, so two spellings of one path compare equal.
 std::string Normalized(const std::string& path) {
@@ -669,7 +672,10 @@ int main(int argc, char** argv) {
         return Finish(kOk);
     }
     Framework framework;
-    if (!framework.Ready()) return Error("qxarc", "cannot start (out of memory)");
+    if (!framework.Ready()) {
+        std::fprintf(stderr, "qxarc: cannot start (out of memory)\n");
+        return kFailed;
+    }
     const std::string& command = args[0];
     std::size_t operands = args.size() - 1;
     if (command == "create") {
