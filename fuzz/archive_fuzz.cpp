@@ -1,10 +1,13 @@
-// Fuzz target: opens an archive made of the input bytes and reads and extracts every entry.
+// Fuzz target: opens an archive made of the input bytes and reads and extracts every entry, both
+// through the archive element and through the format module's streaming reader, which must agree.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "framework/containers/ElementContainer.h"
 #include "framework/containers/Iterator.h"
@@ -12,6 +15,8 @@
 #include "framework/core/CoreImp.h"
 #include "framework/io/Archive.h"
 #include "framework/io/ArchiveEntry.h"
+#include "framework/io/ArchiveFormat.h"
+#include "framework/io/BinaryStream.h"
 #include "framework/io/Stream.h"
 #include "platform/CommandLine.h"
 #include "platform/Tls.h"
@@ -48,6 +53,60 @@ struct Setup {
         std::filesystem::remove_all(folder, ignored);
     }
 };
+
+struct Collect : ArchiveFormat::ContentSink {
+    std::vector<unsigned char> bytes;
+    bool Put(const void* data, std::uint32_t count) override {
+        const unsigned char* p = static_cast<const unsigned char*>(data);
+        bytes.insert(bytes.end(), p, p + count);
+        return true;
+    }
+};
+
+struct Entries : ArchiveFormat::DirectorySink {
+    std::vector<ArchiveEntry*> list;
+    bool Add(ArchiveEntry* entry) override {
+        list.push_back(entry);
+        return true;
+    }
+    ~Entries() {
+        for (ArchiveEntry* e : list) ReleaseElement(e);
+    }
+};
+
+// The streaming reader over the same file: whatever it accepts whole, the archive element's
+// in-memory reader must give back byte for byte.
+void CrossCheck(Archive* archive, const std::string& path) {
+    BinaryStream* file = CreateElementAs<BinaryStream>(TypeBinaryStream);
+    Stream* stream = InterfaceOf<Stream>(file, InterfaceStream);
+    if (stream == nullptr || file->SetPathName(path.c_str()) != 0 || stream->SetAccessMode(Stream::AccessRead) != 0 ||
+        stream->Open() != 0) {
+        ReleaseElement(file);
+        return;
+    }
+    Entries entries;
+    ArchiveFormat::Header header;
+    std::uint32_t dataStart = 0;
+    ArchiveFormat::ReadDirectory(stream, &header, &entries, &dataStart);
+    for (std::size_t i = 0; i < entries.list.size() && i < 64; ++i) {
+        ArchiveEntry* entry = entries.list[i];
+        Collect content;
+        std::uint32_t declared = 0;
+        if (ArchiveFormat::ReadContent(stream, entry->GetOffset(), entry->GetStoredSize(), dataStart, &content,
+                                       &declared) != ArchiveFormat::Damage::None)
+            continue;
+        if (content.bytes.size() != declared) __builtin_trap();
+        if (declared == 0) continue;  // the element's stream has no empty state
+        Stream* other = archive->OpenEntryContent(entry);
+        if (other == nullptr) __builtin_trap();
+        std::vector<unsigned char> bytes(declared + 1);
+        std::uint32_t got = other->Read(bytes.data(), declared + 1);
+        archive->CloseEntry();
+        if (got != declared || !std::equal(content.bytes.begin(), content.bytes.end(), bytes.begin()))
+            __builtin_trap();
+    }
+    ReleaseElement(file);
+}
 
 Setup& TheSetup() {
     static Setup setup;
@@ -87,6 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             archive->ReturnIterator(&it);
         }
+        CrossCheck(archive, setup.archivePath);
         // Whole extraction only into the scratch folder; unsafe names are refused by design.
         archive->ExtractAll(setup.extractFolder.c_str(), nullptr);
         std::error_code ignored;

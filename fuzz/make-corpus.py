@@ -84,6 +84,16 @@ def main():
     put("unsafe-names.qx", archive([(b"..\\escape.txt", pac(b"x")), (b"C:\\drive.txt", pac(b"y")),
                                     (b"\\\\host\\share\\n.txt", pac(b"z")), (b"ok.txt", pac(b"ok"))]))
     put("name-without-terminator.qx", good[:20] + b"\xff\xff" + b"A" * 30)
+    # Offset 8 makes the directory itself look like a well-formed "RAW" block.
+    inside = bytearray(good)
+    struct.pack_into("<I", inside, 8 + 12 + 2 + 19, 8)
+    put("offset-into-directory.qx", bytes(inside))
+    checksum = bytearray(good)
+    checksum[first + 8 + len(zlib.compress(text, 9)) - 1] ^= 0x01
+    put("bad-checksum.qx", bytes(checksum))
+    long_text = b"".join(b"line %d of a text longer than one streaming piece\n" % i for i in range(4000))
+    put("valid-several-pieces.qx", archive([(b"long.txt", pac(long_text))]))
+    put("raw-block-cut-short.qx", archive([(b"raw.txt", raw(b"stored as is"))])[:-4])
 
 
 if __name__ == "__main__":
