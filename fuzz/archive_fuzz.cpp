@@ -1,8 +1,8 @@
 // Fuzz target: opens an archive made of the input bytes and reads and extracts every entry, both
 // through the archive element and through the format module's streaming reader, which must agree.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -79,8 +79,8 @@ struct Entries : ArchiveFormat::DirectorySink {
 void CrossCheck(Archive* archive, const std::string& path) {
     BinaryStream* file = CreateElementAs<BinaryStream>(TypeBinaryStream);
     Stream* stream = InterfaceOf<Stream>(file, InterfaceStream);
-    if (stream == nullptr || file->SetPathName(path.c_str()) != 0 || stream->SetAccessMode(Stream::AccessRead) != 0 ||
-        stream->Open() != 0) {
+    if (stream == nullptr || file->SetPathName(path.c_str()) != 0 ||
+        stream->SetAccessMode(Stream::AccessRead) != 0 || stream->Open() != 0) {
         ReleaseElement(file);
         return;
     }
@@ -92,7 +92,8 @@ void CrossCheck(Archive* archive, const std::string& path) {
         ArchiveEntry* entry = entries.list[i];
         Collect content;
         std::uint32_t declared = 0;
-        if (ArchiveFormat::ReadContent(stream, entry->GetOffset(), entry->GetStoredSize(), dataStart, &content,
+        if (ArchiveFormat::ReadContent(stream, entry->GetOffset(), entry->GetStoredSize(),
+                                       dataStart, &content,
                                        &declared) != ArchiveFormat::Damage::None)
             continue;
         if (content.bytes.size() != declared) __builtin_trap();
@@ -102,7 +103,8 @@ void CrossCheck(Archive* archive, const std::string& path) {
         std::vector<unsigned char> bytes(declared + 1);
         std::uint32_t got = other->Read(bytes.data(), declared + 1);
         archive->CloseEntry();
-        if (got != declared || !std::equal(content.bytes.begin(), content.bytes.end(), bytes.begin()))
+        if (got != declared ||
+            !std::equal(content.bytes.begin(), content.bytes.end(), bytes.begin()))
             __builtin_trap();
     }
     ReleaseElement(file);

@@ -9,7 +9,7 @@ namespace Platform {
 
 enum class PathKind : int {
     Missing = 0,
-    File = 1,          // a regular file
+    File = 1,  // a regular file
     Folder = 2,
     LinkToFile = 3,    // a symbolic link (on Windows a reparse point) whose target is a file
     LinkToFolder = 4,  // a link whose target is a folder

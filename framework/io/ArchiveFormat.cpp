@@ -57,23 +57,40 @@ bool WriteAt(Stream* file, std::uint32_t position, const void* from, std::uint32
 
 const char* Explain(Damage damage) {
     switch (damage) {
-        case Damage::None: return "no damage";
-        case Damage::NotAnArchive: return "not an archive (no \"QX11\" at the start)";
-        case Damage::BadDirectoryTag: return "not an archive (bad directory tag)";
-        case Damage::DirectoryCutShort: return "directory cut short (archive truncated)";
-        case Damage::OffsetInsideDirectory: return "record damaged (block offset inside the directory)";
-        case Damage::BlockHeaderMissing: return "block header missing (archive cut short)";
-        case Damage::UnknownBlockTag: return "unknown block tag";
-        case Damage::StoredSizeTooSmall: return "stored size too small for a compressed block";
-        case Damage::BlockCutShort: return "block cut short";
-        case Damage::ImpossibleContentSize: return "content size impossible for its compressed data";
-        case Damage::CompressedDataDamaged: return "compressed data damaged (bad data or checksum)";
-        case Damage::CompressedDataCutShort: return "compressed data cut short";
-        case Damage::ContentShorter: return "content shorter than its block declares";
-        case Damage::ContentLonger: return "content longer than its block declares";
-        case Damage::NoMemory: return "out of memory";
-        case Damage::ReadFailed: return "read failed";
-        case Damage::WriteFailed: return "content could not be written";
+        case Damage::None:
+            return "no damage";
+        case Damage::NotAnArchive:
+            return "not an archive (no \"QX11\" at the start)";
+        case Damage::BadDirectoryTag:
+            return "not an archive (bad directory tag)";
+        case Damage::DirectoryCutShort:
+            return "directory cut short (archive truncated)";
+        case Damage::OffsetInsideDirectory:
+            return "record damaged (block offset inside the directory)";
+        case Damage::BlockHeaderMissing:
+            return "block header missing (archive cut short)";
+        case Damage::UnknownBlockTag:
+            return "unknown block tag";
+        case Damage::StoredSizeTooSmall:
+            return "stored size too small for a compressed block";
+        case Damage::BlockCutShort:
+            return "block cut short";
+        case Damage::ImpossibleContentSize:
+            return "content size impossible for its compressed data";
+        case Damage::CompressedDataDamaged:
+            return "compressed data damaged (bad data or checksum)";
+        case Damage::CompressedDataCutShort:
+            return "compressed data cut short";
+        case Damage::ContentShorter:
+            return "content shorter than its block declares";
+        case Damage::ContentLonger:
+            return "content longer than its block declares";
+        case Damage::NoMemory:
+            return "out of memory";
+        case Damage::ReadFailed:
+            return "read failed";
+        case Damage::WriteFailed:
+            return "content could not be written";
     }
     return "damaged";
 }
@@ -98,7 +115,8 @@ BlockHeader DecodeBlockHeader(const unsigned char in[8]) {
     BlockHeader block;
     std::memcpy(block.tag, in, 4);
     block.contentSize = static_cast<std::uint32_t>(in[4]) | static_cast<std::uint32_t>(in[5]) << 8 |
-                        static_cast<std::uint32_t>(in[6]) << 16 | static_cast<std::uint32_t>(in[7]) << 24;
+                        static_cast<std::uint32_t>(in[6]) << 16 |
+                        static_cast<std::uint32_t>(in[7]) << 24;
     return block;
 }
 
@@ -107,11 +125,13 @@ Damage ReadHeader(Stream* file, Header* header) {
     unsigned char prefix[8] = {};
     unsigned char tag[4] = {};
     if (file->SetPosition(0) != 0) return Damage::NotAnArchive;
-    if (file->Read(prefix, 4) != 4 || std::memcmp(prefix, kMagic, 4) != 0) return Damage::NotAnArchive;
+    if (file->Read(prefix, 4) != 4 || std::memcmp(prefix, kMagic, 4) != 0)
+        return Damage::NotAnArchive;
     if (file->Read(prefix + 4, 4) != 4) return Damage::BadDirectoryTag;
     header->version = static_cast<std::uint16_t>(prefix[4] << 8 | prefix[5]);
     header->subVersion = static_cast<std::uint16_t>(prefix[6] << 8 | prefix[7]);
-    if (file->Read(tag, 4) != 4 || std::memcmp(tag, kDirectoryTag, 4) != 0) return Damage::BadDirectoryTag;
+    if (file->Read(tag, 4) != 4 || std::memcmp(tag, kDirectoryTag, 4) != 0)
+        return Damage::BadDirectoryTag;
     header->directorySize = 0;
     header->count = 0;
     file->Read32(&header->directorySize);
@@ -172,8 +192,8 @@ Damage CopyRaw(Stream* file, std::uint32_t size, ContentSink* sink, Pieces* piec
     return Damage::None;
 }
 
-Damage Inflate(Stream* file, std::uint32_t payloadSize, std::uint32_t contentSize, ContentSink* sink,
-               Pieces* pieces) {
+Damage Inflate(Stream* file, std::uint32_t payloadSize, std::uint32_t contentSize,
+               ContentSink* sink, Pieces* pieces) {
     Inflater inflater;
     if (!inflater.Begin()) return Damage::NoMemory;
     std::uint32_t unread = payloadSize;
@@ -201,18 +221,21 @@ Damage Inflate(Stream* file, std::uint32_t payloadSize, std::uint32_t contentSiz
         // than it declares is stopped within one piece.
         produced += made;
         if (produced > contentSize) return Damage::ContentLonger;
-        if (made != 0 && sink != nullptr && !sink->Put(pieces->out, made)) return Damage::WriteFailed;
-        if (step == Inflater::StreamEnd) return produced < contentSize ? Damage::ContentShorter : Damage::None;
+        if (made != 0 && sink != nullptr && !sink->Put(pieces->out, made))
+            return Damage::WriteFailed;
+        if (step == Inflater::StreamEnd)
+            return produced < contentSize ? Damage::ContentShorter : Damage::None;
         if (step == Inflater::NoMemory) return Damage::NoMemory;
         if (step == Inflater::DataError) return Damage::CompressedDataDamaged;
-        if (available == 0 && unread == 0 && made < kStreamPiece) return Damage::CompressedDataCutShort;
+        if (available == 0 && unread == 0 && made < kStreamPiece)
+            return Damage::CompressedDataCutShort;
     }
 }
 
 }  // namespace
 
-Damage ReadContent(Stream* file, std::uint32_t offset, std::uint32_t storedSize, std::uint32_t dataStart,
-                   ContentSink* sink, std::uint32_t* contentSize) {
+Damage ReadContent(Stream* file, std::uint32_t offset, std::uint32_t storedSize,
+                   std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize) {
     if (file == nullptr) return Damage::ReadFailed;
     // A block cannot start inside the header and directory; such an offset (for example the
     // zero left in a record cut short) would read the directory as if it were entry data.
@@ -247,7 +270,8 @@ bool IsEmptyBlock(Stream* file, ArchiveEntry* entry) {
     if (ReadBlockHeader(file, entry->GetOffset(), &block) != Damage::None || block.contentSize != 0)
         return false;
     std::uint32_t size = 1;
-    return ReadContent(file, entry->GetOffset(), entry->GetStoredSize(), 0, nullptr, &size) == Damage::None &&
+    return ReadContent(file, entry->GetOffset(), entry->GetStoredSize(), 0, nullptr, &size) ==
+               Damage::None &&
            size == 0;
 }
 
@@ -278,7 +302,8 @@ Damage MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count, std::
     CompressStream* scratch = CreateElementAs<CompressStream>(TypeCompressStream);
     Stream* stream = InterfaceOf<Stream>(scratch, InterfaceStream);
     Damage result = Damage::NoMemory;
-    if (stream != nullptr && stream->SetUsage(Stream::UsageBufferOnly) == 0 && stream->Open() == 0) {
+    if (stream != nullptr && stream->SetUsage(Stream::UsageBufferOnly) == 0 &&
+        stream->Open() == 0) {
         if (WriteDirectory(stream, 0xFFFFFFFFu, entries, count) && stream->GetPosition(size) == 0)
             result = Damage::None;
         stream->Close();
@@ -292,7 +317,8 @@ std::int32_t Commit(Stream* file, ArchiveEntry* const* entries, std::uint32_t co
     if (file == nullptr) return 1;
     std::uint64_t dataLength = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint64_t end = static_cast<std::uint64_t>(entries[i]->GetOffset()) + entries[i]->GetStoredSize();
+        std::uint64_t end =
+            static_cast<std::uint64_t>(entries[i]->GetOffset()) + entries[i]->GetStoredSize();
         if (end > dataLength) dataLength = end;
     }
     std::uint32_t directorySize = 0;
@@ -323,7 +349,8 @@ std::int32_t Commit(Stream* file, ArchiveEntry* const* entries, std::uint32_t co
     if (ok) {
         unsigned char prefix[kPrefixSize];
         EncodePrefix(prefix, version, subVersion);
-        ok = WriteAt(file, 0, prefix, kPrefixSize) && WriteDirectory(file, directorySize, entries, count);
+        ok = WriteAt(file, 0, prefix, kPrefixSize) &&
+             WriteDirectory(file, directorySize, entries, count);
         std::uint32_t position = 0;
         ok = ok && file->GetPosition(&position) == 0 && position == shift;
     }

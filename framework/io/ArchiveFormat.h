@@ -1,4 +1,5 @@
-// ArchiveFormat: the one place that knows the archive file's bytes: header, records, blocks, limits.
+// ArchiveFormat: the one place that knows the archive file's bytes: header, records, blocks,
+// limits.
 #pragma once
 
 #include <cstdint>
@@ -59,8 +60,8 @@ enum class Damage : int {
     ContentShorter,          // the content is shorter than its block declares
     ContentLonger,           // the content is longer than its block declares
     NoMemory,
-    ReadFailed,              // the system refused a read of the archive
-    WriteFailed,             // the content could not be handed on (the receiver refused it)
+    ReadFailed,   // the system refused a read of the archive
+    WriteFailed,  // the content could not be handed on (the receiver refused it)
 };
 
 // A short text for the reason, without a trailing period ("unknown block tag").
@@ -73,7 +74,9 @@ struct Header {
     std::uint32_t count = 0;
     // Where the data region begins by the header's own account, D + 8, in 64 bits: a damaged
     // D near 4 GiB must not wrap round to a small offset.
-    std::uint64_t DataStart() const { return static_cast<std::uint64_t>(directorySize) + kPrefixSize; }
+    std::uint64_t DataStart() const {
+        return static_cast<std::uint64_t>(directorySize) + kPrefixSize;
+    }
 };
 
 // The 8 header bytes of the file: magic and the two version words, high byte first.

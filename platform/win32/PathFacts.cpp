@@ -23,8 +23,8 @@ Error InspectPath(const char* path, PathFacts* facts) {
         return Error::None;
     }
     // A link: open its target to see whether it is there, and take the target's size.
-    HANDLE target = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE target = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (target == INVALID_HANDLE_VALUE) {
         facts->kind = PathKind::DanglingLink;
         return Error::None;
@@ -34,7 +34,8 @@ Error InspectPath(const char* path, PathFacts* facts) {
     } else {
         LARGE_INTEGER length;
         facts->kind = PathKind::LinkToFile;
-        facts->size = GetFileSizeEx(target, &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
+        facts->size =
+            GetFileSizeEx(target, &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
     }
     CloseHandle(target);
     return Error::None;
@@ -46,7 +47,8 @@ Error FileReplace(const char* source, const char* target) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
         return Error::AccessDenied;
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) ? Error::None : FromWin32(GetLastError());
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) ? Error::None
+                                                                  : FromWin32(GetLastError());
 }
 
 }  // namespace Platform

@@ -1,4 +1,5 @@
-// Tests of the archive format module: header checks, the worked example, the two-buffer commit, names.
+// Tests of the archive format module: header checks, the worked example, the two-buffer commit,
+// names.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -120,7 +121,8 @@ TEST(ArchiveFormatCommit, FailedWritesAndMissingDataAreReported) {
 }
 
 TEST(ArchiveFormatHeader, MagicTagAndVersionWords) {
-    Bytes good = {'Q', 'X', '1', '1', 0x12, 0x34, 0x56, 0x78, 'R', 'A', 'W', 0, 12, 0, 0, 0, 0, 0, 0, 0};
+    Bytes good = {'Q', 'X', '1', '1', 0x12, 0x34, 0x56, 0x78, 'R', 'A',
+                  'W', 0,   12,  0,   0,    0,    0,    0,    0,   0};
     ArchiveFormat::Header header;
     VectorStream file(good);
     ASSERT_EQ(ArchiveFormat::Damage::None, ArchiveFormat::ReadHeader(&file, &header));
@@ -155,14 +157,16 @@ TEST(ArchiveFormatRecord, RecordCutShortIsReported) {
     for (std::size_t cut : {1u, 4u, 9u, 13u}) {
         ArchiveEntry* e = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
         VectorStream part(Bytes(record.begin(), record.begin() + cut));
-        EXPECT_EQ(ArchiveFormat::Damage::DirectoryCutShort, ArchiveFormat::ReadRecord(&part, e)) << cut;
+        EXPECT_EQ(ArchiveFormat::Damage::DirectoryCutShort, ArchiveFormat::ReadRecord(&part, e))
+            << cut;
         ReleaseElement(e);
     }
     ReleaseElement(entry);
 }
 
 TEST(ArchiveFormatNames, OnlyNamesBelowTheDestinationAreSafe) {
-    for (const char* good : {"a", "XPCOM\\npqx2011.dll", "a/b/c.txt", "x..y", "...a", ".hidden", "a\\.\\b"})
+    for (const char* good :
+         {"a", "XPCOM\\npqx2011.dll", "a/b/c.txt", "x..y", "...a", ".hidden", "a\\.\\b"})
         EXPECT_TRUE(ArchiveFormat::IsSafeEntryName(good)) << good;
     for (const char* bad : {"", "\\abs", "/abs", "\\\\server\\share\\x", "C:\\x", "C:x", "a\\..\\b",
                             "..", "../x", "a/..", "a\\. .\\b", "a\\... \\b", "file:stream"})
@@ -223,8 +227,8 @@ struct CollectBytes : ArchiveFormat::ContentSink {
 
 TEST(ArchiveFormatDirectory, ReadingStopsWhereTheFileEnds) {
     // The count claims three records; the file holds one and the start of a second.
-    Bytes file = {'Q', 'X', '1', '1', 2, 0, 0, 0, 'R', 'A', 'W', 0, 0, 0, 0, 0, 3, 0, 0, 0,
-                  2, 0, 'a', 0, 30, 0, 0, 0, 9, 0, 0, 0, 5, 0};
+    Bytes file = {'Q', 'X', '1', '1', 2, 0,   0, 0,  'R', 'A', 'W', 0, 0, 0, 0, 0, 3,
+                  0,   0,   0,   2,   0, 'a', 0, 30, 0,   0,   0,   9, 0, 0, 0, 5, 0};
     VectorStream stream(file);
     CollectEntries sink;
     ArchiveFormat::Header header;
@@ -258,7 +262,8 @@ TEST(ArchiveFormatContent, EveryDamageIsFoundWhileStreaming) {
     CollectBytes whole;
     VectorStream good(block);
     std::uint32_t declared = 0;
-    ASSERT_EQ(ArchiveFormat::Damage::None, ArchiveFormat::ReadContent(&good, 4, stored, 4, &whole, &declared));
+    ASSERT_EQ(ArchiveFormat::Damage::None,
+              ArchiveFormat::ReadContent(&good, 4, stored, 4, &whole, &declared));
     EXPECT_EQ(content, whole.bytes);
     EXPECT_EQ(size, declared);
 
@@ -286,11 +291,13 @@ TEST(ArchiveFormatContent, EveryDamageIsFoundWhileStreaming) {
         Bytes bytes = block;
         if (k.at == 4) bytes[4] = static_cast<unsigned char>(k.value);
         if (k.at == 8) {
-            for (int i = 0; i < 4; ++i) bytes[k.at + i] = static_cast<unsigned char>(k.value >> (8 * i));
+            for (int i = 0; i < 4; ++i)
+                bytes[k.at + i] = static_cast<unsigned char>(k.value >> (8 * i));
         }
         if (k.at == last) bytes[last] = static_cast<unsigned char>(k.value);
         VectorStream f(bytes);
-        EXPECT_EQ(k.damage, ArchiveFormat::ReadContent(&f, 4, k.storedSize, k.dataStart, nullptr, nullptr))
+        EXPECT_EQ(k.damage,
+                  ArchiveFormat::ReadContent(&f, 4, k.storedSize, k.dataStart, nullptr, nullptr))
             << k.what;
     }
 }

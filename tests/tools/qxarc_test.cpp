@@ -117,7 +117,8 @@ TEST(Qxarc, FolderTreeRoundTripsByteForByte) {
     EXPECT_EQ(kOk, Qxarc({"test", archive}));
     EXPECT_EQ(kOk, Qxarc({"list", archive}));
     ASSERT_EQ(kOk, Qxarc({"extract", archive, NativePath(dir / "out")}));
-    for (const auto& [name, content] : kTree) EXPECT_EQ(content, ReadBytes(dir / ("out\\" + name))) << name;
+    for (const auto& [name, content] : kTree)
+        EXPECT_EQ(content, ReadBytes(dir / ("out\\" + name))) << name;
     EXPECT_FALSE(PathPresent(dir / "out\\.dotfile"));
     EXPECT_FALSE(PathPresent(dir / "out\\.hidden"));
 
@@ -256,7 +257,8 @@ namespace {
 
 // Runs qxarc through the shell (for redirections); *output gets what it wrote to stderr.
 int QxarcShell(const std::string& arguments, std::string* output = nullptr) {
-    std::string command = QRV2Test::HelperProgram("../tools/qxarc/qxarc") + " " + arguments + " 2>&1";
+    std::string command =
+        QRV2Test::HelperProgram("../tools/qxarc/qxarc") + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return -1;
     char buffer[512];
@@ -288,11 +290,13 @@ TEST(Qxarc, CreateNamesEveryFileItLeavesOutAndPacksTheRest) {
     EXPECT_EQ(kFailed, QxarcShell("create " + archive + " " + src, &errors));
     for (const char* name : {"pipe", "dangling", "folderlink", "huge.bin"})
         EXPECT_NE(std::string::npos, errors.find(src + name)) << name << "\n" << errors;
-    EXPECT_EQ((std::vector<std::string>{"a.txt", "filelink", "sub\\b.txt"}), EntryNames(dir / "t.qx"));
+    EXPECT_EQ((std::vector<std::string>{"a.txt", "filelink", "sub\\b.txt"}),
+              EntryNames(dir / "t.qx"));
     ASSERT_EQ(kOk, Qxarc({"extract", archive, NativePath(dir / "out")}));
     EXPECT_EQ("through the link", ReadBytes(dir / "out\\filelink"));
 
-    EXPECT_EQ(kFailed, Qxarc({"create", NativePath(dir / "f.qx"), src + "a.txt"})) << "FOLDER is a file";
+    EXPECT_EQ(kFailed, Qxarc({"create", NativePath(dir / "f.qx"), src + "a.txt"}))
+        << "FOLDER is a file";
     EXPECT_FALSE(PathPresent(dir / "f.qx"));
     EXPECT_EQ(kFailed, QxarcShell("list " + archive + " >/dev/full"));
 }
@@ -306,10 +310,12 @@ TEST(Qxarc, ExtractNeverWritesThroughLinksInTheDestination) {
     ASSERT_EQ(kOk, Qxarc({"create", archive, NativePath(dir / "src")}));
     Put(dir / "dest\\keep", "");
     const std::string dest = NativePath(dir / "dest") + "/";
-    ASSERT_EQ(0, symlink(NativePath(dir / "outside\\victim.txt").c_str(), (dest + "victim.txt").c_str()));
+    ASSERT_EQ(
+        0, symlink(NativePath(dir / "outside\\victim.txt").c_str(), (dest + "victim.txt").c_str()));
     ASSERT_EQ(0, symlink(NativePath(dir / "outside").c_str(), (dest + "dirlink").c_str()));
 
-    EXPECT_EQ(kFailed, Qxarc({"extract", archive, dest})) << "a link to a folder on the way is refused";
+    EXPECT_EQ(kFailed, Qxarc({"extract", archive, dest}))
+        << "a link to a folder on the way is refused";
     EXPECT_EQ("untouched", ReadBytes(dir / "outside\\victim.txt"));
     EXPECT_FALSE(PathPresent(dir / "outside\\x.txt"));
     struct stat st {};

@@ -37,7 +37,8 @@ const char kUsageText[] =
     "       qxarc list ARCHIVE               show each entry's content size, stored size, offset\n"
     "       qxarc test ARCHIVE               read every entry and report each damaged one\n"
     "       qxarc extract ARCHIVE DEST [PREFIX]\n"
-    "                                        extract all entries (or those below PREFIX) into DEST\n"
+    "                                        extract all entries (or those below PREFIX) into "
+    "DEST\n"
     "       qxarc --help | --version\n"
     "Exit status: 0 success, 1 something failed or was left out (each named on standard error),\n"
     "2 bad usage.\n";
@@ -89,8 +90,10 @@ private:
 class Progress {
 public:
     explicit Progress(std::uint64_t total)
-        : m_total(total), m_enabled(Platform::StandardErrorIsTerminal()),
-          m_start(std::chrono::steady_clock::now()), m_last(m_start) {}
+        : m_total(total),
+          m_enabled(Platform::StandardErrorIsTerminal()),
+          m_start(std::chrono::steady_clock::now()),
+          m_last(m_start) {}
     ~Progress() { Finish(); }
 
     void Step(const std::string& label) {
@@ -106,8 +109,8 @@ public:
         std::string bar(static_cast<std::size_t>(filled), '#');
         bar.append(static_cast<std::size_t>(width - filled), '.');
         std::string name = label.size() > 40 ? "..." + label.substr(label.size() - 37) : label;
-        std::fprintf(stderr, "\r[%s] %3d%% %-40s", bar.c_str(), static_cast<int>(m_done * 100 / m_total),
-                     name.c_str());
+        std::fprintf(stderr, "\r[%s] %3d%% %-40s", bar.c_str(),
+                     static_cast<int>(m_done * 100 / m_total), name.c_str());
         std::fflush(stderr);
     }
 
@@ -174,15 +177,22 @@ std::string EntryLabel(const char* hostArchive, const std::string& name) {
 
 std::string Why(Platform::Error error) {
     switch (error) {
-        case Platform::Error::AccessDenied: return "no permission";
-        case Platform::Error::InvalidName: return "path too long or name not allowed by the system";
+        case Platform::Error::AccessDenied:
+            return "no permission";
+        case Platform::Error::InvalidName:
+            return "path too long or name not allowed by the system";
         case Platform::Error::FileNotFound:
-        case Platform::Error::PathNotFound: return "vanished while being read";
-        case Platform::Error::SharingViolation: return "in use by another program";
-        case Platform::Error::DiskFull: return "disk full";
+        case Platform::Error::PathNotFound:
+            return "vanished while being read";
+        case Platform::Error::SharingViolation:
+            return "in use by another program";
+        case Platform::Error::DiskFull:
+            return "disk full";
         case Platform::Error::FileExists:
-        case Platform::Error::AlreadyExists: return "already exists";
-        default: return "system error " + std::to_string(Platform::ToInt(error));
+        case Platform::Error::AlreadyExists:
+            return "already exists";
+        default:
+            return "system error " + std::to_string(Platform::ToInt(error));
     }
 }
 
@@ -198,10 +208,11 @@ public:
             char number[16];
             std::snprintf(number, sizeof number, ".%X", static_cast<unsigned>(n));
             std::string path = stem + number + suffix;
-            *error = Platform::FileOpen(path.c_str(), Platform::FileAccess::Write, Platform::FileShare::None,
-                                        Platform::FileDisposition::CreateNew, Platform::FileHint::Sequential,
-                                        &m_handle);
-            if (*error == Platform::Error::FileExists || *error == Platform::Error::AlreadyExists) continue;
+            *error = Platform::FileOpen(
+                path.c_str(), Platform::FileAccess::Write, Platform::FileShare::None,
+                Platform::FileDisposition::CreateNew, Platform::FileHint::Sequential, &m_handle);
+            if (*error == Platform::Error::FileExists || *error == Platform::Error::AlreadyExists)
+                continue;
             if (*error != Platform::Error::None) return false;
             m_path = path;
             return true;
@@ -281,7 +292,8 @@ void Collect(const std::string& folder, const std::string& relative, const std::
     };
     Platform::DirectoryEntry entry;
     Platform::Error error = Platform::Error::None;
-    Platform::DirectoryHandle search = Platform::DirectoryFindFirst((folder + "*").c_str(), &entry, &error);
+    Platform::DirectoryHandle search =
+        Platform::DirectoryFindFirst((folder + "*").c_str(), &entry, &error);
     if (search == nullptr) {
         if (error != Platform::Error::FileNotFound && error != Platform::Error::NoMoreFiles)
             refuse(folder, "folder cannot be read (" + Why(error) + "): left out");
@@ -301,7 +313,8 @@ void Collect(const std::string& folder, const std::string& relative, const std::
         const std::string name = e.name;
         const std::string path = folder + name;
         if (name.find('\\') != std::string::npos) {
-            refuse(folder + name, "name holds a \"\\\", which the archive uses between folders: left out");
+            refuse(folder + name,
+                   "name holds a \"\\\", which the archive uses between folders: left out");
             continue;
         }
         if (Normalized(path) == skip) continue;  // the archive is not packed into itself
@@ -327,12 +340,18 @@ void Collect(const std::string& folder, const std::string& relative, const std::
                     found->push_back({entryName, path});
                 }
                 break;
-            case Platform::PathKind::LinkToFolder: refuse(path, "link to a folder, not followed: left out"); break;
-            case Platform::PathKind::DanglingLink: refuse(path, "link whose target is missing: left out"); break;
+            case Platform::PathKind::LinkToFolder:
+                refuse(path, "link to a folder, not followed: left out");
+                break;
+            case Platform::PathKind::DanglingLink:
+                refuse(path, "link whose target is missing: left out");
+                break;
             case Platform::PathKind::Special:
                 refuse(path, "not a regular file (FIFO, socket or device), not read: left out");
                 break;
-            case Platform::PathKind::Missing: refuse(path, "vanished while being read: left out"); break;
+            case Platform::PathKind::Missing:
+                refuse(path, "vanished while being read: left out");
+                break;
         }
     }
 }
@@ -345,7 +364,8 @@ int Create(const char* hostArchive, const char* hostFolder) {
 
     Platform::PathFacts facts;
     Platform::Error error = Platform::InspectPath(folderPath.c_str(), &facts);
-    if (error != Platform::Error::None) return Error(hostFolder, "cannot be examined (" + Why(error) + ")");
+    if (error != Platform::Error::None)
+        return Error(hostFolder, "cannot be examined (" + Why(error) + ")");
     if (facts.kind == Platform::PathKind::Missing) return Error(hostFolder, "no such folder");
     if (facts.kind != Platform::PathKind::Folder && facts.kind != Platform::PathKind::LinkToFolder)
         return Error(hostFolder, "not a folder");
@@ -356,14 +376,16 @@ int Create(const char* hostArchive, const char* hostFolder) {
     std::vector<Found> found;
     Collect(folderPath, "", Normalized(archivePath), &found, &problems);
     // Directory order is the order of the names, whatever order the system lists them in.
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return a.name < b.name; });
     if (Platform::CancelRequested()) return Stopped();
 
     // The archive is made under a new name of its own beside the target and replaces it only
     // once complete: a failure or a stop never leaves a damaged archive or destroys an old one.
     TemporaryFile partial;
     if (!partial.Create(archivePath, ".partial", &error))
-        return Error(hostArchive, "temporary file cannot be created beside it (" + Why(error) + ")");
+        return Error(hostArchive,
+                     "temporary file cannot be created beside it (" + Why(error) + ")");
     partial.CloseHandle();
 
     int result = problems == 0 ? kOk : kFailed;
@@ -388,8 +410,9 @@ int Create(const char* hostArchive, const char* hostFolder) {
             std::int32_t code = archive->AddFile(file.path.c_str(), file.name.c_str());
             if (code != 0) {
                 progress.Finish();
-                result = Error(Host(file.path), code == 17 ? "cannot be opened (in use or no rights): left out"
-                                                           : "cannot be read whole: left out");
+                result = Error(Host(file.path),
+                               code == 17 ? "cannot be opened (in use or no rights): left out"
+                                          : "cannot be read whole: left out");
             }
             progress.Step(file.name);
         }
@@ -397,9 +420,11 @@ int Create(const char* hostArchive, const char* hostFolder) {
         written = archive->Close() == 0;
     }
     if (Platform::CancelRequested()) return Stopped();
-    if (!written) return Error(hostArchive, "writing the archive failed (disk full?); nothing replaced");
+    if (!written)
+        return Error(hostArchive, "writing the archive failed (disk full?); nothing replaced");
     error = partial.ReplaceInto(archivePath);
-    if (error != Platform::Error::None) return Error(hostArchive, "cannot be replaced (" + Why(error) + ")");
+    if (error != Platform::Error::None)
+        return Error(hostArchive, "cannot be replaced (" + Why(error) + ")");
     return result;
 }
 
@@ -428,12 +453,17 @@ public:
         if (code != 0) {
             Platform::PathFacts facts;
             Platform::InspectPath(path.c_str(), &facts);
-            if (facts.kind == Platform::PathKind::Missing) return Error(hostArchive, "no such file"), false;
-            if (facts.kind == Platform::PathKind::Folder) return Error(hostArchive, "is a folder"), false;
-            return Error(hostArchive, "cannot be opened (refused by the system: in use or no rights)"), false;
+            if (facts.kind == Platform::PathKind::Missing)
+                return Error(hostArchive, "no such file"), false;
+            if (facts.kind == Platform::PathKind::Folder)
+                return Error(hostArchive, "is a folder"), false;
+            return Error(hostArchive,
+                         "cannot be opened (refused by the system: in use or no rights)"),
+                   false;
         }
         m_damage = ArchiveFormat::ReadDirectory(m_stream, &m_header, this, &m_dataStart);
-        if (m_damage != ArchiveFormat::Damage::None && m_damage != ArchiveFormat::Damage::DirectoryCutShort)
+        if (m_damage != ArchiveFormat::Damage::None &&
+            m_damage != ArchiveFormat::Damage::DirectoryCutShort)
             return Error(hostArchive, ArchiveFormat::Explain(m_damage)), false;
         return true;
     }
@@ -452,7 +482,9 @@ private:
     std::vector<ArchiveEntry*> m_entries;
 };
 
-std::string NameOf(ArchiveEntry* entry) { return entry->GetName() != nullptr ? entry->GetName() : ""; }
+std::string NameOf(ArchiveEntry* entry) {
+    return entry->GetName() != nullptr ? entry->GetName() : "";
+}
 
 int List(const char* hostArchive) {
     Reader reader;
@@ -460,19 +492,22 @@ int List(const char* hostArchive) {
     const ArchiveFormat::Header& header = reader.Header();
     std::printf("%s: version 0x%04X, sub-version 0x%04X, %" PRIu32 " entries, directory %" PRIu32
                 " bytes, data from offset %" PRIu64 "\n",
-                hostArchive, static_cast<unsigned>(header.version), static_cast<unsigned>(header.subVersion),
-                header.count, header.directorySize, header.DataStart());
+                hostArchive, static_cast<unsigned>(header.version),
+                static_cast<unsigned>(header.subVersion), header.count, header.directorySize,
+                header.DataStart());
     std::printf("%12s %12s %12s  %s\n", "content", "stored", "offset", "name");
     for (ArchiveEntry* entry : reader.Entries()) {
         ArchiveFormat::BlockHeader block;
         char content[16] = "?";
-        if (ArchiveFormat::ReadBlockHeader(reader.File(), entry->GetOffset(), &block) == ArchiveFormat::Damage::None &&
+        if (ArchiveFormat::ReadBlockHeader(reader.File(), entry->GetOffset(), &block) ==
+                ArchiveFormat::Damage::None &&
             (block.Packed() || block.Raw()))
             std::snprintf(content, sizeof content, "%" PRIu32, block.contentSize);
-        std::printf("%12s %12" PRIu32 " %12" PRIu32 "  %s\n", content, entry->GetStoredSize(), entry->GetOffset(),
-                    Shown(NameOf(entry)).c_str());
+        std::printf("%12s %12" PRIu32 " %12" PRIu32 "  %s\n", content, entry->GetStoredSize(),
+                    entry->GetOffset(), Shown(NameOf(entry)).c_str());
     }
-    if (reader.CutShort()) return Error(hostArchive, ArchiveFormat::Explain(ArchiveFormat::Damage::DirectoryCutShort));
+    if (reader.CutShort())
+        return Error(hostArchive, ArchiveFormat::Explain(ArchiveFormat::Damage::DirectoryCutShort));
     return kOk;
 }
 
@@ -487,14 +522,17 @@ int Test(const char* hostArchive) {
     if (!reader.Open(hostArchive)) return kFailed;
     Platform::InstallCancelHandlers();
     int result = kOk;
-    if (reader.CutShort()) result = Error(hostArchive, ArchiveFormat::Explain(ArchiveFormat::Damage::DirectoryCutShort));
+    if (reader.CutShort())
+        result =
+            Error(hostArchive, ArchiveFormat::Explain(ArchiveFormat::Damage::DirectoryCutShort));
     std::size_t good = 0;
     Progress progress(reader.Entries().size());
     CancelCheck cancel;
     for (ArchiveEntry* entry : reader.Entries()) {
         const std::string name = NameOf(entry);
-        ArchiveFormat::Damage damage = ArchiveFormat::ReadContent(reader.File(), entry->GetOffset(), entry->GetStoredSize(),
-                                                                  reader.DataStart(), &cancel, nullptr);
+        ArchiveFormat::Damage damage =
+            ArchiveFormat::ReadContent(reader.File(), entry->GetOffset(), entry->GetStoredSize(),
+                                       reader.DataStart(), &cancel, nullptr);
         if (Platform::CancelRequested()) return progress.Finish(), Stopped();
         if (damage == ArchiveFormat::Damage::None) {
             ++good;
@@ -523,7 +561,8 @@ bool BelowPrefix(const std::string& name, const std::string& prefix, std::string
         if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
         if (a != b) return false;
     }
-    if (prefix.back() != '\\' && name.size() > prefix.size() && name[prefix.size()] != '\\') return false;
+    if (prefix.back() != '\\' && name.size() > prefix.size() && name[prefix.size()] != '\\')
+        return false;
     std::size_t start = prefix.size();
     while (start < name.size() && name[start] == '\\') ++start;
     *rest = name.substr(start);
@@ -553,20 +592,23 @@ private:
 std::string PrepareFolders(const std::string& destination, const std::string& rest) {
     std::string path = destination;
     std::size_t start = 0;
-    for (std::size_t cut = rest.find('\\'); cut != std::string::npos; cut = rest.find('\\', start)) {
+    for (std::size_t cut = rest.find('\\'); cut != std::string::npos;
+         cut = rest.find('\\', start)) {
         path += rest.substr(start, cut - start);
         start = cut + 1;
         if (path.back() == '\\') continue;  // an empty component
         Platform::PathFacts facts;
         Platform::Error error = Platform::InspectPath(path.c_str(), &facts);
-        if (error != Platform::Error::None) return Host(path) + " cannot be examined (" + Why(error) + ")";
+        if (error != Platform::Error::None)
+            return Host(path) + " cannot be examined (" + Why(error) + ")";
         if (facts.kind == Platform::PathKind::Missing) {
             error = Platform::FolderCreate(path.c_str());
             if (error != Platform::Error::None && error != Platform::Error::AlreadyExists)
                 return "folder " + Host(path) + " cannot be created (" + Why(error) + ")";
         } else if (facts.kind != Platform::PathKind::Folder) {
             return Host(path) + (facts.kind == Platform::PathKind::LinkToFolder
-                                     ? " is a link to a folder, which would lead outside the destination: refused"
+                                     ? " is a link to a folder, which would lead outside the "
+                                       "destination: refused"
                                      : " is in the way of a folder: refused");
         }
         path += '\\';
@@ -576,7 +618,8 @@ std::string PrepareFolders(const std::string& destination, const std::string& re
 
 int Extract(const char* hostArchive, const char* hostDestination, const char* prefixArgument) {
     std::string destination;
-    if (!ToFramework(hostDestination, &destination)) return Error(hostDestination, "not a usable path");
+    if (!ToFramework(hostDestination, &destination))
+        return Error(hostDestination, "not a usable path");
     destination = AsFolder(destination);
     std::string prefix = prefixArgument != nullptr ? prefixArgument : "";
     std::replace(prefix.begin(), prefix.end(), '/', '\\');
@@ -585,11 +628,14 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
     if (!reader.Open(hostArchive)) return kFailed;
     Held<FileFunc> files(TypeFileFunc);
     if (!files) return Error(hostArchive, "out of memory");
-    if (files->CreateFolders(destination.c_str()) != 0) return Error(hostDestination, "folder cannot be created");
+    if (files->CreateFolders(destination.c_str()) != 0)
+        return Error(hostDestination, "folder cannot be created");
     Platform::InstallCancelHandlers();
 
     int result = kOk;
-    if (reader.CutShort()) result = Error(hostArchive, ArchiveFormat::Explain(ArchiveFormat::Damage::DirectoryCutShort));
+    if (reader.CutShort())
+        result =
+            Error(hostArchive, ArchiveFormat::Explain(ArchiveFormat::Damage::DirectoryCutShort));
     std::size_t matched = 0;
     Progress progress(reader.Entries().size());
     for (ArchiveEntry* entry : reader.Entries()) {
@@ -600,7 +646,8 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
         ++matched;
         const std::string label = EntryLabel(hostArchive, name);
         // Nothing may land outside the destination folder.
-        if (!ArchiveFormat::IsSafeEntryName(name.c_str()) || !ArchiveFormat::IsSafeEntryName(rest.c_str())) {
+        if (!ArchiveFormat::IsSafeEntryName(name.c_str()) ||
+            !ArchiveFormat::IsSafeEntryName(rest.c_str())) {
             progress.Finish();
             result = Error(label, "name is absolute, has a drive or \"..\": refused");
             continue;
@@ -630,8 +677,9 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
             continue;
         }
         FileSink sink(temporary.Handle());
-        ArchiveFormat::Damage damage = ArchiveFormat::ReadContent(reader.File(), entry->GetOffset(), entry->GetStoredSize(),
-                                                                  reader.DataStart(), &sink, nullptr);
+        ArchiveFormat::Damage damage =
+            ArchiveFormat::ReadContent(reader.File(), entry->GetOffset(), entry->GetStoredSize(),
+                                       reader.DataStart(), &sink, nullptr);
         if (Platform::CancelRequested()) return progress.Finish(), Stopped();
         progress.Finish();
         if (damage == ArchiveFormat::Damage::WriteFailed) {
@@ -645,7 +693,8 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
         }
     }
     progress.Finish();
-    if (matched == 0 && !prefix.empty()) result = Error(hostArchive, "no entry below \"" + prefix + "\"");
+    if (matched == 0 && !prefix.empty())
+        result = Error(hostArchive, "no entry below \"" + prefix + "\"");
     return result;
 }
 
@@ -691,7 +740,8 @@ int main(int argc, char** argv) {
         return Finish(Test(argv[2]));
     }
     if (command == "extract") {
-        if (operands != 2 && operands != 3) return UsageError("extract takes ARCHIVE DEST [PREFIX]");
+        if (operands != 2 && operands != 3)
+            return UsageError("extract takes ARCHIVE DEST [PREFIX]");
         return Finish(Extract(argv[2], argv[3], operands == 3 ? argv[4] : nullptr));
     }
     return UsageError("unknown command \"" + command + "\"");
