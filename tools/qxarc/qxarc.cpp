@@ -681,14 +681,17 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
             ArchiveFormat::ReadContent(reader.File(), entry->GetOffset(), entry->GetStoredSize(),
                                        reader.DataStart(), &sink, nullptr);
         if (Platform::CancelRequested()) return progress.Finish(), Stopped();
-        progress.Finish();
+        // The bar is cleared only when a message is about to be written under it.
+        const bool good = damage == ArchiveFormat::Damage::None && temporary.CloseHandle();
+        if (!good) progress.Finish();
         if (damage == ArchiveFormat::Damage::WriteFailed) {
             result = Error(Host(target), "cannot be written (" + Why(sink.LastError()) + ")");
         } else if (damage != ArchiveFormat::Damage::None) {
             result = Error(label, ArchiveFormat::Explain(damage));
-        } else if (!temporary.CloseHandle()) {
+        } else if (!good) {
             result = Error(Host(target), "cannot be written (disk full?)");
         } else if ((error = temporary.ReplaceInto(target)) != Platform::Error::None) {
+            progress.Finish();
             result = Error(Host(target), "cannot be replaced (" + Why(error) + ")");
         }
     }
