@@ -134,29 +134,53 @@ TEST_F(PluginStepsTest, HeldLibraryIsReportedAndLeftAloneWithoutRegistryValues) 
     EXPECT_EQ(ReadBytes(target), "new plug-in");
 }
 
-TEST_F(PluginStepsTest, ActiveXStepLoadsTheLibraryByPathAndNeedsNoRegistrationExport) {
+// A control that cannot register itself is not installed: a library without the export fails
+// the step as a failed registration, bytes that are no library as a failed load. Neither is a
+// held library, which alone would be retried without limit.
+TEST_F(PluginStepsTest, ActiveXStepFailsUnlessTheLibraryLoadsAndRegistersItself) {
 #ifdef QRV2_TEST_PLUGIN_LIBRARY
     // The Mozilla sample library is a real library without a self-registration export.
     const std::string library = ReadBytes(QRV2_TEST_PLUGIN_LIBRARY);
     ASSERT_NE(library, "<missing>");
     OpenPayload("plug-in", library);
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), 0);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepRegistrationFailed);
     EXPECT_EQ(ReadBytes(m_product + "QX2011.dll"), library);
-#endif
-    // Bytes that are no library: extracted, but the step fails since it cannot be loaded.
     CloseArchive();
+#endif
     OpenPayload("plug-in", "not a library at all");
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), 1);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotLoaded);
+    EXPECT_FALSE(IsHeldLibraryStatus(kStepNotLoaded) || IsHeldLibraryStatus(kStepRegistrationFailed));
 }
 
 TEST_F(PluginStepsTest, MissingEntryOrApplicationFailsWithoutLeavingAFile) {
     OpenPayload("plug-in", "", /*withActiveX=*/false);
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), 1);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotWritten);
     EXPECT_FALSE(QRV2Test::PathPresent(m_product + "QX2011.dll"));
 
     GetCore()->SetSingleton(TypeSystemApp, nullptr);
-    EXPECT_EQ(InstallMozillaPlugin(&m_state), 1);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), kStepNoElement);
     GetCore()->SetSingleton(TypeSystemApp, m_app);
+}
+
+// An entry whose data turns out damaged while it is written leaves nothing behind: neither a
+// truncated library under its name (a browser would load it) nor the partial file.
+TEST_F(PluginStepsTest, DamagedEntryLeavesNoPartLibraryAndOldCopyIsGone) {
+    OpenPayload("plug-in", std::string(4096, 'c'));
+    CloseArchive();
+    std::string bytes = ReadBytes(m_dir / "payload.dat");
+    bytes.back() = static_cast<char>(bytes.back() ^ 0x55);  // the control's zlib check sum
+    WriteBytes(m_dir / "payload.dat", bytes);
+    m_state.archive = CreateElementAs<Archive>(TypeArchive);
+    ASSERT_NE(m_state.archive, nullptr);
+    ASSERT_EQ(m_state.archive->SetMode(1), 0);
+    ASSERT_EQ(m_state.archive->Open((m_dir / "payload.dat").c_str()), 0);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), 0);
+
+    const std::string target = m_product + "QX2011.dll";
+    WriteBytes(target, "old control");
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotWritten);
+    EXPECT_FALSE(QRV2Test::PathPresent(target));
+    EXPECT_FALSE(QRV2Test::PathPresent(target + kPartialSuffix));
 }
 
 TEST_F(PluginStepsTest, StorageFailuresFailTheStepCleanlyUntilItSucceeds) {
@@ -164,7 +188,7 @@ TEST_F(PluginStepsTest, StorageFailuresFailTheStepCleanlyUntilItSucceeds) {
     OpenPayload("new plug-in", "control");
     int walked = QRV2Test::WalkAllocationFailures([&](int) {
         std::int32_t result = InstallMozillaPlugin(&m_state);
-        EXPECT_TRUE(result == 0 || result == 1 || result == 2) << result;
+        EXPECT_TRUE(result >= 0 && result <= kStepRegistryFailed) << result;
     });
     EXPECT_GE(walked, 3);
     CloseArchive();  // the archive keeps directory views between calls; they end with it
