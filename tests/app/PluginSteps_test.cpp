@@ -162,26 +162,33 @@ TEST_F(PluginStepsTest, MissingEntryOrApplicationFailsWithoutLeavingAFile) {
     GetCore()->SetSingleton(TypeSystemApp, m_app);
 }
 
-// An entry whose data turns out damaged while it is written leaves nothing behind: neither a
-// truncated library under its name (a browser would load it) nor the partial file.
-TEST_F(PluginStepsTest, DamagedEntryLeavesNoPartLibraryAndOldCopyIsGone) {
-    OpenPayload("plug-in", std::string(4096, 'c'));
-    CloseArchive();
-    std::string bytes = ReadBytes(m_dir / "payload.dat");
-    bytes.back() = static_cast<char>(bytes.back() ^ 0x55);  // the control's zlib check sum
-    WriteBytes(m_dir / "payload.dat", bytes);
-    m_state.archive = CreateElementAs<Archive>(TypeArchive);
-    ASSERT_NE(m_state.archive, nullptr);
-    ASSERT_EQ(m_state.archive->SetMode(1), 0);
-    ASSERT_EQ(m_state.archive->Open((m_dir / "payload.dat").c_str()), 0);
-    EXPECT_EQ(InstallMozillaPlugin(&m_state), 0);
-
+// A library whose writing fails half-way (the disk is full) leaves nothing behind: neither a
+// truncated library under its name, where a browser would load it, nor the partial file.
+TEST_F(PluginStepsTest, WriteFailingHalfWayLeavesNoPartLibrary) {
+    OpenPayload("plug-in", std::string(5000, 'c'));
     const std::string target = m_product + "QX2011.dll";
-    WriteBytes(target, "old control");
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotWritten);
+    Platform::FileTestHook::FailWritesAfter(2000);
+    const std::int32_t result = InstallActiveXPlugin(&m_state);
+    Platform::FileTestHook::Reset();
+    EXPECT_EQ(result, kStepNotWritten);
     EXPECT_FALSE(QRV2Test::PathPresent(target));
     EXPECT_FALSE(QRV2Test::PathPresent(target + kPartialSuffix));
 }
+
+#ifdef QRV2_TEST_NEIGHBOUR_CONTROL
+// A control that ships a helper library loads with the copy beside it in the product folder
+// (the test program's own folders do not hold it), and registers itself.
+TEST_F(PluginStepsTest, ControlLoadsTheHelperLibraryBesideIt) {
+    const std::string control = ReadBytes(QRV2_TEST_NEIGHBOUR_CONTROL);
+    const std::string helper = ReadBytes(QRV2_TEST_NEIGHBOUR_HELPER);
+    ASSERT_NE(control, "<missing>");
+    ASSERT_NE(helper, "<missing>");
+    OpenPayload("plug-in", control);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotLoaded);  // the helper is nowhere yet
+    WriteBytes(m_product + "neighbour_helper.dll", helper);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), 0);
+}
+#endif
 
 TEST_F(PluginStepsTest, StorageFailuresFailTheStepCleanlyUntilItSucceeds) {
     const std::int64_t before = AllocatorHook::LiveBlocks();
