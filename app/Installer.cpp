@@ -15,13 +15,24 @@
 #include "framework/system/WriteResourceToFile.h"
 #include "platform/Cancel.h"
 #include "platform/Clock.h"
+#include "platform/ProgressWindow.h"
+#include "platform/SingleInstance.h"
 #include "platform/Tls.h"
 
 namespace QRV2 {
 
 namespace {
 const char* const kPayloadEntries[2] = {"XPCOM\\npqx2011.dll", "ActiveX\\QX2011.dll"};
+// The name of the claim that keeps a second installer of the product from running alongside.
+const char* const kInstanceName = "Orvane2011.Installer";
 }  // namespace
+
+ActionResult StepOutcome(std::int32_t status) {
+    if (status == 0) return ActionResult::Succeeded;
+    // Only a library in use asks the user for something (closing the browser); every other
+    // failure leaves the status text as it is while it gets its few attempts.
+    return IsHeldLibraryStatus(status) ? ActionResult::Held : ActionResult::FailedQuietly;
+}
 
 Core* StartFramework(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show) {
     CoreImp* core = new CoreImp(nullptr);
@@ -61,7 +72,11 @@ ActionResult OpenPayloadArchive(InstallState* state) {
     Core* core = GetCore();
     auto* app = static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
     if (app == nullptr || state->archivePath == nullptr) return ActionResult::FailedQuietly;
-    if (state->archivePath->SetString(app->GetTempFolder()) != 0 ||
+    // Without the private temporary folder there is nowhere safe to put the payload: a bare
+    // file name would land in (or, through a planted link, anywhere from) the current folder.
+    const char* folder = app->GetTempFolder();
+    if (folder == nullptr || folder[0] == '\0') return ActionResult::FailedQuietly;
+    if (state->archivePath->SetString(folder) != 0 ||
         state->archivePath->AppendString("pluginwin32.dat") != 0) {
         return ActionResult::FailedQuietly;
     }
@@ -74,9 +89,18 @@ ActionResult OpenPayloadArchive(InstallState* state) {
     if (WriteResourceToFile(core, state->archivePath->GetString(), "IDR_ARCHIVE", "ARCHIVE", 16) != 0) {
         return ActionResult::FailedQuietly;
     }
+    return OpenWrittenPayload(state);
+}
+
+ActionResult OpenWrittenPayload(InstallState* state) {
+    if (state->archive != nullptr) {
+        state->archive->Close();
+        ReleaseElement(state->archive);
+    }
     state->archive = CreateElementAs<Archive>(TypeArchive);
     if (state->archive == nullptr) return ActionResult::Failed;
-    if (state->archive->SetMode(1) != 0 || state->archive->Open(state->archivePath->GetString()) != 0) {
+    if (state->archivePath == nullptr || state->archive->SetMode(1) != 0 ||
+        state->archive->Open(state->archivePath->GetString()) != 0) {
         return ActionResult::Failed;
     }
     // Reading each entry inflates and checks it: a damaged payload stops here, before the
@@ -102,13 +126,15 @@ ActionResult RealInstallerEnvironment::RunPhaseAction(int phase, InstallState* s
         case 0:
             return OpenPayloadArchive(state);
         case 1:
-            return InstallMozillaPlugin(state) == 0 ? ActionResult::Succeeded : ActionResult::Failed;
+            return StepOutcome(InstallMozillaPlugin(state));
         case 2:
-            return InstallActiveXPlugin(state) == 0 ? ActionResult::Succeeded : ActionResult::Failed;
+            return StepOutcome(InstallActiveXPlugin(state));
         default:
             return ActionResult::Failed;
     }
 }
+
+void RealInstallerEnvironment::ReportStopped(const char* text) { Platform::ReportStopped(text); }
 
 void RealInstallerEnvironment::Sleep(std::uint32_t milliseconds) { Platform::Sleep(milliseconds); }
 
@@ -128,19 +154,30 @@ std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& 
     const std::int32_t result = RunInstaller(state, environment);
     state->~InstallState();
     Free(block);
-    // A user who stopped the installation did not ask for the document any more.
-    if (result == kInstallCancelled) return kInstallCancelled;
+    // Only a completed installation opens the document: a user who stopped the run did not
+    // ask for it any more, and after a failure there may be nothing to open it with.
+    if (result != 0) return result;
     if (commandLine != nullptr && commandLine[0] != '\0') environment.OpenDocument(commandLine);
     return 0;
 }
 
 std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show) {
+    // A second installer of the product in this session changes nothing: it would write the
+    // same libraries and values the first is writing. It ends before the framework (and its
+    // temporary folder) is even started. Where no claim can be made at all, the run goes on.
+    Platform::InstanceClaim claim = nullptr;
+    if (Platform::ClaimInstance(kInstanceName, &claim) == Platform::ClaimResult::Taken) {
+        return kInstallAlreadyRunning;
+    }
     Platform::InstallCancelHandlers();
     Core* core = StartFramework(instance, commandLine, show);
-    if (core == nullptr) return 0;
-    RealInstallerEnvironment environment;
-    const std::int32_t exitCode = RunInstallerProgram(commandLine, environment);
-    StopFramework(core);
+    std::int32_t exitCode = 0;
+    if (core != nullptr) {
+        RealInstallerEnvironment environment;
+        exitCode = RunInstallerProgram(commandLine, environment);
+        StopFramework(core);
+    }
+    Platform::ReleaseInstance(claim);
     return exitCode;
 }
 

@@ -23,7 +23,15 @@ void StopFramework(Core* core);
 
 // Phase 0: writes the payload resource into the temporary folder, opens it as an archive and
 // reads both plug-in entries once, so a damaged payload is caught before anything is installed.
+// Failures: FailedQuietly when the payload cannot be written (no temporary folder, no room),
+// else what OpenWrittenPayload reports.
 ActionResult OpenPayloadArchive(InstallState* state);
+// The second half of phase 0, on the file archivePath names: Failed (the phase's message) when
+// it cannot be opened as an archive or an entry cannot be read whole.
+ActionResult OpenWrittenPayload(InstallState* state);
+// How the sequencer treats a plug-in step's status: a held library, or a failure that gets a
+// few attempts.
+ActionResult StepOutcome(std::int32_t status);
 
 // The environment of a real run: the progress window, the platform clock, the user's stop
 // request and the three phase actions.
@@ -35,15 +43,17 @@ public:
     void Sleep(std::uint32_t milliseconds) override;
     bool CancelRequested() override;
     void OpenDocument(const char* commandLine) override;
+    void ReportStopped(const char* text) override;
 };
 
 // The run on a started framework: the state record, the sequence, then a non-empty command
-// line handed to the shell (also when the sequence was skipped, not when the user cancelled).
-// Returns the exit code: 0, kInstallerNoMemory, or the code of a cancelled run.
+// line handed to the shell (also when the sequence was skipped; not when the run was stopped
+// or failed). Returns the exit code: 0, kInstallerNoMemory, kInstallCancelled or kInstallFailed.
 std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment);
 
-// The whole program: start, sequence, open the command line, stop. Returns the exit code:
-// 0, kInstallerNoMemory, or the code of a run the user cancelled.
+// The whole program: one run per user session, start, sequence, open the command line, stop.
+// Returns the exit code: 0, kInstallerNoMemory, kInstallCancelled, kInstallFailed, or
+// kInstallAlreadyRunning when another run of the installer holds the session's claim.
 std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show);
 
 }  // namespace QRV2

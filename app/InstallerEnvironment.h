@@ -9,10 +9,14 @@ class ProgressBar;
 struct InstallState;
 
 // Outcome of one phase action.
+// A held library is the one failure the user can mend (by closing the browser), so only it is
+// retried until it succeeds; any other failure gets a few attempts (a virus scanner's passing
+// lock heals in that time) and then stops the run.
 enum class ActionResult {
     Succeeded,
-    Failed,          // the phase's failure message replaces the status text
-    FailedQuietly,   // failed, but the status text stays (the payload could not be written)
+    Held,            // the library is in use: the phase's failure message, retried without limit
+    Failed,          // the phase's failure message replaces the status text; a few attempts
+    FailedQuietly,   // the status text stays (e.g. the payload could not be written); a few attempts
 };
 
 class InstallerEnvironment {
@@ -28,6 +32,9 @@ public:
     virtual bool CancelRequested() = 0;
     // Hands the installer's command line (a document or address) to the shell, unchanged.
     virtual void OpenDocument(const char* commandLine) = 0;
+    // The run stopped on a failure with this text: where the window cannot show it for long
+    // (a terminal), it is written where the user finds it after the run.
+    virtual void ReportStopped(const char* text) = 0;
 
 protected:
     ~InstallerEnvironment() = default;

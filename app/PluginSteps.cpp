@@ -13,6 +13,7 @@
 namespace QRV2 {
 
 const char* const kMozillaPluginId = "@orvane.com/Orvane2011";
+const char* const kPartialSuffix = ".partial";
 
 namespace {
 
@@ -22,22 +23,46 @@ const char* const kVersion = "1.0.1.8";
 
 enum class StepKind { Mozilla, ActiveX };
 
-// The ActiveX control registers itself; the library is loaded by its full path only, so a
-// library of the same name elsewhere on the search path can never stand in for it.
+// The ActiveX control registers itself. The library is loaded by its full path only, so a
+// library of the same name elsewhere can never stand in for it; its own imports are looked for
+// beside it and in the system folder, nowhere else. A control that cannot register itself is
+// not installed: a missing export or a failure code fails the step.
 std::int32_t RegisterActiveXControl(const char* libraryPath) {
     const bool comReady = Platform::InitializeCom();
-    Platform::LibraryHandle library = Platform::LoadLibraryFromPath(libraryPath, nullptr);
+    Platform::LibraryHandle library = Platform::LoadLibraryWithNeighbours(libraryPath, nullptr);
     if (library == nullptr) {
         if (comReady) Platform::UninitializeCom();
-        return 1;
+        return kStepNotLoaded;
     }
-    using RegisterServer = long (*)();
+    using RegisterServer = std::int32_t (*)();  // HRESULT: S_OK (0) or a failure code
+    std::int32_t result = kStepRegistrationFailed;
     if (auto entry = reinterpret_cast<RegisterServer>(Platform::FindExport(library, "DllRegisterServer"))) {
-        entry();  // its own result is the control's business; a missing export is no failure
+        if (entry() == 0) result = 0;
     }
     Platform::FreeLibrary(library);
     if (comReady) Platform::UninitializeCom();
-    return 0;
+    return result;
+}
+
+// Writes the entry under the partial name and gives it the library's name only when it is
+// complete; whatever fails on the way, the partial file is removed again.
+std::int32_t WriteLibrary(FileFunc* files, Archive* archive, const char* target, const char* entryName) {
+    String* partial = CreateElementAs<String>(TypeString);
+    if (partial == nullptr) return kStepNoElement;
+    std::int32_t result = kStepNotWritten;
+    if (partial->SetString(target) != 0 || partial->AppendString(kPartialSuffix) != 0) {
+        result = kStepNoElement;
+    } else if (files->CreateFolders(target) == 0) {
+        const char* temporary = partial->GetString();
+        if (files->Exists(temporary) == 0) files->Delete(temporary);  // left by a run that was killed
+        if (archive->ExtractEntry(temporary, entryName) == 0 && files->Rename(temporary, target) == 0) {
+            result = 0;
+        } else {
+            files->Delete(temporary);
+        }
+    }
+    ReleaseElement(partial);
+    return result;
 }
 
 std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
@@ -45,39 +70,33 @@ std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
     const char* entryName = kind == StepKind::Mozilla ? "XPCOM\\npqx2011.dll" : "ActiveX\\QX2011.dll";
     Core* core = GetCore();
     SystemApp* app = core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
-    if (app == nullptr || state == nullptr) return 1;
+    if (app == nullptr || state == nullptr) return kStepNoElement;
     FilePath* path = CreateElementAs<FilePath>(TypeFilePath);
-    if (path == nullptr) return 2;
+    if (path == nullptr) return kStepNoElement;
     FileFunc* files = CreateElementAs<FileFunc>(TypeFileFunc);
     if (files == nullptr) {
         ReleaseElement(path);
-        return 2;
+        return kStepNoElement;
     }
 
-    std::int32_t result = 1;
+    std::int32_t result = kStepNotWritten;
     // A path that could not be composed whole must not be used: it might name another file.
     const bool composed = path->SetPath(app->GetLocalProductFolder()) == 0 &&
                           path->SetFileName(fileName) == 0;
     const char* target = path->GetPath();
     if (!composed || target == nullptr) {
-        result = 2;
+        result = kStepNoElement;
     } else if (state->archive == nullptr) {
-        result = 1;
+        result = kStepNotWritten;
     } else if (files->Exists(target) == 0 && files->Delete(target) != 0) {
-        result = 1;  // held by a running browser
+        result = kStepHeld;  // held by a running browser
     } else if (files->Exists(target) == 0) {
-        result = 13;
+        result = kStepStillThere;
     } else {
-        files->CreateFolders(target);
-        result = state->archive->ExtractEntry(target, entryName);
+        result = WriteLibrary(files, state->archive, target, entryName);
         if (result == 0) {
             result = kind == StepKind::Mozilla ? RegisterMozillaPlugin(target)
                                                : RegisterActiveXControl(target);
-        } else {
-            // A partly written library must not be left for a browser to load; the next
-            // attempt would delete it anyway.
-            files->Delete(target);
-            result = 1;
         }
     }
     ReleaseElement(files);
@@ -86,17 +105,16 @@ std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
 }
 
 // Opens key path for writing, creating it (with missing parents) when it is not there yet.
-void OpenOrCreate(RegistryKey& key, const char* path) {
-    if (key.Open(path) != 0) {
-        key.Create(path);
-        key.Open(path);
-    }
+bool OpenOrCreate(RegistryKey& key, const char* path) {
+    if (key.Open(path) == 0) return true;
+    key.Create(path);
+    return key.Open(path) == 0;
 }
 
-void WriteValue(RegistryKey& key, const char* name, const char* text) {
+bool WriteValue(RegistryKey& key, const char* name, const char* text) {
     RegistryValue value(name);
     value.Assign(text);
-    value.WriteTo(key);
+    return value.WriteTo(key) == 0;
 }
 
 }  // namespace
@@ -109,39 +127,47 @@ std::int32_t RegisterMozillaPlugin(const char* libraryPath) {
     RegistryKey key;
     key.SetRoot(Platform::RootKey(Platform::RegRoot::CurrentUser));
 
+    // Every value is written even after one failed, so what can be registered is; but a plug-in
+    // a browser cannot find is not installed, so any failure fails the step.
     String* base = CreateElementAs<String>(TypeString);
     String* path = CreateElementAs<String>(TypeString);
-    const bool named = base != nullptr && path != nullptr &&
-                       base->SetString("Software\\MozillaPlugins\\") == 0 &&
-                       base->AppendString(kMozillaPluginId) == 0;
-    if (named) {
-        OpenOrCreate(key, base->GetString());
+    bool written = base != nullptr && path != nullptr &&
+                   base->SetString("Software\\MozillaPlugins\\") == 0 &&
+                   base->AppendString(kMozillaPluginId) == 0;
+    if (written) {
+        written = OpenOrCreate(key, base->GetString());
         String* description = CreateElementAs<String>(TypeString);
-        if (description != nullptr && description->SetString(kProductName) == 0 &&
+        if (written && description != nullptr && description->SetString(kProductName) == 0 &&
             description->AppendString(" - ") == 0 && description->AppendString(kVersion) == 0) {
-            WriteValue(key, "^Description", description->GetString());
-            WriteValue(key, "^Path", libraryPath);
-            WriteValue(key, "^ProductName", kProductName);
-            WriteValue(key, "^Vendor", kVendor);
-            WriteValue(key, "^Version", kVersion);
+            written &= WriteValue(key, "^Description", description->GetString());
+            written &= WriteValue(key, "^Path", libraryPath);
+            written &= WriteValue(key, "^ProductName", kProductName);
+            written &= WriteValue(key, "^Vendor", kVendor);
+            written &= WriteValue(key, "^Version", kVersion);
+        } else {
+            written = false;
         }
         ReleaseElement(description);
 
         if (path->SetString(base->GetString()) == 0 &&
-            path->AppendString("\\MimeTypes\\application/x-qx2011") == 0) {
-            OpenOrCreate(key, path->GetString());
-            WriteValue(key, "^Description", "Orvane Content File");
-            WriteValue(key, "^Suffixes", "qrv");
+            path->AppendString("\\MimeTypes\\application/x-qx2011") == 0 &&
+            OpenOrCreate(key, path->GetString())) {
+            written &= WriteValue(key, "^Description", "Orvane Content File");
+            written &= WriteValue(key, "^Suffixes", "qrv");
+        } else {
+            written = false;
         }
-        if (path->SetString(base->GetString()) == 0 && path->AppendString("\\Suffixes") == 0) {
-            OpenOrCreate(key, path->GetString());
-            WriteValue(key, "^qrv", "");
+        if (path->SetString(base->GetString()) == 0 && path->AppendString("\\Suffixes") == 0 &&
+            OpenOrCreate(key, path->GetString())) {
+            written &= WriteValue(key, "^qrv", "");
+        } else {
+            written = false;
         }
     }
     ReleaseElement(path);
     ReleaseElement(base);
-    key.Close();
-    return 0;
+    if (key.Close() != 0) written = false;
+    return written ? 0 : kStepRegistryFailed;
 }
 
 }  // namespace QRV2

@@ -22,6 +22,11 @@ const char* const kPhaseFailureTexts[3] = {
     "Please close Mozilla Firefox to update the Orvane2011.",
     "Please close Internet Explorer to update the Orvane2011.",
 };
+const char* const kStoppedTexts[3] = {
+    "Installation Stopped - Unable to open Archive.",
+    "Installation Stopped - Unable to install the XPCOM Plugin.",
+    "Installation Stopped - Unable to install the ActiveX Plugin.",
+};
 
 namespace {
 
@@ -31,6 +36,18 @@ void ReleaseArchiveAndPath(InstallState* state) {
         ReleaseElement(state->archive);
     }
     ReleaseElement(state->archivePath);
+}
+
+// Leaves the stop text on screen for a while, the window kept serviced; a stop request only
+// cuts the wait short.
+void ShowStopped(ProgressBar* bar, InstallerEnvironment& environment, int phase, float fraction) {
+    bar->SetText(kStoppedTexts[phase]);
+    environment.ReportStopped(kStoppedTexts[phase]);
+    for (std::uint32_t waited = 0; waited < kStoppedNoticeMs && !environment.CancelRequested();
+         waited += kPhaseStartPauseMs) {
+        bar->SetProgress(fraction);
+        environment.Sleep(kPhaseStartPauseMs);
+    }
 }
 
 }  // namespace
@@ -61,28 +78,39 @@ std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment
     bar->Create(kWindowTitle, kInitialStatusText);
     std::int32_t result = 0;
     std::uint32_t tick = 0;
+    int failures = 0;  // failures of the current phase that are not a held library
     for (;;) {
-        // A sequence that keeps failing (a browser never closed, an unwritable temporary
-        // folder) would otherwise retry for ever; the user's stop ends it cleanly.
+        // A sequence that keeps failing (a browser never closed) would otherwise retry for
+        // ever; the user's stop ends it cleanly. Once every action has succeeded a stop only
+        // cuts the animation short: the installation is complete.
         if (environment.CancelRequested()) {
-            result = kInstallCancelled;
+            if (done[0] == 0 || done[1] == 0 || done[2] == 0) result = kInstallCancelled;
             break;
         }
         const std::int32_t phase = static_cast<std::int32_t>(tick / kTicksPerPhase);
         const std::uint32_t sub = tick % kTicksPerPhase;
         if (phase != state->currentPhase) {
             state->currentPhase = phase;
+            failures = 0;
             if (phase < 3) bar->SetText(kPhaseTexts[phase]);
         }
         if (phase >= 3) break;
-        bar->SetProgress(static_cast<float>(sub) / 30.0f);
+        const float fraction = static_cast<float>(sub) / 30.0f;
+        bar->SetProgress(fraction);
         bool retry = false;
         if (sub == 1 && done[phase] == 0) {
             ActionResult outcome = environment.RunPhaseAction(phase, state);
             if (outcome == ActionResult::Succeeded) {
                 done[phase] = 1;
             } else {
-                if (outcome == ActionResult::Failed) bar->SetText(kPhaseFailureTexts[phase]);
+                if (outcome == ActionResult::Held) {
+                    failures = 0;
+                } else if (++failures >= kFailureAttempts) {
+                    ShowStopped(bar, environment, phase, fraction);
+                    result = kInstallFailed;
+                    break;
+                }
+                if (outcome != ActionResult::FailedQuietly) bar->SetText(kPhaseFailureTexts[phase]);
                 tick = static_cast<std::uint32_t>(phase) * kTicksPerPhase;
                 retry = true;
             }

@@ -18,6 +18,12 @@ using ExportedFunction = void (*)();
 // for a null or unmappable path, Unknown otherwise. Every successful load needs one FreeLibrary.
 LibraryHandle LoadLibraryFromPath(const char* path, Error* error);
 
+// Loads like LoadLibraryFromPath (same results), but the libraries the loaded library imports
+// are looked for in its own folder and in the system folder only, whatever search the process
+// set for itself: a control that ships a helper library beside itself can load, and nothing
+// else on the search path is consulted. POSIX: the same as LoadLibraryFromPath.
+LibraryHandle LoadLibraryWithNeighbours(const char* path, Error* error);
+
 // The exported function name of library, or null when there is none (or either argument is null).
 ExportedFunction FindExport(LibraryHandle library, const char* name);
 

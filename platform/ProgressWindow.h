@@ -23,7 +23,8 @@ void InitProgressControls();
 // Creates the dialog modeless from the dialog template templateId of the running executable,
 // without owner and hidden until ShowDialog. Null when the template is missing or the window
 // cannot be created. On POSIX the only template is the installer's progress dialog (103),
-// drawn as a status line on standard error when that is a terminal and nowhere otherwise.
+// drawn as a status line on standard error when that is a terminal and nowhere otherwise; the
+// line is kept narrower than the terminal (the bar and then the status text are shortened).
 WindowHandle CreateDialogFromTemplate(int templateId);
 
 // Destroys the dialog; null is ignored. The handle must not be used afterwards.
@@ -55,6 +56,11 @@ bool SetProgressPosition(WindowHandle window, int controlId, std::uint16_t posit
 // The position of the progress-bar control controlId, or -1 when there is no such control.
 // For inspection by tests.
 int GetProgressPosition(WindowHandle window, int controlId);
+
+// Writes the text of a run that stopped on a failure where the user still finds it once the
+// window is gone. POSIX: one line on standard error, also when that is not a terminal (a drawn
+// status line is cleared first). Windows: nothing; the window itself shows the text.
+void ReportStopped(const char* text);
 
 // Services the calling thread's message queue: takes every pending message and dispatches it,
 // until the queue is empty (Empty) or a quit message is taken (Quit, the quit message consumed

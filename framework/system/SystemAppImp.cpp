@@ -13,6 +13,7 @@
 #include "framework/system/FileSystemIterator.h"
 #include "framework/system/SystemConfImp.h"
 #include "platform/Clock.h"
+#include "platform/File.h"
 #include "platform/Shell.h"
 
 namespace QRV2 {
@@ -168,8 +169,23 @@ std::int32_t SystemAppImp::TryCreateTempFolder() {
     std::int32_t number = TempFolderNumber(attempt, Platform::TickMilliseconds());
     std::snprintf(m_scratch, sizeof m_scratch, "QRV%d\\", static_cast<int>(number));
     AppendField(&m_tempFolder, m_scratch);
-    if (m_fileFunc == nullptr) return 1;
-    return m_fileFunc->CreateFolders(TextOf(m_tempFolder)) == 0 ? 0 : 1;
+    const char* temp = TextOf(m_tempFolder);
+    std::size_t n = temp == nullptr ? 0 : std::strlen(temp);
+    if (m_fileFunc == nullptr || n < 2 || n >= sizeof m_scratch) {
+        SetField(&m_tempFolder, nullptr);
+        return 1;
+    }
+    // The run's own folder is made now, never taken over: a name that exists already (another
+    // run picked the same number) is passed by, so no two runs share a folder and the first to
+    // finish cannot empty the other's. Its parent, the system's temporary path, may be missing.
+    std::memcpy(m_scratch, temp, n - 1);
+    m_scratch[n - 1] = '\0';
+    // A folder this run did not make is never named as its own: its end would empty it.
+    if (m_fileFunc->CreateFolders(m_scratch) != 0 || Platform::FolderCreate(m_scratch) != Platform::Error::None) {
+        SetField(&m_tempFolder, nullptr);
+        return 1;
+    }
+    return 0;
 }
 
 std::int32_t SystemAppImp::Dispose() {

@@ -32,6 +32,10 @@ LibraryHandle LoadLibraryFromPath(const char* path, Error* error) {
     return static_cast<LibraryHandle>(handle);
 }
 
+LibraryHandle LoadLibraryWithNeighbours(const char* path, Error* error) {
+    return LoadLibraryFromPath(path, error);
+}
+
 ExportedFunction FindExport(LibraryHandle library, const char* name) {
     if (library == nullptr || name == nullptr) return nullptr;
     void* symbol = ::dlsym(library, name);

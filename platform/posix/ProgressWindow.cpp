@@ -1,6 +1,7 @@
 // Progress window on POSIX: the progress dialog drawn as one status line on a terminal.
 #include "platform/ProgressWindow.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,7 @@ constexpr int kProgressTemplate = 103;
 constexpr int kTextControl = 1001;
 constexpr int kBarControl = 1002;
 constexpr int kBarWidth = 30;
+constexpr int kNarrowestBar = 10;
 
 void WriteAll(const std::string& data) {
     const char* p = data.data();
@@ -41,7 +43,16 @@ void WriteAll(const std::string& data) {
     }
 }
 
-// Redraws the whole line in place: carriage return, the line, erase to its end.
+// The terminal's width in columns, or 0 when it does not say.
+std::size_t TerminalColumns() {
+    struct winsize size = {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+// Redraws the whole line in place: carriage return, the line, erase to its end. A line as wide
+// as the terminal would wrap and every redraw would add a line: on a narrow terminal the bar
+// gets shorter, then the status text (the title and the percentage stay).
 void Draw(ProgressWindowTag* window) {
     if (!window->visible || !window->terminal) return;
     unsigned span = static_cast<unsigned>(window->high) - window->low;
@@ -50,15 +61,29 @@ void Draw(ProgressWindowTag* window) {
         unsigned pos = window->position > window->high ? window->high : window->position;
         done = pos - window->low;
     }
-    unsigned filled = span == 0 ? 0 : static_cast<unsigned>(done * kBarWidth / span);
     unsigned percent = span == 0 ? 0 : static_cast<unsigned>((done * 100u + span / 2) / span);
-    std::string line = "\r";
-    if (!window->title.empty()) line += window->title + ": ";
-    line += window->text;
-    line += " [";
+    std::string prefix = window->title.empty() ? std::string() : window->title + ": ";
+    std::string text = window->text;
+    const std::string tail = "] " + std::to_string(percent) + "%";
+    std::size_t bar = kBarWidth;
+    const std::size_t columns = TerminalColumns();
+    if (columns > 0) {
+        const std::size_t room = columns - 1;  // the last column makes some terminals wrap
+        auto width = [&] { return prefix.size() + text.size() + 2 + bar + tail.size(); };
+        while (width() > room && bar > kNarrowestBar) --bar;
+        if (width() > room) {
+            const std::size_t fixed = prefix.size() + 2 + bar + tail.size();
+            const std::size_t left = room > fixed ? room - fixed : 0;
+            text = left > 3 ? text.substr(0, left - 3) + "..." : std::string();
+        }
+        if (width() > room) prefix.clear();
+        if (width() > room) bar = 0;
+    }
+    unsigned filled = span == 0 ? 0 : static_cast<unsigned>(done * bar / span);
+    std::string line = "\r" + prefix + text + " [";
     line.append(filled, '#');
-    line.append(kBarWidth - filled, '-');
-    line += "] " + std::to_string(percent) + "%\x1b[K";
+    line.append(bar - filled, '-');
+    line += tail + "\x1b[K";
     WriteAll(line);
     window->drawn = true;
 }
@@ -136,6 +161,14 @@ bool SetProgressPosition(WindowHandle window, int controlId, std::uint16_t posit
 int GetProgressPosition(WindowHandle window, int controlId) {
     if (window == nullptr || controlId != kBarControl) return -1;
     return window->position;
+}
+
+void ReportStopped(const char* text) {
+    // After the run the status line is gone; this line stays in the terminal or the log.
+    std::string line = ::isatty(STDERR_FILENO) == 1 ? "\r\x1b[K" : "";
+    line += text != nullptr ? text : "";
+    line += "\n";
+    WriteAll(line);
 }
 
 PumpResult PumpMessages(WindowHandle) { return PumpResult::Empty; }

@@ -8,14 +8,20 @@
 
 namespace Platform {
 
-LibraryHandle LoadLibraryFromPath(const char* path, Error* error) {
+namespace {
+
+// Spelled out for headers that predate them.
+constexpr DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+constexpr DWORD kSearchSystem32 = 0x00000800;    // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+LibraryHandle Load(const char* path, DWORD flags, Error* error) {
     if (path == nullptr || path[0] == '\0') {
         if (error != nullptr) *error = Error::InvalidParameter;
         return nullptr;
     }
     // No error dialog boxes for a missing or damaged file: the caller reports the failure.
     UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = ::LoadLibraryA(path);
+    HMODULE module = ::LoadLibraryExA(path, nullptr, flags);
     DWORD lastError = ::GetLastError();
     ::SetErrorMode(oldMode);
     if (module == nullptr) {
@@ -29,6 +35,14 @@ LibraryHandle LoadLibraryFromPath(const char* path, Error* error) {
     }
     if (error != nullptr) *error = Error::None;
     return reinterpret_cast<LibraryHandle>(module);
+}
+
+}  // namespace
+
+LibraryHandle LoadLibraryFromPath(const char* path, Error* error) { return Load(path, 0, error); }
+
+LibraryHandle LoadLibraryWithNeighbours(const char* path, Error* error) {
+    return Load(path, kSearchDllLoadDir | kSearchSystem32, error);
 }
 
 ExportedFunction FindExport(LibraryHandle library, const char* name) {

@@ -111,4 +111,6 @@ PumpResult PumpMessages(WindowHandle window) {
     return result;
 }
 
+void ReportStopped(const char*) {}  // the window shows the text for as long as it is up
+
 }  // namespace Platform

@@ -2,12 +2,16 @@
 // with its temporary folder, and everything gone again afterwards, also when storage runs out.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/Installer.h"
 #include "framework/core/Allocator.h"
+#include "framework/containers/String.h"
 #include "framework/core/CoreImp.h"
+#include "framework/io/Archive.h"
 #include "framework/system/SystemApp.h"
+#include "framework/system/SystemAppImp.h"
 #include "platform/Tls.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/ScratchFolder.h"
@@ -61,6 +65,61 @@ TEST_F(InstallerFrameworkTest, StorageFailuresDuringStartLeaveNothingBehind) {
     });
     EXPECT_GE(walked, 2);  // the Core and the application at least
     EXPECT_EQ(AllocatorHook::LiveBlocks(), before);
+}
+
+// Phase 0 tells its two kinds of failure apart: a payload that cannot be written keeps the
+// phase text (quiet), an archive that cannot be opened or read whole shows the archive message
+// (loud), and every entry is read through, so damage behind a sound header is caught here.
+TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADamagedEntry) {
+    Core* core = StartFramework(nullptr, "", 1);
+    ASSERT_NE(core, nullptr);
+    auto* app = static_cast<SystemAppImp*>(core->GetSingleton(TypeSystemApp));
+    ASSERT_NE(app->GetTempFolder(), nullptr);
+    const std::string temp = app->GetTempFolder();
+    InstallState state;
+    state.archivePath = CreateElementAs<String>(TypeString);
+    ASSERT_NE(state.archivePath, nullptr);
+
+    // The test program carries no payload resource: nothing can be written.
+    EXPECT_EQ(OpenPayloadArchive(&state), ActionResult::FailedQuietly);
+
+    // A payload whose header is sound but whose second entry's data is damaged.
+    QRV2Test::ScratchFolder dir;
+    QRV2Test::WriteBytes(dir / "a.bin", std::string(3000, 'a'));
+    Archive* writer = CreateElementAs<Archive>(TypeArchive);
+    ASSERT_NE(writer, nullptr);
+    ASSERT_EQ(writer->SetMode(0), 0);
+    const std::string payload = temp + "pluginwin32.dat";
+    ASSERT_EQ(writer->Open(payload.c_str()), 0);
+    ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), "XPCOM\\npqx2011.dll"), 0);
+    ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), "ActiveX\\QX2011.dll"), 0);
+    ASSERT_EQ(writer->Close(), 0);
+    ReleaseElement(writer);
+    ASSERT_EQ(state.archivePath->SetString(payload.c_str()), 0);
+    EXPECT_EQ(OpenWrittenPayload(&state), ActionResult::Succeeded);
+    std::string bytes = QRV2Test::ReadBytes(payload);
+    bytes.back() = static_cast<char>(bytes.back() ^ 0x55);  // the last entry's zlib check sum
+    state.archive->Close();
+    QRV2Test::WriteBytes(payload, bytes);
+    EXPECT_EQ(OpenWrittenPayload(&state), ActionResult::Failed);
+    state.archive->Close();
+    QRV2Test::WriteBytes(payload, "no archive at all");
+    EXPECT_EQ(OpenWrittenPayload(&state), ActionResult::Failed);
+    ReleaseElement(state.archive);
+
+    // Without the private temporary folder nothing is written anywhere, the current folder
+    // included (a bare file name would land there).
+    ASSERT_EQ(app->SetTempFolder(nullptr), 0);
+    EXPECT_EQ(OpenPayloadArchive(&state), ActionResult::FailedQuietly);
+    EXPECT_STREQ(state.archivePath->GetString(), payload.c_str());
+    if (QRV2Test::PathPresent("pluginwin32.dat")) {
+        ADD_FAILURE() << "the payload was written into the current folder";
+        std::remove("pluginwin32.dat");
+    }
+    ASSERT_EQ(app->SetTempFolder(temp.c_str()), 0);
+    ReleaseElement(state.archivePath);
+    StopFramework(core);
+    EXPECT_FALSE(QRV2Test::PathPresent(temp));
 }
 
 }  // namespace

@@ -134,37 +134,72 @@ TEST_F(PluginStepsTest, HeldLibraryIsReportedAndLeftAloneWithoutRegistryValues) 
     EXPECT_EQ(ReadBytes(target), "new plug-in");
 }
 
-TEST_F(PluginStepsTest, ActiveXStepLoadsTheLibraryByPathAndNeedsNoRegistrationExport) {
+// A control that cannot register itself is not installed: a library without the export fails
+// the step as a failed registration, bytes that are no library as a failed load. Neither is a
+// held library, which alone would be retried without limit.
+TEST_F(PluginStepsTest, ActiveXStepFailsUnlessTheLibraryLoadsAndRegistersItself) {
 #ifdef QRV2_TEST_PLUGIN_LIBRARY
     // The Mozilla sample library is a real library without a self-registration export.
     const std::string library = ReadBytes(QRV2_TEST_PLUGIN_LIBRARY);
     ASSERT_NE(library, "<missing>");
     OpenPayload("plug-in", library);
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), 0);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepRegistrationFailed);
     EXPECT_EQ(ReadBytes(m_product + "QX2011.dll"), library);
-#endif
-    // Bytes that are no library: extracted, but the step fails since it cannot be loaded.
     CloseArchive();
+#endif
     OpenPayload("plug-in", "not a library at all");
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), 1);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotLoaded);
+    EXPECT_FALSE(IsHeldLibraryStatus(kStepNotLoaded) || IsHeldLibraryStatus(kStepRegistrationFailed));
 }
 
 TEST_F(PluginStepsTest, MissingEntryOrApplicationFailsWithoutLeavingAFile) {
     OpenPayload("plug-in", "", /*withActiveX=*/false);
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), 1);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotWritten);
     EXPECT_FALSE(QRV2Test::PathPresent(m_product + "QX2011.dll"));
 
     GetCore()->SetSingleton(TypeSystemApp, nullptr);
-    EXPECT_EQ(InstallMozillaPlugin(&m_state), 1);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), kStepNoElement);
     GetCore()->SetSingleton(TypeSystemApp, m_app);
 }
+
+// A library whose writing fails half-way (the disk is full) leaves nothing behind: neither a
+// truncated library under its name, where a browser would load it, nor the partial file.
+TEST_F(PluginStepsTest, WriteFailingHalfWayLeavesNoPartLibrary) {
+    OpenPayload("plug-in", std::string(5000, 'c'));
+    const std::string target = m_product + "QX2011.dll";
+    Platform::FileTestHook::FailWritesAfter(2000);
+    const std::int32_t result = InstallActiveXPlugin(&m_state);
+    Platform::FileTestHook::Reset();
+    EXPECT_EQ(result, kStepNotWritten);
+    EXPECT_FALSE(QRV2Test::PathPresent(target));
+    EXPECT_FALSE(QRV2Test::PathPresent(target + kPartialSuffix));
+}
+
+#ifdef QRV2_TEST_NEIGHBOUR_CONTROL
+// A control that ships a helper library loads with the copy beside it in the product folder
+// (the test program's own folders do not hold it), and registers itself.
+TEST_F(PluginStepsTest, ControlLoadsTheHelperLibraryBesideIt) {
+    const std::string control = ReadBytes(QRV2_TEST_NEIGHBOUR_CONTROL);
+    const std::string helper = ReadBytes(QRV2_TEST_NEIGHBOUR_HELPER);
+    ASSERT_NE(control, "<missing>");
+    ASSERT_NE(helper, "<missing>");
+    OpenPayload("plug-in", control);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotLoaded);  // the helper is nowhere yet
+    // Wine keeps a library whose load failed mapped for a while: a fresh folder for the rest.
+    const std::string other = m_dir / "Other\\";
+    Platform::FolderCreate(other.c_str());
+    m_app->SetLocalProductFolder(other.c_str());
+    WriteBytes(other + "neighbour_helper.dll", helper);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), 0);
+}
+#endif
 
 TEST_F(PluginStepsTest, StorageFailuresFailTheStepCleanlyUntilItSucceeds) {
     const std::int64_t before = AllocatorHook::LiveBlocks();
     OpenPayload("new plug-in", "control");
     int walked = QRV2Test::WalkAllocationFailures([&](int) {
         std::int32_t result = InstallMozillaPlugin(&m_state);
-        EXPECT_TRUE(result == 0 || result == 1 || result == 2) << result;
+        EXPECT_TRUE(result >= 0 && result <= kStepRegistryFailed) << result;
     });
     EXPECT_GE(walked, 3);
     CloseArchive();  // the archive keeps directory views between calls; they end with it

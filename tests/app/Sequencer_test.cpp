@@ -80,12 +80,14 @@ public:
         int total = rec.actions[0] + rec.actions[1] + rec.actions[2];
         return cancelAfterActions >= 0 && total >= cancelAfterActions;
     }
+    void ReportStopped(const char* text) override { stopped.push_back(text); }
     void OpenDocument(const char* commandLine) override {
         // Opened only once the window is gone.
         EXPECT_EQ(rec.closed, rec.created);
         opened.push_back(commandLine);
     }
     std::vector<std::string> opened;
+    std::vector<std::string> stopped;
 };
 
 // Stands in for the application singleton: the sequencer only needs one to be registered.
@@ -129,6 +131,7 @@ TEST_F(SequencerTest, RunsThreePhasesWithTextsProgressAndOneActionEach) {
 TEST_F(SequencerTest, FailingMozillaStepRetriesAndItsMessageStaysUntilNextPhase) {
     FakeEnvironment env;
     env.failures[1] = 2;
+    env.failureKind[1] = ActionResult::Held;
     InstallState state;
     EXPECT_EQ(Run(env, state), 0);
     EXPECT_EQ(env.rec.actions[0], 1);
@@ -163,6 +166,7 @@ TEST_F(SequencerTest, PayloadThatCannotBeWrittenKeepsThePhaseText) {
 TEST_F(SequencerTest, CancelEndsAStepThatNeverSucceedsAndCleansUp) {
     FakeEnvironment env;
     env.failures[2] = 1000000;
+    env.failureKind[2] = ActionResult::Held;
     env.cancelAfterActions = 1 + 1 + 5;
     InstallState state;
     EXPECT_EQ(Run(env, state), kInstallCancelled);
@@ -170,6 +174,59 @@ TEST_F(SequencerTest, CancelEndsAStepThatNeverSucceedsAndCleansUp) {
     EXPECT_EQ(env.rec.closed, 1);
     EXPECT_EQ(env.rec.deleted, 1);
     EXPECT_EQ(state.archivePath, nullptr);
+}
+
+TEST_F(SequencerTest, HeldLibraryIsRetriedBeyondTheAttemptsOtherFailuresGet) {
+    FakeEnvironment env;
+    env.failures[2] = 10 * kFailureAttempts;
+    env.failureKind[2] = ActionResult::Held;
+    InstallState state;
+    EXPECT_EQ(Run(env, state), 0);
+    EXPECT_EQ(env.rec.actions[2], 10 * kFailureAttempts + 1);
+    EXPECT_EQ(env.rec.texts.back(), "Please close Internet Explorer to update the Orvane2011.");
+    EXPECT_TRUE(env.stopped.empty());
+}
+
+// A failure that waiting does not mend (no folder, no room, a broken control) gets its few
+// attempts with the phase text left alone, then the stop text stays up about 3 s and the run
+// ends as failed: nothing further installed, nothing opened, everything cleaned up.
+TEST_F(SequencerTest, OtherFailureStopsAfterItsAttemptsAsFailed) {
+    FakeEnvironment env;
+    env.failures[1] = 1000000;
+    env.failureKind[1] = ActionResult::FailedQuietly;
+    EXPECT_EQ(RunInstallerProgram("plan.qrv", env), kInstallFailed);
+    EXPECT_EQ(env.rec.actions[1], kFailureAttempts);
+    EXPECT_EQ(env.rec.actions[2], 0);
+    EXPECT_EQ(env.rec.texts, (std::vector<std::string>{"Installing Orvane2011....",
+                                                      "Installing Orvane2011 - Opening Archive.",
+                                                      "Installing Orvane2011 - XPCOM Plugin",
+                                                      "Installation Stopped - Unable to install the XPCOM Plugin."}));
+    EXPECT_EQ(env.stopped, (std::vector<std::string>{"Installation Stopped - Unable to install the XPCOM Plugin."}));
+    std::uint32_t slept = 0;  // after the first tick of phase 1
+    for (std::size_t i = 30; i < env.rec.sleeps.size(); ++i) slept += env.rec.sleeps[i];
+    EXPECT_GE(slept, 2 * 250u * (kFailureAttempts - 1) + kStoppedNoticeMs);
+    EXPECT_TRUE(env.opened.empty());
+    EXPECT_EQ(env.rec.closed, 1);
+    EXPECT_EQ(env.rec.deleted, 1);
+
+    FakeEnvironment loud;  // the archive's own message stays until the stop text replaces it
+    loud.failures[0] = 1000000;
+    InstallState state;
+    EXPECT_EQ(Run(loud, state), kInstallFailed);
+    EXPECT_EQ(loud.rec.actions[0], kFailureAttempts);
+    EXPECT_EQ(loud.rec.texts.size(), 2u + kFailureAttempts);
+    EXPECT_EQ(loud.rec.texts.back(), "Installation Stopped - Unable to open Archive.");
+    EXPECT_EQ(state.archivePath, nullptr);
+}
+
+// A stop request after every action succeeded cuts the animation short; the installation is
+// complete, so it is reported as such and the document is opened.
+TEST_F(SequencerTest, StopAfterEveryActionSucceededEndsAsDone) {
+    FakeEnvironment env;
+    env.cancelAfterActions = 3;
+    EXPECT_EQ(RunInstallerProgram("plan.qrv", env), 0);
+    EXPECT_LT(env.rec.progress.size(), 90u);
+    EXPECT_EQ(env.opened, (std::vector<std::string>{"plan.qrv"}));
 }
 
 TEST_F(SequencerTest, SkipsTheSequenceWithoutApplicationOrWindow) {
@@ -226,6 +283,7 @@ TEST_F(SequencerTest, CommandLineIsOpenedAfterTheSequenceUnlessEmptyOrCancelled)
     {
         FakeEnvironment env;
         env.failures[1] = 1000000;
+        env.failureKind[1] = ActionResult::Held;
         env.cancelAfterActions = 4;
         EXPECT_EQ(RunInstallerProgram("plan.qrv", env), kInstallCancelled);
         EXPECT_TRUE(env.opened.empty());

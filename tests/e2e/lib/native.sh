@@ -185,3 +185,134 @@ be_reg_values() {
             printf "%s\t%s\t%s\n", name, type, data
         }' "$store"
 }
+
+# The exit code of a run that stopped on a failure, as the shell sees it (its low 8 bits).
+be_failed_code() { echo $((1603 & 255)); }
+
+# ---- Scenarios of this platform only -----------------------------------------------------------
+
+# A registry store the installer cannot read is never rewritten (its values would be lost): the
+# Mozilla phase fails, the run stops as failed, and the store keeps every byte.
+scenario_damaged_store() {
+    mkdir -p "$XDG_CONFIG_HOME/qrv2"
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kept]\n"a"="b\n\x01\x02 not a store\n' >"$XDG_CONFIG_HOME/qrv2/registry.reg"
+    cp "$XDG_CONFIG_HOME/qrv2/registry.reg" "$S/store-before"
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" "$(be_failed_code)" "exit code with a damaged registry store"
+    expect_same_file "$XDG_CONFIG_HOME/qrv2/registry.reg" "$S/store-before" "damaged store after the run"
+    expect_eq "$(cat "$S/installer.out")" "Installation Stopped - Unable to install the XPCOM Plugin." "standard error of the stopped run"
+    expect_no_temp_leftover
+}
+
+# Without a usable private temporary folder the payload goes nowhere else: nothing appears in the
+# folder the installer was started from.
+scenario_unusable_temp_folder() {
+    printf 'not a folder\n' >"$XDG_RUNTIME_DIR/qrv2"
+    mkdir -p "$S/cwd"
+    (cd "$S/cwd" && exec "$E2E_INSTALLER" </dev/null >"$S/installer.out" 2>&1) &
+    E2E_RUN_PID=$! E2E_INSTALLER_PID=$!
+    be_wait_exit 20
+    # The run stops as failed unless the system offers another private folder to fall back on.
+    if [[ "$E2E_EXIT" == "$(be_failed_code)" || "$E2E_EXIT" == 0 ]]; then pass; else fail "exit code $E2E_EXIT"; fi
+    expect_eq "$(ls -A "$S/cwd")" "" "files left in the working folder"
+}
+
+# A stop request that comes after the control registered itself only cuts the animation short:
+# the installation is complete and is reported as such.
+scenario_stop_after_registration() {
+    be_start "$E2E_INSTALLER"
+    if wait_until 20 eval '[[ -n "$(be_reg_values "$KEY_CONTROL_SERVER")" ]]'; then pass; else fail "the control never registered"; fi
+    be_cancel
+    be_wait_exit 10
+    expect_eq "$E2E_EXIT" 0 "exit code of a run stopped after its last action"
+    expect_installed
+}
+
+# Two installers released together from one barrier, again and again: one runs, the other sees
+# it and ends at once with 1618 (its low 8 bits), changing nothing; neither hangs.
+scenario_two_at_once() {
+    local trial codes a b product
+    product=$(be_product_dir)
+    for ((trial = 1; trial <= 20; trial++)); do
+        rm -f "$S/go"
+        # The barrier: both wait spinning for one file, so both start within moments of it.
+        ( until [[ -e "$S/go" ]]; do :; done; exec timeout -s KILL 30 "$E2E_INSTALLER" </dev/null >"$S/a.out" 2>&1 ) &
+        a=$!
+        ( until [[ -e "$S/go" ]]; do :; done; exec timeout -s KILL 30 "$E2E_INSTALLER" </dev/null >"$S/b.out" 2>&1 ) &
+        b=$!
+        sleep 0.1
+        : >"$S/go"
+        wait "$a"; codes=$?
+        wait "$b"; codes="$codes $?"
+        codes=$(tr ' ' '\n' <<<"$codes" | sort -n | paste -sd ' ')
+        if [[ "$codes" != "0 $((1618 & 255))" ]]; then
+            fail "trial $trial: exit codes $codes, expected 0 and $((1618 & 255))"
+            return
+        fi
+        pass
+        expect_same_file "$product/npqx2011.dll" "$E2E_BUILT_NPQX" "trial $trial: Mozilla plug-in library"
+        expect_same_file "$product/QX2011.dll" "$E2E_BUILT_QX" "trial $trial: control library"
+    done
+    expect_installed
+}
+
+# A run killed while it writes a library never leaves part of it under the library's name: it is
+# killed the moment a file of the library's name appears in the product folder, as often as the
+# sequence allows, and every time the library is either missing or whole.
+scenario_killed_while_writing() {
+    local product trial file
+    product=$(be_product_dir)
+    for ((trial = 1; trial <= 6; trial++)); do
+        file=npqx2011.dll
+        ((trial % 2 == 0)) && file=QX2011.dll
+        rm -f "$product/$file"*
+        be_start "$E2E_INSTALLER"
+        while kill -0 "$E2E_INSTALLER_PID" 2>/dev/null; do
+            if compgen -G "$product/$file*" >/dev/null; then
+                kill -KILL "$E2E_INSTALLER_PID"
+                break
+            fi
+        done
+        be_wait_exit 10
+        local built=$E2E_BUILT_NPQX
+        [[ "$file" == QX2011.dll ]] && built=$E2E_BUILT_QX
+        if [[ ! -e "$product/$file" ]] || cmp -s "$product/$file" "$built"; then
+            pass
+        else
+            fail "trial $trial: $file left with $(stat -c %s "$product/$file") of $(stat -c %s "$built") bytes"
+        fi
+    done
+    rm -rf "$XDG_RUNTIME_DIR/qrv2"/QRV*  # the killed runs' folders
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the run after the killed ones"
+    expect_installed
+    expect_eq "$(ls "$product" | grep -c -v -x -e npqx2011.dll -e QX2011.dll)" 0 "other files in the product folder"
+}
+
+# The one argument reaches the opener unchanged; a second argument is a usage error that
+# installs nothing; on an 80-column terminal no drawn line is wider than the terminal.
+scenario_arguments_and_width() {
+    be_associate
+    be_start "$E2E_INSTALLER" "" "my doc.qrv"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code"
+    if wait_until 10 test -s "$S/probe.txt"; then pass; else fail "the document was not opened"; fi
+    expect_eq "$(cat "$S/probe.txt" 2>/dev/null)" "my doc.qrv" "argument handed to the opener"
+
+    rm -rf "$(be_product_dir)"
+    "$E2E_INSTALLER" 'my doc.qrv' x </dev/null >"$S/usage.out" 2>&1
+    expect_eq "$?" 2 "exit code with two arguments"
+    expect_eq "$(wc -l <"$S/usage.out")" 1 "lines of the usage message"
+    expect_missing "$(be_product_dir)" "product folder after a usage error"
+
+    SHELL=/bin/bash script -qfec "stty cols 80 rows 24; exec $(printf '%q' "$E2E_INSTALLER")" "$S/narrow.log" \
+        </dev/null >/dev/null 2>&1
+    expect_eq "$?" 0 "exit code on an 80-column terminal"
+    local widest
+    # script(1) frames the record with lines of its own.
+    widest=$(tr '\r' '\n' <"$S/narrow.log" | grep -v -e '^Script started' -e '^Script done' | sed 's/\x1b\[K//g' |
+        awk '{ if (length($0) > w) w = length($0) } END { print w + 0 }')
+    if ((widest > 0 && widest <= 80)); then pass; else fail "widest line drawn: $widest columns"; fi
+}

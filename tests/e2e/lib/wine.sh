@@ -170,6 +170,7 @@ be_wait_exit() {
 }
 
 be_cancel_code() { echo 1602; }
+be_failed_code() { echo 1603; }
 
 # be_cancel [alternate]: the user closes the window (alternate: presses Escape in it).
 be_cancel() {
