@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -194,12 +195,27 @@ private:
     int m_fd = -1;
 };
 
-Error Load(const StoreFile& store, Tree* tree) {
+// The last store text this process parsed or wrote, with its tree. Every operation still reads
+// the file afresh (other processes change it), but parses it only when the text differs: a
+// large store then costs one read per operation, not one parse. Operations that change the
+// tree work on the cached one; one that ends without writing it drops the cache.
+struct CachedStore {
+    std::string path;
+    std::string text;
+    bool valid = false;
+    Tree tree;
+};
+CachedStore g_cache;
+std::mutex g_cacheMutex;  // one operation of this process at a time uses the cached tree
+
+Error Load(const StoreFile& store, Tree** tree) {
+    CachedStore& cache = g_cache;
     int fd = open(store.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? Error::None : FromErrno(errno);
+    if (fd < 0 && errno != ENOENT) return FromErrno(errno);
     std::string text;
     char buffer[65536];
     for (;;) {
+        if (fd < 0) break;  // no store yet: empty
         ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -210,8 +226,21 @@ Error Load(const StoreFile& store, Tree* tree) {
         if (n == 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
     }
+    *tree = &cache.tree;
+    if (fd < 0) {  // no store yet: an empty tree, not a damaged store
+        cache.valid = false;
+        cache.tree.roots.clear();
+        return Error::None;
+    }
     close(fd);
-    return RegStore::Parse(text, tree) ? Error::None : Error::BadFormat;
+    if (cache.valid && cache.path == store.path && cache.text == text) return Error::None;
+    cache.valid = false;
+    cache.tree.roots.clear();
+    if (!RegStore::Parse(text, &cache.tree)) return Error::BadFormat;
+    cache.path = store.path;
+    cache.text = std::move(text);
+    cache.valid = true;
+    return Error::None;
 }
 
 Error WriteAll(int fd, const std::string& text) {
@@ -255,7 +284,7 @@ void RemoveLeftovers(const StoreFile& store) {
 
 // Writes the whole store to a new file and renames it over the old one, so a reader or a
 // crash sees either the old or the new store, never a mixture.
-Error Save(const StoreFile& store, const Tree& tree) {
+Error Save(const StoreFile& store, const Tree& tree, std::string* written) {
     std::string text = RegStore::Serialize(tree);
     RemoveLeftovers(store);
     std::string temp = store.path + ".XXXXXX";
@@ -291,6 +320,7 @@ Error Save(const StoreFile& store, const Tree& tree) {
         fsync(dir);
         close(dir);
     }
+    *written = std::move(text);
     return Error::None;
 }
 
@@ -385,24 +415,44 @@ Key* Find(Tree* tree, const Target& t) {
 // operation, the loaded tree and the key the target names in it.
 struct Session {
     Target t;
+    std::unique_lock<std::mutex> cacheLock{g_cacheMutex, std::defer_lock};
     StoreLock lock;
-    Tree tree;
+    Tree* tree = nullptr;
     Key* key = nullptr;
+    bool changing = false;
+
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    // A change that was not written leaves the cached tree unlike the file: drop it.
+    ~Session() {
+        if (changing) g_cache.valid = false;
+    }
 
     // Locks the store (exclusive to replace it), loads it and finds the target's key;
     // KeyDeleted when the key went away since its handle was opened.
     Error Begin(bool exclusive) {
+        cacheLock.lock();
         Error e = lock.Acquire(t.store, exclusive);
         if (e != Error::None) return e;
+        changing = exclusive;
         e = Load(t.store, &tree);
         if (e != Error::None) return e;
-        key = Find(&tree, t);
+        key = Find(tree, t);
         if (key != nullptr) return Error::None;
         if (t.handle != nullptr) t.handle->deleted = true;  // also if the name comes back later
         return Error::KeyDeleted;
     }
 
-    Error Commit() const { return Save(t.store, tree); }
+    Error Commit() {
+        std::string written;
+        Error e = Save(t.store, *tree, &written);
+        if (e != Error::None) return e;
+        g_cache.text = std::move(written);
+        g_cache.valid = true;
+        changing = false;
+        return Error::None;
+    }
 };
 
 // Resolves a handle that must hold the right to query values and loads its store shared.
