@@ -32,8 +32,8 @@ void SetError(Error* error, Error value) {
 int ClaimImage(const std::string& path, Error* error) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        SetError(error, errno == ENOENT || errno == ENOTDIR ? Error::FileNotFound
-                                                             : Error::AccessDenied);
+        SetError(error,
+                 errno == ENOENT || errno == ENOTDIR ? Error::FileNotFound : Error::AccessDenied);
         return -1;
     }
     flock lock{};

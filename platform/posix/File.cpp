@@ -109,8 +109,8 @@ Error CopyThenDelete(const std::string& from, const std::string& to) {
         close(in);
         return Error::NotSameDevice;  // folders (and anything but a plain file) stay put
     }
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                   st.st_mode & 07777);
+    int out =
+        open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, st.st_mode & 07777);
     if (out < 0) {
         int e = errno;
         close(in);

@@ -135,7 +135,8 @@ Error MakeFolders(const std::string& folder, mode_t mode, bool keepOwner) {
             if (mkdir(partial.c_str(), mode) == 0) {
                 if (keepOwner) {
                     int fd = open(partial.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                    Error e = fd < 0 ? FromErrno(errno) : GiveToFolderOwner(fd, ParentFolder(partial));
+                    Error e =
+                        fd < 0 ? FromErrno(errno) : GiveToFolderOwner(fd, ParentFolder(partial));
                     if (fd >= 0) close(fd);
                     if (e != Error::None) return e;
                 }
@@ -269,8 +270,8 @@ void RemoveLeftovers(const StoreFile& store) {
         bool shaped = true;
         for (std::size_t i = base.size(); i < name.size(); ++i) {
             char c = name[i];
-            shaped = shaped && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
-                                (c >= 'A' && c <= 'Z'));
+            shaped = shaped &&
+                     ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
         }
         struct stat st;
         if (!shaped || fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||

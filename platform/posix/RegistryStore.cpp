@@ -92,7 +92,9 @@ void AppendKeys(std::string* out, const Key& root) {
             out->push_back('\n');
         }
         const auto& subs = item.key->subKeys;
-        for (auto it = subs.rbegin(); it != subs.rend(); ++it) stack.push_back({it->get(), path.size()});
+        for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+            stack.push_back({it->get(), path.size()});
+        }
     }
 }
 
@@ -246,7 +248,9 @@ void Key::IndexSubKeys() const {
 void Key::IndexValues() const {
     if (m_valueIndex.size() == values.size()) return;
     m_valueIndex.clear();
-    for (std::size_t i = 0; i < values.size(); ++i) m_valueIndex.emplace(FoldedName(values[i].name), i);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        m_valueIndex.emplace(FoldedName(values[i].name), i);
+    }
 }
 
 Key* Key::FindSubKey(const std::string& n) const {

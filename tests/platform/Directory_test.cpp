@@ -132,7 +132,11 @@ TEST(DirectoryEnumerationPosix, ABackslashInANameIsNoSeparatorForWhatTheSearchDe
     QRV2Test::WriteBytes(tree / "victim", "kept");
     const std::string odd = QRV2Test::NativePath(tree / "walked") + "/..\\victim";
     QRV2Test::WriteBytes(QRV2Test::NativePath(tree / "walked") + "/plain", "p");
-    { std::FILE* f = std::fopen(odd.c_str(), "wb"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen(odd.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
     std::vector<Found> found = List(tree / "walked\\*.*");
     ASSERT_EQ(found.size(), 2u);
     for (const Found& f : found) {

@@ -238,7 +238,8 @@ TEST(PlatformFileNames, LetterCaseAndTrailingDotsAreIgnored) {
 TEST(PlatformFileMove, AFileMovesToAnotherFileSystem) {
     ScratchFolder dir;
     const char* memory = "/dev/shm";
-    struct stat there {}, here {};
+    struct stat there {};
+    struct stat here {};
     if (stat(memory, &there) != 0 || stat(QRV2Test::NativePath(dir.Path()).c_str(), &here) != 0 ||
         there.st_dev == here.st_dev) {
         GTEST_SKIP() << "no second file system at hand";

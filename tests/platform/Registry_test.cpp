@@ -197,7 +197,8 @@ TEST_F(RegistryTest, AHandleToADeletedKeyNeverReachesANewKeyOfTheSameName) {
     ASSERT_EQ(Error::None, RegistryCreateKey(old, "Child", KeyAllAccess, &child, nullptr));
     RegistryCloseKey(child);
     ASSERT_EQ(Error::None, RegistryOpenKey(old, "Child", KeyAllAccess, &child));
-    EXPECT_EQ(Error::None, RegistryDeleteKey(RootKey(RegRoot::CurrentUser), "Software\\Gone\\Child"));
+    EXPECT_EQ(Error::None,
+              RegistryDeleteKey(RootKey(RegRoot::CurrentUser), "Software\\Gone\\Child"));
     EXPECT_EQ(Error::None, RegistryDeleteKey(RootKey(RegRoot::CurrentUser), "Software\\GONE"));
     ASSERT_EQ(Error::None, RegistryCreateKey(RootKey(RegRoot::CurrentUser), "Software\\Gone\\Child",
                                              KeyAllAccess, &fresh, nullptr));

@@ -98,7 +98,8 @@ TEST_F(PrivateFoldersTest, TempFolderReachedThroughALinkOrOwnedByAnotherIsReplac
     const std::string prefix = Windows("Z:" + m_base + "/qrv2-" + std::to_string(getuid()) + "-");
     ASSERT_EQ(prefix, fallback.substr(0, prefix.size()));
     struct stat st;
-    std::string made = m_base + "/" + fallback.substr(fallback.rfind('\\', fallback.size() - 2) + 1);
+    std::string made =
+        m_base + "/" + fallback.substr(fallback.rfind('\\', fallback.size() - 2) + 1);
     made.pop_back();  // the trailing separator
     ASSERT_EQ(0, lstat(made.c_str(), &st));
     EXPECT_TRUE(S_ISDIR(st.st_mode));

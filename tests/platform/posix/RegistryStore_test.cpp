@@ -101,8 +101,7 @@ TEST_F(RegistryStoreTest, DamagedStoreGivesAnErrorAndIsNotOverwritten) {
     std::string deep = "REGEDIT4\n\n[HKEY_CURRENT_USER";
     for (int i = 0; i < 513; ++i) deep += "\\k";
     deep += "]\n";
-    const std::string longName =
-        "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\n";
+    const std::string longName = "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\n";
     std::vector<std::string> texts(std::begin(damaged), std::end(damaged));
     texts.push_back(deep);
     texts.push_back(longName);
@@ -140,7 +139,8 @@ TEST_F(RegistryStoreTest, LeftoversOfAKilledWriterGoAndALockWaitEndsOnStop) {
     EXPECT_EQ(Error::Cancelled, RegistrySetDefaultValue(RootKey(RegRoot::CurrentUser), "S", "y"));
     ResetCancel();
     close(holder);
-    EXPECT_EQ(Error::None, RegistryOpenKey(RootKey(RegRoot::CurrentUser), "Software", KeyRead, &key));
+    EXPECT_EQ(Error::None,
+              RegistryOpenKey(RootKey(RegRoot::CurrentUser), "Software", KeyRead, &key));
     RegistryCloseKey(key);
 }
 
