@@ -15,6 +15,7 @@
 // Defined by the build when the control library keeps its registration in the platform store.
 #if defined(QRV2_TEST_POSIX_REGISTRY)
 #include "platform/Registry.h"
+#include "platform/testing/RegistryRedirect.h"
 #endif
 
 #if defined(QRV2_TEST_PLUGIN_LIBRARY) && defined(QRV2_TEST_CONTROL_LIBRARY)

@@ -5,6 +5,7 @@
 
 #include "framework/core/Allocator.h"
 #include "framework/core/CoreImp.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "platform/Tls.h"
 
 using namespace QRV2;

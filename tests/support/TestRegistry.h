@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/Registry.h"
+#include "platform/testing/RegistryRedirect.h"
 
 namespace QRV2Test {
 

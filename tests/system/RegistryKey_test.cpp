@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/core/Allocator.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "tests/support/TestRegistry.h"
 
 using namespace QRV2;

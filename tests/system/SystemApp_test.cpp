@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/system/FileFunc.h"
 #include "platform/Directory.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/testing/ProcessSeams.h"
+#include "platform/testing/ShellSeams.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/TestRegistry.h"
 

@@ -7,6 +7,7 @@
 
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/TestRegistry.h"
 
