@@ -9,7 +9,7 @@
 #include "framework/containers/String.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/CoreImp.h"
-#include "framework/io/Archive.h"
+#include "framework/archive/Archive.h"
 #include "framework/system/SystemApp.h"
 #include "framework/system/SystemAppImp.h"
 #include "framework/system/WriteResourceToFile.h"

@@ -11,7 +11,7 @@
 #include "framework/core/Core.h"
 #include "framework/core/CoreImp.h"
 #include "framework/io/MemoryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 #include "platform/Tls.h"
 
 using namespace QRV2;

@@ -8,7 +8,7 @@
 #include "app/PluginSteps.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/io/Archive.h"
+#include "framework/archive/Archive.h"
 #include "framework/system/SystemAppImp.h"
 #include "platform/File.h"
 #include "platform/Registry.h"

@@ -7,9 +7,9 @@
 
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/io/Archive.h"
-#include "framework/io/ArchiveEntry.h"
-#include "framework/io/Stream.h"
+#include "framework/archive/Archive.h"
+#include "framework/archive/ArchiveEntry.h"
+#include "framework/containers/Stream.h"
 #include "platform/File.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/Noise.h"
