@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/Installer.h"
+#include "framework/FrameworkSession.h"
 #include "framework/core/Allocator.h"
 #include "framework/containers/String.h"
 #include "framework/core/CoreImp.h"
@@ -20,8 +21,8 @@ using namespace QRV2;
 
 namespace {
 
-// StartFramework anchors its own Core in the slot the test program's Core lives in; this puts
-// the test program's Core back afterwards.
+// A program's framework session anchors its own Core in the slot the test program's Core lives
+// in; this puts the test program's Core back afterwards.
 class InstallerFrameworkTest : public ::testing::Test {
 protected:
     void SetUp() override { m_saved = GetCore(); }
@@ -30,7 +31,8 @@ protected:
 };
 
 TEST_F(InstallerFrameworkTest, StartAnchorsCoreAndApplicationAndStopRemovesTheTemporaryFolder) {
-    Core* core = StartFramework(nullptr, "plan.qrv", 1);
+    FrameworkSession framework;
+    Core* core = framework.StartProgram(nullptr, "plan.qrv", 1);
     ASSERT_NE(core, nullptr);
     EXPECT_EQ(GetCore(), core);
     EXPECT_EQ(core->GetReferenceCount(), 1);
@@ -45,7 +47,7 @@ TEST_F(InstallerFrameworkTest, StartAnchorsCoreAndApplicationAndStopRemovesTheTe
     EXPECT_TRUE(QRV2Test::IsDirectory(temp));
     QRV2Test::WriteBytes(temp + "pluginwin32.dat", "payload");
 
-    StopFramework(core);
+    framework.Stop();
     EXPECT_EQ(Platform::TlsGet(GetCoreSlot()), nullptr);
     EXPECT_FALSE(QRV2Test::PathPresent(temp));
 }
@@ -53,11 +55,12 @@ TEST_F(InstallerFrameworkTest, StartAnchorsCoreAndApplicationAndStopRemovesTheTe
 TEST_F(InstallerFrameworkTest, StorageFailuresDuringStartLeaveNothingBehind) {
     const std::int64_t before = AllocatorHook::LiveBlocks();
     int walked = QRV2Test::WalkAllocationFailures([&](int) {
-        Core* core = StartFramework(nullptr, "", 1);
+        FrameworkSession framework;
+        Core* core = framework.StartProgram(nullptr, "", 1);
         AllocatorHook::Disarm();
         if (core != nullptr) {
             EXPECT_EQ(GetCore(), core);
-            StopFramework(core);
+            framework.Stop();
         }
         // Never a Core that is gone: the slot is cleared, or untouched when no Core was made.
         void* anchored = Platform::TlsGet(GetCoreSlot());
@@ -71,7 +74,8 @@ TEST_F(InstallerFrameworkTest, StorageFailuresDuringStartLeaveNothingBehind) {
 // phase text (quiet), an archive that cannot be opened or read whole shows the archive message
 // (loud), and every entry is read through, so damage behind a sound header is caught here.
 TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADamagedEntry) {
-    Core* core = StartFramework(nullptr, "", 1);
+    FrameworkSession framework;
+    Core* core = framework.StartProgram(nullptr, "", 1);
     ASSERT_NE(core, nullptr);
     auto* app = static_cast<SystemAppImp*>(core->GetSingleton(TypeSystemApp));
     ASSERT_NE(app->GetTempFolder(), nullptr);
@@ -118,7 +122,7 @@ TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADa
     }
     ASSERT_EQ(app->SetTempFolder(temp.c_str()), 0);
     ReleaseElement(state.archivePath);
-    StopFramework(core);
+    framework.Stop();
     EXPECT_FALSE(QRV2Test::PathPresent(temp));
 }
 
