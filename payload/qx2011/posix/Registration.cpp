@@ -9,12 +9,8 @@
 #include <string>
 
 #include "payload/qx2011/Com.h"
-#include "platform/posix/PathMap.h"
-
-// The build defines QX2011_HAVE_REGISTRY when the platform layer has its registry store.
-#if QX2011_HAVE_REGISTRY
+#include "platform/CommandLine.h"
 #include "platform/Registry.h"
-#endif
 
 namespace QX2011 {
 
@@ -26,13 +22,12 @@ bool GetOwnModulePath(char* buffer, std::size_t size) {
     char resolved[PATH_MAX];
     if (::realpath(info.dli_fname, resolved) == nullptr) return false;
     // The registry holds Windows-shaped paths on every platform.
-    std::string path = Platform::ToWindowsPath(resolved);
+    std::string path;
+    if (!Platform::HostPathToFrameworkPath(resolved, &path)) return false;
     if (path.size() + 1 > size) return false;
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return true;
 }
-
-#if QX2011_HAVE_REGISTRY
 
 namespace {
 
@@ -100,13 +95,5 @@ bool RemoveClassRegistration() {
     bool type = RemoveContentType();
     return server && cls && type;
 }
-
-#else
-
-// Built before the platform has a registry store: registration is refused, never faked.
-bool WriteClassRegistration(const char*) { return false; }
-bool RemoveClassRegistration() { return false; }
-
-#endif
 
 }  // namespace QX2011
