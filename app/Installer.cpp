@@ -6,18 +6,17 @@
 #include "app/PluginSteps.h"
 #include "app/ProgressBarImp.h"
 #include "app/Sequencer.h"
+#include "framework/FrameworkSession.h"
 #include "framework/containers/String.h"
 #include "framework/core/Allocator.h"
-#include "framework/core/CoreImp.h"
-#include "framework/io/Archive.h"
+#include "framework/core/Core.h"
+#include "framework/archive/Archive.h"
 #include "framework/system/SystemApp.h"
-#include "framework/system/SystemAppImp.h"
 #include "framework/system/WriteResourceToFile.h"
 #include "platform/Cancel.h"
 #include "platform/Clock.h"
 #include "platform/ProgressWindow.h"
 #include "platform/SingleInstance.h"
-#include "platform/Tls.h"
 
 namespace QRV2 {
 
@@ -32,40 +31,6 @@ ActionResult StepOutcome(std::int32_t status) {
     // Only a library in use asks the user for something (closing the browser); every other
     // failure leaves the status text as it is while it gets its few attempts.
     return IsHeldLibraryStatus(status) ? ActionResult::Held : ActionResult::FailedQuietly;
-}
-
-Core* StartFramework(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show) {
-    CoreImp* core = new CoreImp(nullptr);
-    if (core == nullptr) return nullptr;
-    core->AddReference();
-    std::uint32_t slot = GetCoreSlot();
-    if (slot == Platform::InvalidTlsSlot) {
-        slot = Platform::TlsAllocate();
-        core->SetParam(static_cast<std::int32_t>(slot));
-    }
-    if (slot == Platform::InvalidTlsSlot || !Platform::TlsSet(slot, core) || core->Initialize() != 0) {
-        StopFramework(core);
-        return nullptr;
-    }
-    SystemAppImp* app = new SystemAppImp(core, instance, commandLine, show);
-    if (app == nullptr) {
-        StopFramework(core);
-        return nullptr;
-    }
-    app->Initialize();
-    core->SetSingleton(TypeSystemApp, app);
-    return core;
-}
-
-void StopFramework(Core* core) {
-    if (core == nullptr) return;
-    const std::uint32_t slot = static_cast<std::uint32_t>(core->GetParam());
-    // The Core ends the application singleton's run (temporary folder included) but leaves
-    // its storage: that is freed here, once nothing can reach the object any more.
-    Element* app = core->GetSingleton(TypeSystemApp);
-    core->ReleaseReference();
-    delete app;
-    Platform::TlsSet(slot, nullptr);
 }
 
 ActionResult OpenPayloadArchive(InstallState* state) {
@@ -170,12 +135,12 @@ std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandL
         return kInstallAlreadyRunning;
     }
     Platform::InstallCancelHandlers();
-    Core* core = StartFramework(instance, commandLine, show);
+    FrameworkSession framework;
     std::int32_t exitCode = 0;
-    if (core != nullptr) {
+    if (framework.StartProgram(instance, commandLine, show) != nullptr) {
         RealInstallerEnvironment environment;
         exitCode = RunInstallerProgram(commandLine, environment);
-        StopFramework(core);
+        framework.Stop();
     }
     Platform::ReleaseInstance(claim);
     return exitCode;

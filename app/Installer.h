@@ -14,13 +14,6 @@ class Core;
 // Exit code when the installer's state record cannot be allocated.
 constexpr std::int32_t kInstallerNoMemory = -1;
 
-// Creates the Core, anchors it in the thread-local slot and registers the application
-// singleton; the Core, or null (everything started is stopped again).
-Core* StartFramework(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show);
-// Releases the Core (which ends the application singleton and its temporary folder), then
-// clears the thread-local slot.
-void StopFramework(Core* core);
-
 // Phase 0: writes the payload resource into the temporary folder, opens it as an archive and
 // reads both plug-in entries once, so a damaged payload is caught before anything is installed.
 // Failures: FailedQuietly when the payload cannot be written (no temporary folder, no room),

@@ -3,7 +3,7 @@
 
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
-#include "framework/io/Archive.h"
+#include "framework/archive/Archive.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/FilePath.h"
 #include "framework/system/RegistryKey.h"

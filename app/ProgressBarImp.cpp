@@ -19,7 +19,8 @@ void ProgressBarImp::operator delete(void* block) noexcept { Free(block); }
 std::int32_t ProgressBarImp::Create(const char* title, const char* text) {
     // A second Create would orphan the first window; the new one replaces it.
     Close();
-    m_window = Platform::CreateDialogFromTemplate(kProgressDialogTemplate);
+    m_window = Platform::CreateDialogFromTemplate(
+        {kProgressDialogTemplate, kProgressTextControl, kProgressBarControl});
     if (m_window == nullptr) return 0;
     bool hasBar = Platform::SetProgressRange(m_window, kProgressBarControl, 0, kProgressBarMaximum);
     if (hasBar) Platform::SetProgressPosition(m_window, kProgressBarControl, 0);

@@ -5,7 +5,7 @@
 #include "framework/containers/String.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/io/Archive.h"
+#include "framework/archive/Archive.h"
 #include "framework/system/SystemApp.h"
 
 namespace QRV2 {

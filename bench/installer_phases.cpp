@@ -7,7 +7,7 @@
 
 #include "app/Installer.h"
 #include "app/Sequencer.h"
-#include "framework/core/Core.h"
+#include "framework/FrameworkSession.h"
 
 namespace {
 
@@ -35,12 +35,12 @@ int main(int argc, char** argv) {
     std::vector<double> totals, phases[3];
     double pauses = 0;
     for (int i = 0; i < rounds; ++i) {
-        QRV2::Core* core = QRV2::StartFramework(nullptr, "", 1);
-        if (core == nullptr) return 1;
+        QRV2::FrameworkSession framework;
+        if (framework.StartProgram(nullptr, "", 1) == nullptr) return 1;
         QRV2::InstallState state;
         TimingEnvironment environment;
         const std::int32_t result = QRV2::RunInstaller(&state, environment);
-        QRV2::StopFramework(core);
+        framework.Stop();
         if (result != 0) {
             std::fprintf(stderr, "installer_phases: run %d ended with %d\n", i, result);
             return 1;

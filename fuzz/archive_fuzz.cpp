@@ -12,14 +12,13 @@
 #include "framework/containers/ElementContainer.h"
 #include "framework/containers/Iterator.h"
 #include "framework/core/Core.h"
-#include "framework/core/CoreImp.h"
-#include "framework/io/Archive.h"
-#include "framework/io/ArchiveEntry.h"
-#include "framework/io/ArchiveFormat.h"
+#include "framework/FrameworkSession.h"
+#include "framework/archive/Archive.h"
+#include "framework/archive/ArchiveEntry.h"
+#include "framework/archive/ArchiveFormat.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 #include "platform/CommandLine.h"
-#include "platform/Tls.h"
 
 using namespace QRV2;
 
@@ -27,17 +26,14 @@ namespace {
 
 // One framework and one scratch folder for the whole fuzzing process.
 struct Setup {
+    FrameworkSession framework;
     std::filesystem::path folder;
     std::string archivePath;
     std::string extractPath;
     std::string extractFolder;
 
     Setup() {
-        Core* core = new CoreImp(nullptr);
-        std::uint32_t slot = Platform::TlsAllocate();
-        core->AddReference();
-        core->SetParam(static_cast<std::int32_t>(slot));
-        Platform::TlsSet(slot, core);
+        framework.Start();
 
         std::random_device random;
         folder = std::filesystem::temp_directory_path() /

@@ -9,10 +9,9 @@
 
 #include "framework/containers/IO.h"
 #include "framework/core/Core.h"
-#include "framework/core/CoreImp.h"
+#include "framework/FrameworkSession.h"
 #include "framework/io/MemoryStream.h"
-#include "framework/io/Stream.h"
-#include "platform/Tls.h"
+#include "framework/containers/Stream.h"
 
 using namespace QRV2;
 
@@ -21,14 +20,8 @@ namespace {
 enum Reader { ReadBuffer, ReadString, ReadIds4, ReadIds2, ReadEntry, ReaderCount };
 
 void StartFramework() {
-    static bool started = false;
-    if (started) return;
-    started = true;
-    Core* core = new CoreImp(nullptr);
-    std::uint32_t slot = Platform::TlsAllocate();
-    core->AddReference();
-    core->SetParam(static_cast<std::int32_t>(slot));
-    Platform::TlsSet(slot, core);
+    static FrameworkSession framework;
+    if (framework.GetCore() == nullptr) framework.Start();
 }
 
 Element* NewReader(int reader) {

@@ -20,12 +20,21 @@ enum class PumpResult {
 // repeated; there is nothing to register on a platform without them.
 void InitProgressControls();
 
-// Creates the dialog modeless from the dialog template templateId of the running executable,
-// without owner and hidden until ShowDialog. Null when the template is missing or the window
-// cannot be created. On POSIX the only template is the installer's progress dialog (103),
-// drawn as a status line on standard error when that is a terminal and nowhere otherwise; the
-// line is kept narrower than the terminal (the bar and then the status text are shortened).
-WindowHandle CreateDialogFromTemplate(int templateId);
+// What a progress dialog is made of: its dialog template and, inside it, the status-text and
+// progress-bar controls. The program that owns the template knows these ids, not the platform.
+struct ProgressDialogIds {
+    int templateId;
+    int textControlId;
+    int barControlId;
+};
+
+// Creates the dialog modeless from the dialog template dialog.templateId of the running
+// executable, without owner and hidden until ShowDialog. Null when the template is missing or
+// the window cannot be created. Windows takes the controls from the template. POSIX has no
+// templates: the dialog is its two controls, drawn as a status line on standard error when that
+// is a terminal and nowhere otherwise; the line is kept narrower than the terminal (the bar and
+// then the status text are shortened).
+WindowHandle CreateDialogFromTemplate(const ProgressDialogIds& dialog);
 
 // Destroys the dialog; null is ignored. The handle must not be used afterwards.
 void DestroyDialog(WindowHandle window);

@@ -39,7 +39,7 @@ build_tree() { # tree
     (
         cd "$tree"
         echo "=== $tree: native"
-        cmake --preset native -DQRV2_TESTS=OFF -DQRV2_BENCH=OFF >build-native.log
+        cmake --preset native -DQRV2_TESTS=OFF >build-native.log
         cmake --build --preset native -j "$jobs" --target installer qxarc npqx2011 qx2011 >>build-native.log
         echo "=== $tree: windows"
         # The native qxarc just built packs the payload: no second native build inside.

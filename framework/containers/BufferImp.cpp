@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "framework/core/Allocator.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 
 namespace QRV2 {
 

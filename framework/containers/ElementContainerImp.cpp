@@ -10,7 +10,7 @@
 #include "framework/containers/StaticElementArray.h"
 #include "framework/containers/StaticSizeElementIterator.h"
 #include "framework/core/Allocator.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 
 namespace QRV2 {
 

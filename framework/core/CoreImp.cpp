@@ -10,11 +10,15 @@ namespace QRV2 {
 namespace {
 // Set once by the program's start-up through Core::SetParam; never freed.
 std::uint32_t g_coreSlot = Platform::InvalidTlsSlot;
+// Installed by the framework session; the same table for every Core of the process.
+ElementConstructor g_constructor = nullptr;
 
 bool InTable(std::int32_t typeId) { return typeId >= 0 && typeId < kSingletonTableSize; }
 }  // namespace
 
 std::uint32_t GetCoreSlot() { return g_coreSlot; }
+
+void SetElementConstructor(ElementConstructor constructor) { g_constructor = constructor; }
 
 Core* GetCore() { return static_cast<Core*>(Platform::TlsGet(g_coreSlot)); }
 
@@ -39,7 +43,7 @@ std::int32_t CoreImp::SetParam(std::int32_t slot) {
 }
 
 Element* CoreImp::CreateElement(std::int32_t typeId, std::int32_t param) {
-    Element* element = ConstructElement(this, typeId);
+    Element* element = g_constructor != nullptr ? g_constructor(this, typeId) : nullptr;
     if (element == nullptr) return nullptr;
     element->SetParam(param);
     if (element->Initialize() != 0) {

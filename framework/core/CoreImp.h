@@ -29,8 +29,11 @@ private:
 };
 
 // Builds the implementation object for a type id (constructed only, not initialised), or null
-// for ids without a class or when storage cannot be obtained. Each class joins here.
-Element* ConstructElement(Core* core, std::int32_t typeId);
+// for ids without a class or when storage cannot be obtained. The table that knows every class
+// sits above all layers (framework/ElementFactory.h); the framework session installs it before
+// it makes a Core. Until one is installed, CreateElement answers null.
+using ElementConstructor = Element* (*)(Core* core, std::int32_t typeId);
+void SetElementConstructor(ElementConstructor constructor);
 
 // The process-wide thread-local slot index the Core lives in (InvalidTlsSlot until set).
 std::uint32_t GetCoreSlot();

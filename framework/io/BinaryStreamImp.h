@@ -3,7 +3,7 @@
 
 #include "framework/core/ElementImpBase.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 #include "platform/File.h"
 
 namespace QRV2 {

@@ -3,7 +3,7 @@
 
 #include "framework/core/ElementImpBase.h"
 #include "framework/io/MemoryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 
 namespace QRV2 {
 

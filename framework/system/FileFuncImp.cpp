@@ -6,7 +6,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 #include "framework/system/FilePath.h"
 #include "platform/File.h"
 

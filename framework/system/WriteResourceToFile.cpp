@@ -3,7 +3,7 @@
 
 #include "framework/core/Core.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 #include "platform/Resources.h"
 
 namespace QRV2 {

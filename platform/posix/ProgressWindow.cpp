@@ -11,9 +11,11 @@
 
 namespace Platform {
 
-// The one dialog there is: the installer's progress window, with a status text (control 1001)
-// and a progress bar (control 1002). Nothing reads from the terminal, so there is no queue.
+// A progress dialog: a status text and a progress bar, under the control ids its creator gave.
+// Nothing reads from the terminal, so there is no queue.
 struct ProgressWindowTag {
+    int textControl = 0;
+    int barControl = 0;
     std::string title;
     std::string text = "Text goes here";
     std::uint16_t low = 0;
@@ -25,9 +27,6 @@ struct ProgressWindowTag {
 };
 
 namespace {
-constexpr int kProgressTemplate = 103;
-constexpr int kTextControl = 1001;
-constexpr int kBarControl = 1002;
 constexpr int kBarWidth = 30;
 constexpr int kNarrowestBar = 10;
 
@@ -88,15 +87,18 @@ void Draw(ProgressWindowTag* window) {
     window->drawn = true;
 }
 
-bool IsControl(int controlId) { return controlId == kTextControl || controlId == kBarControl; }
+bool IsControl(WindowHandle window, int controlId) {
+    return controlId == window->textControl || controlId == window->barControl;
+}
 }  // namespace
 
 void InitProgressControls() {}
 
-WindowHandle CreateDialogFromTemplate(int templateId) {
-    if (templateId != kProgressTemplate) return nullptr;
+WindowHandle CreateDialogFromTemplate(const ProgressDialogIds& dialog) {
     ProgressWindowTag* window = new (std::nothrow) ProgressWindowTag;
     if (window == nullptr) return nullptr;
+    window->textControl = dialog.textControlId;
+    window->barControl = dialog.barControlId;
     window->terminal = ::isatty(STDERR_FILENO) == 1;
     return window;
 }
@@ -119,12 +121,12 @@ void SetDialogTitle(WindowHandle window, const char* title) {
     Draw(window);
 }
 
-bool HasControl(WindowHandle window, int controlId) { return window != nullptr && IsControl(controlId); }
+bool HasControl(WindowHandle window, int controlId) { return window != nullptr && IsControl(window, controlId); }
 
 bool SetControlText(WindowHandle window, int controlId, const char* text) {
     if (!HasControl(window, controlId)) return false;
     // Only the status line carries text on a terminal; the bar's caption is never shown.
-    if (controlId == kTextControl) {
+    if (controlId == window->textControl) {
         window->text = text ? text : "";
         Draw(window);
     }
@@ -133,7 +135,7 @@ bool SetControlText(WindowHandle window, int controlId, const char* text) {
 
 bool GetControlText(WindowHandle window, int controlId, char* buffer, int size) {
     if (!HasControl(window, controlId) || buffer == nullptr || size <= 0) return false;
-    const std::string& text = controlId == kTextControl ? window->text : std::string("Progress1");
+    const std::string& text = controlId == window->textControl ? window->text : std::string("Progress1");
     std::size_t n = text.size() < static_cast<std::size_t>(size - 1) ? text.size() : static_cast<std::size_t>(size - 1);
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
@@ -141,7 +143,7 @@ bool GetControlText(WindowHandle window, int controlId, char* buffer, int size) 
 }
 
 bool SetProgressRange(WindowHandle window, int controlId, std::uint16_t low, std::uint16_t high) {
-    if (window == nullptr || controlId != kBarControl) return false;
+    if (window == nullptr || controlId != window->barControl) return false;
     window->low = low;
     window->high = high;
     Draw(window);
@@ -149,7 +151,7 @@ bool SetProgressRange(WindowHandle window, int controlId, std::uint16_t low, std
 }
 
 bool SetProgressPosition(WindowHandle window, int controlId, std::uint16_t position) {
-    if (window == nullptr || controlId != kBarControl) return false;
+    if (window == nullptr || controlId != window->barControl) return false;
     // A progress bar keeps its position inside its range.
     if (position < window->low) position = window->low;
     if (position > window->high) position = window->high;
@@ -159,7 +161,7 @@ bool SetProgressPosition(WindowHandle window, int controlId, std::uint16_t posit
 }
 
 int GetProgressPosition(WindowHandle window, int controlId) {
-    if (window == nullptr || controlId != kBarControl) return -1;
+    if (window == nullptr || controlId != window->barControl) return -1;
     return window->position;
 }
 

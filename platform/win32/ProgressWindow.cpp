@@ -23,10 +23,10 @@ void InitProgressControls() {
     ::InitCommonControlsEx(&controls);
 }
 
-WindowHandle CreateDialogFromTemplate(int templateId) {
+WindowHandle CreateDialogFromTemplate(const ProgressDialogIds& dialog) {
     // The default window procedure stands in for a dialog procedure: the window has nothing to
     // react to, and the dialog manager does the rest.
-    HWND window = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId),
+    HWND window = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.templateId),
                                        nullptr, reinterpret_cast<DLGPROC>(::DefWindowProcA), 0);
     return reinterpret_cast<WindowHandle>(window);
 }

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "app/Installer.h"
+#include "framework/FrameworkSession.h"
 #include "framework/core/Allocator.h"
 #include "framework/containers/String.h"
 #include "framework/core/CoreImp.h"
 #include "framework/core/testing/AllocatorHook.h"
-#include "framework/io/Archive.h"
+#include "framework/archive/Archive.h"
 #include "framework/system/SystemApp.h"
 #include "framework/system/SystemAppImp.h"
 #include "platform/Tls.h"
@@ -21,8 +22,8 @@ using namespace QRV2;
 
 namespace {
 
-// StartFramework anchors its own Core in the slot the test program's Core lives in; this puts
-// the test program's Core back afterwards.
+// A program's framework session anchors its own Core in the slot the test program's Core lives
+// in; this puts the test program's Core back afterwards.
 class InstallerFrameworkTest : public ::testing::Test {
 protected:
     void SetUp() override { m_saved = GetCore(); }
@@ -31,7 +32,8 @@ protected:
 };
 
 TEST_F(InstallerFrameworkTest, StartAnchorsCoreAndApplicationAndStopRemovesTheTemporaryFolder) {
-    Core* core = StartFramework(nullptr, "plan.qrv", 1);
+    FrameworkSession framework;
+    Core* core = framework.StartProgram(nullptr, "plan.qrv", 1);
     ASSERT_NE(core, nullptr);
     EXPECT_EQ(GetCore(), core);
     EXPECT_EQ(core->GetReferenceCount(), 1);
@@ -46,7 +48,7 @@ TEST_F(InstallerFrameworkTest, StartAnchorsCoreAndApplicationAndStopRemovesTheTe
     EXPECT_TRUE(QRV2Test::IsDirectory(temp));
     QRV2Test::WriteBytes(temp + "pluginwin32.dat", "payload");
 
-    StopFramework(core);
+    framework.Stop();
     EXPECT_EQ(Platform::TlsGet(GetCoreSlot()), nullptr);
     EXPECT_FALSE(QRV2Test::PathPresent(temp));
 }
@@ -54,11 +56,12 @@ TEST_F(InstallerFrameworkTest, StartAnchorsCoreAndApplicationAndStopRemovesTheTe
 TEST_F(InstallerFrameworkTest, StorageFailuresDuringStartLeaveNothingBehind) {
     const std::int64_t before = AllocatorHook::LiveBlocks();
     int walked = QRV2Test::WalkAllocationFailures([&](int) {
-        Core* core = StartFramework(nullptr, "", 1);
+        FrameworkSession framework;
+        Core* core = framework.StartProgram(nullptr, "", 1);
         AllocatorHook::Disarm();
         if (core != nullptr) {
             EXPECT_EQ(GetCore(), core);
-            StopFramework(core);
+            framework.Stop();
         }
         // Never a Core that is gone: the slot is cleared, or untouched when no Core was made.
         void* anchored = Platform::TlsGet(GetCoreSlot());
@@ -72,7 +75,8 @@ TEST_F(InstallerFrameworkTest, StorageFailuresDuringStartLeaveNothingBehind) {
 // phase text (quiet), an archive that cannot be opened or read whole shows the archive message
 // (loud), and every entry is read through, so damage behind a sound header is caught here.
 TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADamagedEntry) {
-    Core* core = StartFramework(nullptr, "", 1);
+    FrameworkSession framework;
+    Core* core = framework.StartProgram(nullptr, "", 1);
     ASSERT_NE(core, nullptr);
     auto* app = static_cast<SystemAppImp*>(core->GetSingleton(TypeSystemApp));
     ASSERT_NE(app->GetTempFolder(), nullptr);
@@ -119,7 +123,7 @@ TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADa
     }
     ASSERT_EQ(app->SetTempFolder(temp.c_str()), 0);
     ReleaseElement(state.archivePath);
-    StopFramework(core);
+    framework.Stop();
     EXPECT_FALSE(QRV2Test::PathPresent(temp));
 }
 

@@ -13,12 +13,8 @@
 #include "platform/DynamicLibrary.h"
 
 // Defined by the build when the control library keeps its registration in the platform store.
-#if defined(QRV2_TEST_POSIX_REGISTRY)
 #include "platform/testing/RegistryRedirect.h"
-#endif
-#if defined(_WIN32) || defined(QRV2_TEST_POSIX_REGISTRY)
 #include "tests/support/TestRegistry.h"
-#endif
 
 #if defined(QRV2_TEST_PLUGIN_LIBRARY) && defined(QRV2_TEST_CONTROL_LIBRARY)
 
@@ -172,8 +168,6 @@ TEST(ControlLibrary, ClassFactoryCreatesObjectsAndHoldsTheLibrary) {
     EXPECT_EQ(canUnload(), S_OK);
 }
 
-#if defined(_WIN32) || defined(QRV2_TEST_POSIX_REGISTRY)
-
 const std::string kClassKey = "Software\\Classes\\CLSID\\{2888B771-2BCC-43E1-A54B-F5F4E1726636}";
 const std::string kServerKey = kClassKey + "\\InprocServer32";
 const std::string kTypeKey = "Software\\Classes\\MIME\\Database\\Content Type\\application/x-qx2011";
@@ -241,8 +235,6 @@ TEST(ControlLibrary, RegistersPerUserWithItsOwnPathAndUnregistersCleanly) {
         ::testing::ExitedWithCode(0), "");
     std::filesystem::remove_all(folder);
 }
-#endif
-
 #endif
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
-#include "framework/io/Archive.h"
+#include "framework/archive/Archive.h"
 #include "framework/system/SystemAppImp.h"
 #include "platform/File.h"
 #include "platform/Registry.h"

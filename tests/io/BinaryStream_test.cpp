@@ -9,7 +9,7 @@
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 #include "platform/File.h"
 #include "platform/testing/FileTestHook.h"
 #include "tests/support/ChildProcess.h"

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 
 namespace QRV2Test {
 

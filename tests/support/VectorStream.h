@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 
 namespace QRV2Test {
 

@@ -8,7 +8,7 @@
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 #include "framework/system/FileFunc.h"
 #include "platform/File.h"
 #include "platform/testing/FileTestHook.h"

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "framework/core/Core.h"
-#include "framework/core/CoreImp.h"
-#include "framework/io/Archive.h"
-#include "framework/io/ArchiveEntry.h"
-#include "framework/io/ArchiveFormat.h"
+#include "framework/FrameworkSession.h"
+#include "framework/archive/Archive.h"
+#include "framework/archive/ArchiveEntry.h"
+#include "framework/archive/ArchiveFormat.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 #include "framework/system/FileFunc.h"
 #include "platform/Cancel.h"
 #include "platform/Clock.h"
@@ -22,7 +22,6 @@
 #include "platform/Directory.h"
 #include "platform/File.h"
 #include "platform/PathFacts.h"
-#include "platform/Tls.h"
 
 using namespace QRV2;
 
@@ -55,35 +54,6 @@ int UsageError(const std::string& reason) {
     std::fprintf(stderr, "qxarc: %s (see qxarc --help)\n", reason.c_str());
     return kUsage;
 }
-
-// Starts the framework for the tool's thread as the installer does, and stops it at the end.
-class Framework {
-public:
-    Framework() {
-        m_core = new CoreImp(nullptr);
-        m_slot = Platform::TlsAllocate();
-        if (m_core == nullptr || m_slot == Platform::InvalidTlsSlot) return;
-        m_core->AddReference();
-        m_core->SetParam(static_cast<std::int32_t>(m_slot));
-        m_ready = Platform::TlsSet(m_slot, m_core);
-    }
-    ~Framework() {
-        if (m_core != nullptr) {
-            Element* core = m_core;
-            core->ReleaseReference();
-        }
-        if (m_slot != Platform::InvalidTlsSlot) {
-            Platform::TlsSet(m_slot, nullptr);
-            Platform::TlsFree(m_slot);
-        }
-    }
-    bool Ready() const { return m_ready; }
-
-private:
-    Core* m_core = nullptr;
-    std::uint32_t m_slot = Platform::InvalidTlsSlot;
-    bool m_ready = false;
-};
 
 // A one-line bar on standard error, drawn only on a terminal and only once a run has taken a
 // moment, so short runs and redirected output stay clean.
@@ -723,8 +693,8 @@ int main(int argc, char** argv) {
         std::printf("qxarc 1.0.0\n");
         return Finish(kOk);
     }
-    Framework framework;
-    if (!framework.Ready()) {
+    FrameworkSession framework;
+    if (framework.Start() == nullptr) {
         std::fprintf(stderr, "qxarc: cannot start (out of memory)\n");
         return kFailed;
     }

@@ -10,12 +10,8 @@
 #include <string>
 
 #include "payload/qx2011/ClassStore.h"
-#include "platform/posix/PathMap.h"
-
-// The build defines QX2011_HAVE_REGISTRY when the platform layer has its registry store.
-#if QX2011_HAVE_REGISTRY
+#include "platform/CommandLine.h"
 #include "platform/Registry.h"
-#endif
 
 namespace QX2011 {
 
@@ -27,15 +23,14 @@ bool GetOwnModulePath(char* buffer, std::size_t size) {
     char resolved[PATH_MAX];
     if (::realpath(info.dli_fname, resolved) == nullptr) return false;
     // The registry holds Windows-shaped paths on every platform.
-    std::string path = Platform::ToWindowsPath(resolved);
+    std::string path;
+    if (!Platform::HostPathToFrameworkPath(resolved, &path)) return false;
     if (path.size() + 1 > size) return false;
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return true;
 }
 
 namespace ClassStore {
-
-#if QX2011_HAVE_REGISTRY
 
 namespace {
 Platform::RegKey CurrentUser() { return Platform::RootKey(Platform::RegRoot::CurrentUser); }
@@ -90,16 +85,6 @@ bool RemoveValues(const char* keyPath, const char* const* names, std::size_t cou
     Platform::RegistryCloseKey(key);
     return subKeys == 0 && values == 0 ? DeleteKey(keyPath) : true;
 }
-
-#else
-
-// Built before the platform has a registry store: registration is refused, never faked.
-bool SetText(const char*, const char*, const char*) { return false; }
-bool DeleteKey(const char*) { return false; }
-TextRead ReadText(const char*, const char*, char*, std::size_t) { return TextRead::Failed; }
-bool RemoveValues(const char*, const char* const*, std::size_t) { return false; }
-
-#endif
 
 }  // namespace ClassStore
 }  // namespace QX2011

@@ -15,12 +15,13 @@
 
 #include "platform/Clock.h"
 #include "platform/DynamicLibrary.h"
-#include "platform/posix/PathMap.h"
+#include "platform/CommandLine.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
     std::uint32_t timeout = argc > 4 ? static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 30000u;
-    std::string library = Platform::ToWindowsPath(argv[1]);
+    std::string library;
+    if (!Platform::HostPathToFrameworkPath(argv[1], &library)) return 2;
     Platform::LibraryHandle held = Platform::LoadLibraryFromPath(library.c_str(), nullptr);
     if (held == nullptr) return 3;
     std::FILE* marker = std::fopen(argv[2], "wb");

@@ -1,5 +1,6 @@
 // The factory table: which implementation class each element type id constructs.
-#include "framework/core/CoreImp.h"
+#include "framework/ElementFactory.h"
+
 #include "framework/containers/BufferImp.h"
 #include "framework/containers/DynamicSizeElementIteratorImp.h"
 #include "framework/containers/ElementContainerImp.h"
@@ -9,11 +10,11 @@
 #include "framework/containers/StaticSizeElementIteratorImp.h"
 #include "framework/containers/StringImp.h"
 #include "framework/containers/StringUtilImp.h"
-#include "framework/io/ArchiveEntryImp.h"
-#include "framework/io/ArchiveImp.h"
+#include "framework/archive/ArchiveEntryImp.h"
+#include "framework/archive/ArchiveImp.h"
 #include "framework/io/BinaryStreamImp.h"
 #include "framework/io/CompressDeviceImp.h"
-#include "framework/io/CompressStreamImp.h"
+#include "framework/archive/CompressStreamImp.h"
 #include "framework/io/MemoryStreamImp.h"
 #include "framework/system/FileFuncImp.h"
 #include "framework/system/FilePathImp.h"
@@ -25,47 +26,47 @@ namespace QRV2 {
 
 Element* ConstructElement(Core* core, std::int32_t typeId) {
     switch (typeId) {
-        case 0:
+        case TypeVoid:
             return new SystemTimeImp(core);
-        case 2:
+        case TypeString:
             return new StringImp(core);
-        case 3:
+        case TypeElementContainer:
             return new ElementContainerImp(core);
-        case 4:
+        case TypeStaticSizeElementIterator:
             return new StaticSizeElementIteratorImp(core);
-        case 5:
+        case TypeDynamicSizeElementIterator:
             return new DynamicSizeElementIteratorImp(core);
-        case 8:
+        case TypeStaticElementArray:
             return new StaticElementArrayImp(core);
-        case 9:
+        case TypeList:
             return new ListImp(core);
-        case 10:
+        case TypeListEntry:
             return new ListEntryImp(core);
-        case 12:
+        case TypeSystemTime:
             return new SystemTimeImp(core);
-        case 13:
+        case TypeFilePath:
             return new FilePathImp(core);
-        case 14:
+        case TypeFileFunc:
             return new FileFuncImp(core);
-        case 15:
+        case TypeFileSystemIterator:
             return new FileSystemIteratorImp(core);
-        case 16:
+        case TypeBinaryStream:
             return new BinaryStreamImp(core);
-        case 17:
+        case TypeArchive:
             return new ArchiveImp(core);
-        case 18:
+        case TypeArchiveEntry:
             return new ArchiveEntryImp(core);
-        case 19:
+        case TypeCompressDevice:
             return new CompressDeviceImp(core);
-        case 20:
+        case TypeCompressStream:
             return new CompressStreamImp(core);
-        case 21:
+        case TypeMemoryStream:
             return new MemoryStreamImp(core);
-        case 112:
+        case TypeStringUtil:
             return new StringUtilImp(core);
-        case 118:
+        case TypeSystemConf:
             return new SystemConfImp(core);
-        case 119:
+        case TypeBuffer:
             return new BufferImp(core);
         default:
             return nullptr;  // ids of the wider framework without a class in this program

@@ -6,10 +6,10 @@
 
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
-#include "framework/io/ArchiveEntry.h"
+#include "framework/archive/ArchiveEntry.h"
 #include "framework/io/CompressDevice.h"
-#include "framework/io/CompressStream.h"
-#include "framework/io/Stream.h"
+#include "framework/archive/CompressStream.h"
+#include "framework/containers/Stream.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/VectorStream.h"
 

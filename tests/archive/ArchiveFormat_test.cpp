@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "framework/core/Core.h"
-#include "framework/io/ArchiveEntry.h"
-#include "framework/io/ArchiveFormat.h"
-#include "framework/io/CompressStream.h"
-#include "framework/io/Stream.h"
+#include "framework/archive/ArchiveEntry.h"
+#include "framework/archive/ArchiveFormat.h"
+#include "framework/archive/CompressStream.h"
+#include "framework/containers/Stream.h"
 #include "tests/support/Noise.h"
 #include "tests/support/VectorStream.h"
 

@@ -3,7 +3,7 @@
 
 #include "framework/containers/IO.h"
 #include "framework/core/ElementImpBase.h"
-#include "framework/io/ArchiveEntry.h"
+#include "framework/archive/ArchiveEntry.h"
 
 namespace QRV2 {
 

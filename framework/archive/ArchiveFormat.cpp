@@ -1,15 +1,15 @@
 // ArchiveFormat: header, record and block reading and checking, directory measuring, the commit.
-#include "framework/io/ArchiveFormat.h"
+#include "framework/archive/ArchiveFormat.h"
 
 #include <cstring>
 
 #include "framework/containers/IO.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/io/ArchiveEntry.h"
+#include "framework/archive/ArchiveEntry.h"
 #include "framework/io/CompressDevice.h"
-#include "framework/io/CompressStream.h"
-#include "framework/io/Stream.h"
+#include "framework/archive/CompressStream.h"
+#include "framework/containers/Stream.h"
 #include "platform/Lock.h"
 
 namespace QRV2 {

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "framework/core/ElementImpBase.h"
-#include "framework/io/ArchiveFormat.h"
-#include "framework/io/CompressStream.h"
-#include "framework/io/Stream.h"
+#include "framework/archive/ArchiveFormat.h"
+#include "framework/archive/CompressStream.h"
+#include "framework/containers/Stream.h"
 
 namespace QRV2 {
 

@@ -1,5 +1,5 @@
 // ArchiveImp: opening and committing archive files, entry streams, packing files and extracting.
-#include "framework/io/ArchiveImp.h"
+#include "framework/archive/ArchiveImp.h"
 
 #include "framework/containers/ElementContainer.h"
 #include "framework/containers/Iterator.h"
@@ -7,11 +7,11 @@
 #include "framework/containers/StringUtil.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/io/ArchiveEntry.h"
-#include "framework/io/ArchiveFormat.h"
+#include "framework/archive/ArchiveEntry.h"
+#include "framework/archive/ArchiveFormat.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/io/CompressStream.h"
-#include "framework/io/Stream.h"
+#include "framework/archive/CompressStream.h"
+#include "framework/containers/Stream.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/FileSystemIterator.h"
 

@@ -1,5 +1,5 @@
 // Stream: the out-of-line destructor that anchors the interface's vtable.
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 
 namespace QRV2 {
 

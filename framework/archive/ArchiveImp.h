@@ -2,7 +2,7 @@
 #pragma once
 
 #include "framework/core/ElementImpBase.h"
-#include "framework/io/Archive.h"
+#include "framework/archive/Archive.h"
 
 namespace QRV2 {
 

@@ -1,12 +1,12 @@
 // CompressStreamImp: memory-block rules, the data-block writer (Close) and reader (Open).
-#include "framework/io/CompressStreamImp.h"
+#include "framework/archive/CompressStreamImp.h"
 
 #include <cstring>
 
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/io/ArchiveEntry.h"
-#include "framework/io/ArchiveFormat.h"
+#include "framework/archive/ArchiveEntry.h"
+#include "framework/archive/ArchiveFormat.h"
 #include "framework/io/CompressDevice.h"
 #include "platform/Lock.h"
 

@@ -1,9 +1,9 @@
 // ArchiveEntryImp: name, offset and stored size of one archive entry, read and written as a record.
-#include "framework/io/ArchiveEntryImp.h"
+#include "framework/archive/ArchiveEntryImp.h"
 
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
-#include "framework/io/Stream.h"
+#include "framework/containers/Stream.h"
 
 namespace QRV2 {
 
