@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ zlib1g-dev googletest libbenchmark-dev)
 # Windows cross build and the Wine run of its tests under a virtual display.
 packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth)
+# Authenticode signing of the Windows build and the throwaway certificate its tests sign with.
+packages+=(osslsigncode openssl)
 # Fuzz targets: clang with the libFuzzer and sanitizer runtimes.
 packages+=(clang libclang-rt-14-dev)
 
