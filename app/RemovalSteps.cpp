@@ -13,7 +13,8 @@
 
 namespace QRV2 {
 
-const char* const kFolderKeptNotice = "Orvane2011 removed - Files of your own were kept in its folder.";
+const char* const kFolderKeptNotice =
+    "Orvane2011 removed - Files of your own were kept in its folder.";
 
 namespace {
 
@@ -27,13 +28,14 @@ struct ProductFile {
 
     explicit ProductFile(const char* fileName) {
         Core* core = GetCore();
-        app = core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
+        app =
+            core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
         if (app == nullptr) return;
         path = CreateElementAs<FilePath>(TypeFilePath);
         files = CreateElementAs<FileFunc>(TypeFileFunc);
         // A path that could not be composed whole must not be used: it might name another file.
-        if (path != nullptr && files != nullptr && path->SetPath(app->GetLocalProductFolder()) == 0 &&
-            path->SetFileName(fileName) == 0) {
+        if (path != nullptr && files != nullptr &&
+            path->SetPath(app->GetLocalProductFolder()) == 0 && path->SetFileName(fileName) == 0) {
             target = path->GetPath();
         }
     }
@@ -71,6 +73,18 @@ bool DeleteOwnKey(const char* path) {
 
 }  // namespace
 
+bool SameFolderText(const char* a, const char* b) {
+    if (a == nullptr || b == nullptr) return false;
+    auto fold = [](char c) {
+        if (c == '/') return '\\';
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (fold(*a) != fold(*b)) return false;
+    }
+    return *a == *b;
+}
+
 std::int32_t RemoveActiveXControl(InstallState* state) {
     ProductFile control("QX2011.dll");
     if (state == nullptr || control.target == nullptr) return kStepNoElement;
@@ -78,11 +92,13 @@ std::int32_t RemoveActiveXControl(InstallState* state) {
         // Its registration names this very file: only the library itself can undo it, and it is
         // loaded by that full path alone.
         const bool comReady = Platform::InitializeCom();
-        Platform::LibraryHandle library = Platform::LoadLibraryWithNeighbours(control.target, nullptr);
+        Platform::LibraryHandle library =
+            Platform::LoadLibraryWithNeighbours(control.target, nullptr);
         std::int32_t result = kStepNotLoaded;
         if (library != nullptr) {
             using UnregisterServer = std::int32_t (*)();  // HRESULT
-            auto entry = reinterpret_cast<UnregisterServer>(Platform::FindExport(library, "DllUnregisterServer"));
+            auto entry = reinterpret_cast<UnregisterServer>(
+                Platform::FindExport(library, "DllUnregisterServer"));
             result = entry != nullptr && entry() == 0 ? 0 : kStepRegistrationFailed;
             Platform::FreeLibrary(library);
         }
@@ -100,13 +116,15 @@ std::int32_t RemoveMozillaPlugin(InstallState* state) {
     if (result != 0) return result;
     String* base = CreateElementAs<String>(TypeString);
     String* key = CreateElementAs<String>(TypeString);
-    bool removed = base != nullptr && key != nullptr && base->SetString("Software\\MozillaPlugins\\") == 0 &&
+    bool removed = base != nullptr && key != nullptr &&
+                   base->SetString("Software\\MozillaPlugins\\") == 0 &&
                    base->AppendString(kMozillaPluginId) == 0;
     // Sub-keys before their parents, in the reverse of the order they were written.
-    const char* const subKeys[] = {"\\Suffixes", "\\MimeTypes\\application/x-qx2011", "\\MimeTypes", ""};
+    const char* const subKeys[] = {"\\Suffixes", "\\MimeTypes\\application/x-qx2011", "\\MimeTypes",
+                                   ""};
     for (const char* subKey : subKeys) {
-        removed = removed && key->SetString(base->GetString()) == 0 && key->AppendString(subKey) == 0 &&
-                  DeleteOwnKey(key->GetString());
+        removed = removed && key->SetString(base->GetString()) == 0 &&
+                  key->AppendString(subKey) == 0 && DeleteOwnKey(key->GetString());
     }
     ReleaseElement(key);
     ReleaseElement(base);
@@ -119,14 +137,16 @@ std::int32_t RemoveLeftovers(InstallState* state) {
     if (!DeleteOwnKey(kUninstallKey)) return kStepRegistryFailed;
 
     std::int32_t result = uninstaller.Delete();
-    if (result != 0 && !Platform::RunningProgramCanRemoveItself()) {
+    const char* here = uninstaller.app->GetModuleFolder();
+    if (result != 0 && !Platform::RunningProgramCanRemoveItself() &&
+        !SameFolderText(here, uninstaller.app->GetLocalProductFolder())) {
         // The run that started this copy waits on it, so its file cannot be deleted yet; moved
         // beside this copy it no longer keeps the product folder, and goes with the temporary
         // folder.
         String* moved = CreateElementAs<String>(TypeString);
-        const char* here = uninstaller.app->GetModuleFolder();
         if (moved != nullptr && here != nullptr && moved->SetString(here) == 0 &&
-            moved->AppendString(kUninstallerFileName) == 0 && moved->AppendString(".started") == 0 &&
+            moved->AppendString(kUninstallerFileName) == 0 &&
+            moved->AppendString(".started") == 0 &&
             uninstaller.files->Rename(uninstaller.target, moved->GetString()) == 0) {
             result = 0;
         }

@@ -11,6 +11,9 @@ namespace QRV2 {
 // the installer did not write.
 extern const char* const kFolderKeptNotice;
 
+// True when two folder texts name the same folder: ASCII letter case ignored, "/" taken as "\".
+bool SameFolderText(const char* a, const char* b);
+
 // Status codes are those of the install steps (PluginSteps.h): 0 removed (also when there was
 // nothing to remove), kStepHeld / kStepStillThere for a library in use, the others for failures
 // that do not mend by waiting.

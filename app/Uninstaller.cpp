@@ -41,7 +41,8 @@ ActionResult RealUninstallerEnvironment::RunPhaseAction(int phase, InstallState*
             return StepOutcome(RemoveMozillaPlugin(state));
         case 2:
             // Nothing of it is held by a browser: every failure gets its few attempts only.
-            return RemoveLeftovers(state) == 0 ? ActionResult::Succeeded : ActionResult::FailedQuietly;
+            return RemoveLeftovers(state) == 0 ? ActionResult::Succeeded
+                                               : ActionResult::FailedQuietly;
         default:
             return ActionResult::Failed;
     }
@@ -54,23 +55,11 @@ SystemApp* Application() {
     return core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
 }
 
-bool SameFolder(const char* a, const char* b) {
-    if (a == nullptr || b == nullptr) return false;
-    auto fold = [](char c) {
-        if (c == '/') return '\\';
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (fold(*a) != fold(*b)) return false;
-    }
-    return *a == *b;
-}
-
 }  // namespace
 
 bool RunsFromProductFolder() {
     SystemApp* app = Application();
-    return app != nullptr && SameFolder(app->GetModuleFolder(), app->GetLocalProductFolder());
+    return app != nullptr && SameFolderText(app->GetModuleFolder(), app->GetLocalProductFolder());
 }
 
 std::int32_t RunFromTemporaryCopy() {
@@ -82,14 +71,16 @@ std::int32_t RunFromTemporaryCopy() {
     FileFunc* files = CreateElementAs<FileFunc>(TypeFileFunc);
     std::int32_t result = kInstallFailed;
     if (source != nullptr && copy != nullptr && files != nullptr &&
-        source->SetString(app->GetModuleFolder()) == 0 && source->AppendString(kUninstallerFileName) == 0 &&
-        copy->SetString(folder) == 0 && copy->AppendString(kUninstallerFileName) == 0 &&
+        source->SetString(app->GetModuleFolder()) == 0 &&
+        source->AppendString(kUninstallerFileName) == 0 && copy->SetString(folder) == 0 &&
+        copy->AppendString(kUninstallerFileName) == 0 &&
         files->Copy(source->GetString(), copy->GetString()) == 0) {
         // The copy does the whole removal, this run's own file included (it moves it beside
         // itself); its folder is the private temporary folder, which this run then empties of
         // what it can. Its outcome is this run's outcome.
         std::uint32_t code = 0;
-        if (Platform::RunProgramAndWait(copy->GetString(), folder, &code) == Platform::Error::None) {
+        if (Platform::RunProgramAndWait(copy->GetString(), folder, &code) ==
+            Platform::Error::None) {
             result = static_cast<std::int32_t>(code);
         }
     }

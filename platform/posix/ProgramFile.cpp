@@ -18,8 +18,10 @@ bool RunningProgramCanRemoveItself() { return true; }
 Error RunProgramAndWait(const char* path, const char* workingFolder, std::uint32_t* exitCode) {
     std::string program;
     std::string folder;
-    if (path == nullptr || exitCode == nullptr || !ToPosixPath(path, &program)) return Error::InvalidParameter;
-    if (workingFolder != nullptr && !ToPosixPath(workingFolder, &folder)) return Error::InvalidParameter;
+    if (path == nullptr || exitCode == nullptr || !ToPosixPath(path, &program))
+        return Error::InvalidParameter;
+    if (workingFolder != nullptr && !ToPosixPath(workingFolder, &folder))
+        return Error::InvalidParameter;
     if (access(program.c_str(), X_OK) != 0) return FromErrno(errno);
     const pid_t child = fork();
     if (child < 0) return FromErrno(errno);

@@ -38,7 +38,8 @@ Error RunProgramAndWait(const char* path, const char* workingFolder, std::uint32
 
 Error MarkProgramRunnable(const char* path) {
     if (path == nullptr || path[0] == '\0') return Error::InvalidParameter;
-    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? FromWin32(GetLastError()) : Error::None;
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? FromWin32(GetLastError())
+                                                               : Error::None;
 }
 
 }  // namespace Platform
