@@ -13,6 +13,7 @@
 
 namespace QRV2 {
 
+const char* const kRemovedOriginalSuffix = ".started";
 const char* const kFolderKeptNotice =
     "Orvane2011 removed - Files of your own were kept in its folder.";
 
@@ -146,7 +147,7 @@ std::int32_t RemoveLeftovers(InstallState* state) {
         String* moved = CreateElementAs<String>(TypeString);
         if (moved != nullptr && here != nullptr && moved->SetString(here) == 0 &&
             moved->AppendString(kUninstallerFileName) == 0 &&
-            moved->AppendString(".started") == 0 &&
+            moved->AppendString(kRemovedOriginalSuffix) == 0 &&
             uninstaller.files->Rename(uninstaller.target, moved->GetString()) == 0) {
             result = 0;
         }

@@ -11,6 +11,10 @@ namespace QRV2 {
 // the installer did not write.
 extern const char* const kFolderKeptNotice;
 
+// The name the uninstaller in the product folder is given when it is moved beside the copy that
+// removed it: the uninstaller's file name followed by this.
+extern const char* const kRemovedOriginalSuffix;  // ".started"
+
 // True when two folder texts name the same folder: ASCII letter case ignored, "/" taken as "\".
 bool SameFolderText(const char* a, const char* b);
 

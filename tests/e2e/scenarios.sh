@@ -200,6 +200,15 @@ scenario_uninstall_and_reinstall() {
     be_wait_exit 30
     expect_eq "$E2E_EXIT" 0 "exit code of the installation after the removal"
     expect_installed
+
+    # A second removal also clears what the first left in the temporary path (on Windows the
+    # folder of the copy it ran from): at most its own such folder is left.
+    run_registered_uninstaller || return
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the second removal"
+    local left
+    left=$(find "$(be_temp_dir)" -mindepth 1 -maxdepth 1 -name 'QRV*' 2>/dev/null | wc -l)
+    if ((left <= 1)); then pass; else fail "$left temporary folders left after two removals"; fi
 }
 
 # A plug-in library held by a running browser is not removed behind its back: the window asks for
