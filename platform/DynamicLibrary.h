@@ -15,7 +15,10 @@ using ExportedFunction = void (*)();
 // Loads the library at path (a Windows-shaped full path; POSIX maps it as PathMap does) and
 // returns its handle, or null with *error set (when error is not null): FileNotFound when no
 // file is there, BadFormat when it is not a loadable library for this platform, InvalidParameter
-// for a null or unmappable path, Unknown otherwise. Every successful load needs one FreeLibrary.
+// for a null or unmappable path, SharingViolation (POSIX) while another open writes the file,
+// Unknown otherwise. Every successful load needs one FreeLibrary. While loaded, the library's
+// file is held as a running image is held on Windows: deleting it, moving it or opening it for
+// writing fails with SharingViolation, in this and in every other process.
 LibraryHandle LoadLibraryFromPath(const char* path, Error* error);
 
 // Loads like LoadLibraryFromPath (same results), but the libraries the loaded library imports

@@ -15,6 +15,7 @@ enum class Error : int {
     InvalidHandle = 6,         // ERROR_INVALID_HANDLE
     NotEnoughMemory = 8,       // ERROR_NOT_ENOUGH_MEMORY
     InvalidData = 13,          // ERROR_INVALID_DATA
+    NotSameDevice = 17,        // ERROR_NOT_SAME_DEVICE
     NoMoreFiles = 18,          // ERROR_NO_MORE_FILES
     WriteFault = 29,           // ERROR_WRITE_FAULT
     ReadFault = 30,            // ERROR_READ_FAULT

@@ -46,7 +46,10 @@ enum class SeekOrigin : int {
     Current = 1,
 };
 
-// Opens path (Windows-shaped: "X:\dir\name", "\" or "/" as separators). On success *file holds
+// Paths are Windows-shaped ("X:\dir\name", "\" or "/" as separators) and name files as the
+// Windows file system does on every platform: letter case is ignored (ASCII) and so are the
+// trailing dots and spaces of a name.
+// Opens path. On success *file holds
 // the new handle and the position is 0. Results: None; FileNotFound / PathNotFound (missing file
 // or folder, unknown drive); FileExists (CreateNew on an existing file); AccessDenied (rights,
 // a folder named as a file); SharingViolation (another open, in this or another process,
@@ -99,7 +102,8 @@ Error FileDelete(const char* path);
 
 // Moves or renames a file or folder; never replaces. None; AlreadyExists when newPath exists
 // (nothing changes); FileNotFound / PathNotFound; SharingViolation while the file is held open;
-// AccessDenied.
+// AccessDenied. A file moves to another file system too (copied, then the original deleted; a
+// failed copy leaves the original and no new file); a folder cannot: NotSameDevice.
 Error FileMove(const char* oldPath, const char* newPath);
 
 // Test hook for running out of disk space on demand. It counts the bytes every FileWrite of the

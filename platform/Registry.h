@@ -13,6 +13,13 @@ namespace Platform {
 // administrator may change. Every operation reads the file afresh under a lock, and every
 // change replaces the whole file atomically, so processes see each other's changes and a
 // crash never leaves half a store. Names compare ignoring ASCII case; values keep their bytes.
+// As on Windows, a key path deeper than 512 levels or a key name longer than 255 characters
+// cannot be made (InvalidParameter), and a store holding one is damaged (BadFormat). A handle
+// whose key was deleted answers KeyDeleted to every later call, even after a key of the same
+// name was made again (POSIX sees deletions through handles of this process and whatever is
+// missing when a call looks). POSIX only: a wait for another process's hold on the store
+// ends after 10 s with LockViolation, or at once with Cancelled when a stop is requested
+// (Cancel.h); a write by root to a user's store keeps the store's owner and mode.
 
 // An open key. The predefined roots are handles too (RootKey); every other handle comes from
 // RegistryOpenKey or RegistryCreateKey and is given back with RegistryCloseKey.

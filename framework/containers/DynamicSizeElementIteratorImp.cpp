@@ -153,9 +153,9 @@ std::int32_t DynamicSizeElementIteratorImp::RemoveCurrent() {
     if (m_count > 0) --m_count;
     m_modified = 1;
     if (next != nullptr) {
-        // The following element takes the index.
+        // The following element takes the index. The beyond flag stays: removing the first
+        // element while standing before it leaves the iterator before the new first one.
         m_current = next;
-        m_beyond = false;
     } else {
         // The last element went: stand beyond the new last one, whose index is one lower.
         m_current = m_list->GetLast();

@@ -37,7 +37,11 @@ public:
     Element* GetCurrent() override;
     std::int32_t Append(Element* element) override;
     std::int32_t Insert(Element* element) override;
+    // Removing the last entry leaves the iterator beyond the new last one, and (deliberately)
+    // with that entry's index, so the index always names the entry the iterator stands on.
     std::int32_t RemoveCurrent() override;
+    // Deliberately also resets the index to 0: an empty list has no other position, and First
+    // on an empty list gives the same state.
     std::int32_t RemoveAll() override;
     std::uint32_t GetCount() override { return m_count; }
     std::uint32_t GetIndex() override { return m_index; }

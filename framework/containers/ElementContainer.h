@@ -8,6 +8,8 @@ namespace QRV2 {
 class Iterator;
 
 // A filter handed to GetIterator(IteratorRead, filter): Accept returns 0 to take the element.
+// It is asked only about elements: the items of a list in payload mode 0 that are not null
+// (in any other mode the items are no elements and the filtered iterator is empty).
 class ElementFilter : public Element {
 public:
     virtual std::int32_t Accept(Element* element) = 0;

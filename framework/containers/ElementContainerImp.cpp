@@ -26,9 +26,12 @@ std::int32_t ToPlainValue(Element* slot) {
     return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(slot));
 }
 
-// The id an item stands for in the stream form and in comparisons.
+// The id an item stands for in the stream form and in comparisons. Negative modes hold plain
+// values (the ids themselves); positive modes hold private byte copies, whose addresses mean
+// nothing outside this process: those slots stand for no element.
 std::int32_t ItemId(Element* item, std::int32_t payloadMode) {
-    if (payloadMode != 0) return ToPlainValue(item);
+    if (payloadMode < 0) return ToPlainValue(item);
+    if (payloadMode > 0) return -1;
     Crunch* crunch = InterfaceOf<Crunch>(item, InterfaceCrunch);
     return crunch != nullptr ? crunch->GetCrunchId() : -1;
 }
@@ -174,15 +177,11 @@ Iterator* ElementContainerImp::GetFilteredIterator(Element* filterElement) {
         return nullptr;
     }
     array->SetBorrowed(m_payloadMode);
-    // The items come from the list, or from the array when the container holds only that.
-    Element** source = nullptr;
-    std::uint32_t available = 0;
-    if (m_list != nullptr) {
-        available = m_list->GetCount();
-    } else if (m_array != nullptr) {
-        m_array->GetElements(&source, &available);
-        if (source == nullptr) available = 0;
-    }
+    // The items come from the list only: without one the new array stays empty, even when the
+    // container holds an array. Only elements are handed to the filter: in any payload mode
+    // but 0 the items are plain values or byte copies, which a filter would take for objects.
+    const std::uint32_t available =
+        (m_list != nullptr && m_payloadMode == 0) ? m_list->GetCount() : 0;
     if (available > 0) {
         Element** block = AllocateSlots(available);
         if (block == nullptr) {
@@ -191,16 +190,9 @@ Iterator* ElementContainerImp::GetFilteredIterator(Element* filterElement) {
             return nullptr;
         }
         std::uint32_t accepted = 0;
-        if (m_list != nullptr) {
-            for (ListEntry* e = m_list->GetFirst(); e != nullptr && accepted < available;
-                 e = e->GetNext()) {
-                Element* item = static_cast<Element*>(e->GetPayload());
-                if (filter->Accept(item) == 0) block[accepted++] = item;
-            }
-        } else {
-            for (std::uint32_t i = 0; i < available; ++i) {
-                if (filter->Accept(source[i]) == 0) block[accepted++] = source[i];
-            }
+        for (ListEntry* e = m_list->GetFirst(); e != nullptr && accepted < available; e = e->GetNext()) {
+            Element* item = static_cast<Element*>(e->GetPayload());
+            if (item != nullptr && filter->Accept(item) == 0) block[accepted++] = item;
         }
         if (accepted > 0) {
             array->Adopt(block, accepted);

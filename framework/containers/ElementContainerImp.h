@@ -47,7 +47,9 @@ public:
     std::int32_t CompareContent(Element* other) override;
 
     // IO. Stream form: count (4 bytes), then one id per item (4 bytes, or 2 with short ids),
-    // little-endian, -1 for no element. Reading replaces the content with plain values.
+    // little-endian: the crunch id in payload mode 0 (-1 for null or an element without one),
+    // the plain value in a negative mode, -1 for every byte copy in a positive mode. Reading
+    // replaces the content with plain values.
     // 0, or 1 when the stream ends early, storage cannot be obtained or a reader is lent out.
     std::int32_t ReadFrom(Stream* stream, std::int32_t options) override;
     // The stream's HasError; 1 also when a write fell short or storage cannot be obtained.

@@ -14,6 +14,9 @@ public:
     // Adopts nothing (releasing every held element and freeing the block), then deletes itself.
     std::int32_t Dispose() override;
 
+    // Deliberately: adopting a null block keeps the count 0 whatever count is given, so that
+    // no reader is ever told of slots that do not exist. Adopting the very block already held
+    // changes nothing.
     std::int32_t Adopt(Element** block, std::uint32_t count) override;
     std::int32_t GetElements(Element*** block, std::uint32_t* count) override;
     std::int32_t SetBorrowed(std::int32_t borrowed) override;

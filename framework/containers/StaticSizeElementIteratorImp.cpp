@@ -19,21 +19,26 @@ Element* StaticSizeElementIteratorImp::GetElement() {
     return static_cast<StaticSizeElementIterator*>(this);
 }
 
+StaticSizeElementIteratorImp::Contents StaticSizeElementIteratorImp::View() {
+    Contents view;
+    if (m_source == nullptr || m_source->GetElements(&view.block, &view.count) != 0 ||
+        view.block == nullptr) {
+        view.block = nullptr;
+        view.count = 0;
+    }
+    return view;
+}
+
 std::int32_t StaticSizeElementIteratorImp::SetSource(StaticElementArray* source) {
     if (source != nullptr) source->AddReference();
     StaticElementArray* old = m_source;
     m_source = source;
     ReleaseElement(old);
-    m_elements = nullptr;
-    m_count = 0;
-    if (source == nullptr || source->GetElements(&m_elements, &m_count) != 0) {
-        m_elements = nullptr;
-        m_count = 0;
-        First();
-        return 1;
-    }
+    Element** block = nullptr;
+    std::uint32_t count = 0;
+    const bool readable = source != nullptr && source->GetElements(&block, &count) == 0;
     First();
-    return 0;
+    return readable ? 0 : 1;
 }
 
 std::int32_t StaticSizeElementIteratorImp::SetPayloadMode(std::int32_t mode) {
@@ -43,16 +48,17 @@ std::int32_t StaticSizeElementIteratorImp::SetPayloadMode(std::int32_t mode) {
 
 void StaticSizeElementIteratorImp::First() {
     m_index = 0;
-    m_beyond = m_count == 0;
+    m_beyond = GetCount() == 0;
 }
 
 void StaticSizeElementIteratorImp::Last() {
-    m_index = m_count == 0 ? 0 : m_count - 1;
-    m_beyond = m_count == 0;
+    const std::uint32_t count = GetCount();
+    m_index = count == 0 ? 0 : count - 1;
+    m_beyond = count == 0;
 }
 
 void StaticSizeElementIteratorImp::Next() {
-    if (m_index + 1 < m_count) {
+    if (static_cast<std::uint64_t>(m_index) + 1 < GetCount()) {
         if (m_beyond) {
             m_beyond = false;
         } else {
@@ -78,7 +84,7 @@ void StaticSizeElementIteratorImp::Previous() {
 std::int32_t StaticSizeElementIteratorImp::IsAtEnd() {
     // Widened so that an index at the top of the range cannot wrap.
     std::uint64_t reach = static_cast<std::uint64_t>(m_index) + (m_beyond ? 1 : 0);
-    return reach >= m_count ? 1 : 0;
+    return reach >= GetCount() ? 1 : 0;
 }
 
 std::int32_t StaticSizeElementIteratorImp::IsBeforeFirst() {
@@ -86,8 +92,9 @@ std::int32_t StaticSizeElementIteratorImp::IsBeforeFirst() {
 }
 
 Element* StaticSizeElementIteratorImp::GetCurrent() {
-    if (m_beyond || m_elements == nullptr || m_index >= m_count) return nullptr;
-    return m_elements[m_index];
+    const Contents view = View();
+    if (m_beyond || m_index >= view.count) return nullptr;
+    return view.block[m_index];
 }
 
 std::int32_t StaticSizeElementIteratorImp::Append(Element*) { return 1; }
@@ -102,7 +109,7 @@ std::int32_t StaticSizeElementIteratorImp::RemoveAll() {
 }
 
 std::int32_t StaticSizeElementIteratorImp::MoveTo(std::uint32_t index) {
-    if (index >= m_count) return 1;
+    if (index >= GetCount()) return 1;
     m_index = index;
     m_beyond = false;
     return 0;
@@ -110,19 +117,18 @@ std::int32_t StaticSizeElementIteratorImp::MoveTo(std::uint32_t index) {
 
 std::int32_t StaticSizeElementIteratorImp::GetContents(Element*** block, std::uint32_t* count) {
     if (block == nullptr || count == nullptr) return 1;
-    *block = m_elements;
-    *count = m_count;
+    const Contents view = View();
+    *block = view.block;
+    *count = view.count;
     return 0;
 }
 
 std::int32_t StaticSizeElementIteratorImp::SetContents(Element** block, std::uint32_t count) {
     if (m_readOnly != 0 || m_source == nullptr) return 1;
     if (m_source->Adopt(block, count) != 0) return 1;
-    if (m_source->GetElements(&m_elements, &m_count) != 0) {
-        m_elements = nullptr;
-        m_count = 0;
-        return 1;
-    }
+    Element** adopted = nullptr;
+    std::uint32_t adoptedCount = 0;
+    if (m_source->GetElements(&adopted, &adoptedCount) != 0) return 1;
     m_modified = 1;
     return 0;
 }

@@ -8,6 +8,11 @@
 
 namespace QRV2 {
 
+// Deliberately unlike a plain copy of the array's block: the block and count are read from
+// the array at every use (see View). And attaching (SetSource) goes to the first position with
+// First, not MoveTo 0: on an empty array MoveTo 0 refuses and would keep the position of the
+// array walked before; First leaves a freshly attached empty array at both ends, as a fresh
+// iterator is.
 class StaticSizeElementIteratorImp
     : public ElementImpBase<StaticSizeElementIterator, TypeStaticSizeElementIterator>,
       public Iterator {
@@ -38,7 +43,7 @@ public:
     std::int32_t Insert(Element* element) override;
     std::int32_t RemoveCurrent() override;
     std::int32_t RemoveAll() override;
-    std::uint32_t GetCount() override { return m_count; }
+    std::uint32_t GetCount() override { return View().count; }
     std::uint32_t GetIndex() override { return m_index; }
     std::int32_t MoveTo(std::uint32_t index) override;
     std::int32_t GetContents(Element*** block, std::uint32_t* count) override;
@@ -46,9 +51,17 @@ public:
     Element* GetElement() override;
 
 private:
+    struct Contents {
+        Element** block = nullptr;
+        std::uint32_t count = 0;
+    };
+    // The walked block and count, asked of the array at every use rather than copied when
+    // attached: a writable iterator on the same array replaces (and frees) its block, and a
+    // copy would leave this one reading freed storage. So every iterator on an array sees
+    // its current content; a lone iterator behaves exactly as one holding a copy would.
+    Contents View();
+
     StaticElementArray* m_source = nullptr;
-    Element** m_elements = nullptr;
-    std::uint32_t m_count = 0;
     std::uint32_t m_index = 0;
     bool m_beyond = false;
     std::int32_t m_modified = 0;

@@ -27,12 +27,15 @@ public:
     // Replaces every occurrence in the allocator-owned text *holder. 0; 1 holder null;
     // 2 storage cannot be obtained (text unchanged).
     virtual std::int32_t ReplaceAll(char** holder, const char* search, const char* replacement) = 0;
-    // Copies the next token up to the delimiter into out (size bytes) and moves the cursor.
-    virtual void NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) = 0;
+    // Copies the next token up to the delimiter into out (size bytes, always NUL-terminated)
+    // and moves the cursor past it and its delimiter. 0; 1 when the token did not fit (the
+    // first size - 1 characters are in out, the cursor stands on the rest) or there is no
+    // buffer or cursor.
+    virtual std::int32_t NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) = 0;
     // Position just past the character that follows the needle's first match, or -1.
     virtual std::int32_t Find(const char* needle, const char* haystack, std::uint32_t end,
                               std::uint32_t start) = 0;
-    // "#RRGGBB" to 0xFFRRGGBB. 0, or 1 when the text is not a colour.
+    // "#RRGGBB" to 0xFFRRGGBB. 0, or 1 when the text is anything but '#' and six hex digits.
     virtual std::int32_t ParseColor(const char* text, std::uint32_t* colour) = 0;
     // "#RRGGBB". 0, or 1 when out is null or smaller than 9 bytes.
     virtual std::int32_t FormatColor(std::uint32_t colour, char* out, std::int32_t size) = 0;

@@ -3,7 +3,6 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "framework/core/Allocator.h"
@@ -14,6 +13,13 @@ namespace QRV2 {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
 
 // Characters take part in arithmetic as signed 8-bit values.
 int Signed(char c) { return static_cast<signed char>(c); }
@@ -198,25 +204,37 @@ std::int32_t StringUtilImp::ReplaceAll(char** holder, const char* search,
     return 0;
 }
 
-void StringUtilImp::NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) {
-    if (out == nullptr || size <= 0) return;
+std::int32_t StringUtilImp::NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) {
+    if (out == nullptr || size <= 0) return 1;
     if (cursor == nullptr || *cursor == nullptr) {
         out[0] = '\0';
-        return;
+        return 1;
     }
     // Delimiters of 0x80 and above never match, whichever way the caller's char was signed.
     bool canMatch = delimiter > 0 && delimiter < 0x80;
     const char* c = *cursor;
     std::int32_t copied = 0;
-    while (copied < size && *c != '\0') {
+    bool ended = false;
+    // One byte stays for the terminator: a caller reading the token as text must never run
+    // past the buffer. A token that does not fit is cut and the rest stays at the cursor.
+    while (copied < size - 1 && *c != '\0') {
         if (canMatch && *c == static_cast<char>(delimiter)) {
             ++c;
+            ended = true;
             break;
         }
         out[copied++] = *c++;
     }
-    if (copied < size) out[copied] = '\0';
+    out[copied] = '\0';
+    if (!ended && *c != '\0') {
+        if (!(canMatch && *c == static_cast<char>(delimiter))) {
+            *cursor = c;
+            return 1;
+        }
+        ++c;  // the token filled the buffer exactly: the delimiter still ends it
+    }
     *cursor = c;
+    return 0;
 }
 
 std::int32_t StringUtilImp::Find(const char* needle, const char* haystack, std::uint32_t end,
@@ -237,9 +255,17 @@ std::int32_t StringUtilImp::Find(const char* needle, const char* haystack, std::
 
 std::int32_t StringUtilImp::ParseColor(const char* text, std::uint32_t* colour) {
     if (text == nullptr || colour == nullptr) return 1;
-    unsigned int red = 0, green = 0, blue = 0;
-    if (std::sscanf(text, "#%2X%2X%2X", &red, &green, &blue) != 3) return 1;
-    *colour = 0xFF000000u | ((red & 0xFFu) << 16) | ((green & 0xFFu) << 8) | (blue & 0xFFu);
+    // Exactly '#' and six hexadecimal digits: a formatted-input scan would also take signs,
+    // blanks and short groups ("#-1-1-1", "# 1 2 3") as colours.
+    if (text[0] != '#') return 1;
+    std::uint32_t value = 0;
+    for (int i = 1; i <= 6; ++i) {
+        int digit = HexDigit(text[i]);
+        if (digit < 0) return 1;
+        value = (value << 4) | static_cast<std::uint32_t>(digit);
+    }
+    if (text[7] != '\0') return 1;
+    *colour = 0xFF000000u | value;
     return 0;
 }
 

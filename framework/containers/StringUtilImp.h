@@ -24,6 +24,10 @@ class Core;
 //   - FormatFloat clamps infinities to +-3.4028235e38 and formats NaN as 0 ("0."); when the
 //     buffer is too small the text is cut at its end, and trailing zeros are dropped only after
 //     the decimal point (100 in 4 bytes gives "100", not "1").
+//   - NextToken keeps one byte of the buffer for the NUL, so a token of size or more characters
+//     is cut one character earlier than a copy without terminator would cut it; it reports
+//     the cut with 1 (the result is new: a token a caller reads as text is always terminated).
+//   - ParseColor takes exactly '#' and six hexadecimal digits, nothing before or after them.
 //   - FormatInt and FormatFloat always NUL-terminate within size when size > 0; they write
 //     nothing for a null buffer or a size <= 0 and return 0.
 //   - Dispose clears the Core's singleton entry 112 when it holds this object.
@@ -43,7 +47,7 @@ public:
     std::int32_t SkipPrefix(const char** cursor, const char* word) override;
     std::int32_t SkipPattern(const char** cursor, const char* pattern) override;
     std::int32_t ReplaceAll(char** holder, const char* search, const char* replacement) override;
-    void NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) override;
+    std::int32_t NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) override;
     std::int32_t Find(const char* needle, const char* haystack, std::uint32_t end,
                       std::uint32_t start) override;
     std::int32_t ParseColor(const char* text, std::uint32_t* colour) override;

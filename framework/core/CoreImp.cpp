@@ -23,10 +23,8 @@ CoreImp::CoreImp(Core*) {}
 std::int32_t CoreImp::Dispose() {
     // The application singleton is owned by the run, not by a reference: the Core ends it
     // while the thread-local anchor still points here, so its teardown can use the factory.
-    if (Element* app = m_singletons[TypeSystemApp]) {
-        m_singletons[TypeSystemApp] = nullptr;
-        app->Dispose();
-    }
+    // Its entry stays set meanwhile: code its teardown reaches may still look it up.
+    if (Element* app = m_singletons[TypeSystemApp]) app->Dispose();
     Free(m_name);
     m_name = nullptr;
     delete this;

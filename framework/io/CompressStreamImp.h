@@ -29,6 +29,7 @@ public:
 
     std::int32_t Initialize() override;
     std::int32_t Dispose() override;
+    std::int32_t SetParam(std::int32_t) override { return 0; }  // no parameter; the value is dropped
     void* GetInterface(std::int32_t interfaceId) override;
 
     Stream* GetInputStream() override { return m_input; }

@@ -61,8 +61,15 @@ void SystemTimeImp::SetMillisecond(std::int32_t) {}
 // Every month counts 31 days and every year 12 such months; 745520 = 31 * (12 * 2004 + 1) + 1
 // puts 2004-01-01 00:00 at 0. Ordered, exact within a month, jumping at a short month's end.
 std::int32_t SystemTimeImp::GetDateValue() {
-    std::int32_t days = GetDay() + 31 * (GetMonth() + 12 * GetYear()) - 745520;
-    return GetMinute() + 60 * (GetHour() + 24 * days);
+    // 32-bit arithmetic that wraps: from about the year 6013 on the value leaves the signed
+    // range, so it is computed unsigned (where wrapping is defined) and read back as signed.
+    std::uint32_t days = static_cast<std::uint32_t>(GetDay()) +
+                         31u * (static_cast<std::uint32_t>(GetMonth()) +
+                                12u * static_cast<std::uint32_t>(GetYear())) -
+                         745520u;
+    std::uint32_t value = static_cast<std::uint32_t>(GetMinute()) +
+                          60u * (static_cast<std::uint32_t>(GetHour()) + 24u * days);
+    return static_cast<std::int32_t>(value);
 }
 
 std::int32_t SystemTimeImp::GetDayTimeValue() {

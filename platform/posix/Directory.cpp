@@ -19,6 +19,7 @@ namespace Platform {
 struct DirectorySearch {
     DIR* dir = nullptr;
     std::string pattern;
+    std::string shown;  // room for an escaped name, reserved up front
 };
 
 namespace {
@@ -38,13 +39,27 @@ bool ReadMatch(DirectorySearch* search, DirectoryEntry* entry, Error* error) {
         }
         const char* name = d->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        std::size_t length = std::strlen(name);
+        // The name as the framework sees it: a '\' inside it escaped, so that a path made from
+        // it names this entry and never one reached through a separator.
+        const bool plain = std::strchr(name, '\\') == nullptr;
+        if (!plain) {
+            search->shown.clear();  // within the room reserved when the search began
+            for (const char* c = name; *c != '\0'; ++c) {
+                if (*c == '\\') {
+                    search->shown.append(kEscapedBackslash);
+                } else {
+                    search->shown.push_back(*c);
+                }
+            }
+        }
+        const char* shown = plain ? name : search->shown.c_str();
+        std::size_t length = std::strlen(shown);
         if (length >= static_cast<std::size_t>(kDirectoryNameSize)) continue;  // cannot be named
-        if (!WildcardNameMatches(name, search->pattern.c_str())) continue;
+        if (!WildcardNameMatches(shown, search->pattern.c_str())) continue;
         struct stat st;
         // Not following links: a link to a folder above would make a tree walk endless.
         if (fstatat(dirfd(search->dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone
-        std::memcpy(entry->name, name, length + 1);
+        std::memcpy(entry->name, shown, length + 1);
         entry->isFolder = S_ISDIR(st.st_mode);
         entry->isHidden = name[0] == '.';
         SetError(error, Error::None);
@@ -73,7 +88,7 @@ DirectoryHandle FindFirst(const char* pattern, DirectoryEntry* entry, Error* err
     std::string posixFolder;
     if (folder.empty()) {
         posixFolder = ".";
-    } else if (!ToPosixPath(folder.c_str(), &posixFolder)) {
+    } else if (!ResolvePosixPath(folder.c_str(), &posixFolder)) {
         SetError(error, Error::PathNotFound);
         return nullptr;
     }
@@ -90,7 +105,14 @@ DirectoryHandle FindFirst(const char* pattern, DirectoryEntry* entry, Error* err
         return nullptr;
     }
     search->dir = dir;
-    search->pattern = std::move(namePattern);  // no allocation once the folder is open
+    search->pattern = std::move(namePattern);
+    try {
+        search->shown.reserve(3 * kDirectoryNameSize);  // no allocation once the search runs
+    } catch (const std::bad_alloc&) {
+        DirectoryFindClose(search);
+        SetError(error, Error::NotEnoughMemory);
+        return nullptr;
+    }
     bool emptyPattern = search->pattern.empty();
     if (emptyPattern || !ReadMatch(search, entry, error)) {
         Error e = Error::FileNotFound;

@@ -2,34 +2,88 @@
 #include "platform/DynamicLibrary.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <new>
 #include <string>
 
 #include "platform/posix/PathMap.h"
 
 namespace Platform {
 
+// A load: the system's handle and an open of the file that claims it as a running image is
+// claimed on Windows, shared for reading, so that deleting or writing the file fails with a
+// sharing violation (in this and in every other process) until the library is freed.
+struct LibraryTag {
+    void* loaded;
+    int claim;
+};
+
+namespace {
+
+void SetError(Error* error, Error value) {
+    if (error != nullptr) *error = value;
+}
+
+// The file claimed as the file layer claims a read that shares reading (see File.cpp).
+int ClaimImage(const std::string& path, Error* error) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        SetError(error,
+                 errno == ENOENT || errno == ENOTDIR ? Error::FileNotFound : Error::AccessDenied);
+        return -1;
+    }
+    flock lock{};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    if (fcntl(fd, F_OFD_SETLK, &lock) != 0 &&
+        (errno == EAGAIN || errno == EACCES)) {  // someone writes it: it cannot be run
+        close(fd);
+        SetError(error, Error::SharingViolation);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
 LibraryHandle LoadLibraryFromPath(const char* path, Error* error) {
     std::string posixPath;
-    if (path == nullptr || path[0] == '\0' || !ToPosixPath(path, &posixPath)) {
-        if (error != nullptr) *error = Error::InvalidParameter;
+    if (path == nullptr || path[0] == '\0' || !ResolvePosixPath(path, &posixPath)) {
+        SetError(error, Error::InvalidParameter);
         return nullptr;
     }
     // A name without a folder would make dlopen search the library path; only full paths load.
     if (posixPath.find('/') == std::string::npos) posixPath = "./" + posixPath;
     struct stat info;
     if (::stat(posixPath.c_str(), &info) != 0) {
-        if (error != nullptr) *error = Error::FileNotFound;
+        SetError(error, Error::FileNotFound);
         return nullptr;
     }
-    void* handle = ::dlopen(posixPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        if (error != nullptr) *error = S_ISREG(info.st_mode) ? Error::BadFormat : Error::AccessDenied;
+    auto* library = new (std::nothrow) LibraryTag{nullptr, -1};
+    if (library == nullptr) {
+        SetError(error, Error::NotEnoughMemory);
         return nullptr;
     }
-    if (error != nullptr) *error = Error::None;
-    return static_cast<LibraryHandle>(handle);
+    if (S_ISREG(info.st_mode)) {
+        library->claim = ClaimImage(posixPath, error);
+        if (library->claim < 0) {
+            delete library;
+            return nullptr;
+        }
+    }
+    library->loaded = ::dlopen(posixPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library->loaded == nullptr) {
+        SetError(error, S_ISREG(info.st_mode) ? Error::BadFormat : Error::AccessDenied);
+        if (library->claim >= 0) close(library->claim);
+        delete library;
+        return nullptr;
+    }
+    SetError(error, Error::None);
+    return library;
 }
 
 LibraryHandle LoadLibraryWithNeighbours(const char* path, Error* error) {
@@ -38,12 +92,15 @@ LibraryHandle LoadLibraryWithNeighbours(const char* path, Error* error) {
 
 ExportedFunction FindExport(LibraryHandle library, const char* name) {
     if (library == nullptr || name == nullptr) return nullptr;
-    void* symbol = ::dlsym(library, name);
+    void* symbol = ::dlsym(library->loaded, name);
     return reinterpret_cast<ExportedFunction>(symbol);
 }
 
 void FreeLibrary(LibraryHandle library) {
-    if (library != nullptr) ::dlclose(library);
+    if (library == nullptr) return;
+    ::dlclose(library->loaded);
+    if (library->claim >= 0) close(library->claim);  // ends the claim on the file
+    delete library;
 }
 
 bool InitializeCom() { return true; }

@@ -74,9 +74,13 @@ Error MissingError(const std::string& path) {
     return IsFolder(ParentOf(path)) ? Error::FileNotFound : Error::PathNotFound;
 }
 
-Error MapPath(const char* path, std::string* mapped) {
+// The POSIX path a Windows-shaped one names, found as the Windows file system finds names
+// (letter case ignored, trailing dots and spaces dropped; see ResolvePosixPath).
+Error MapPath(const char* path, std::string* mapped, bool wildcardLast = false) {
     if (path == nullptr) return Error::InvalidParameter;
-    if (!ToPosixPath(path, mapped) || mapped->empty()) return Error::PathNotFound;
+    if (!ResolvePosixPath(path, mapped, wildcardLast) || mapped->empty()) {
+        return Error::PathNotFound;
+    }
     return Error::None;
 }
 
@@ -92,6 +96,52 @@ Error RetryRead(int fd, char* data, std::uint32_t count, std::uint32_t* done) {
         *done += static_cast<std::uint32_t>(n);
     }
     return Error::None;
+}
+
+// Moves a file to another file system as the system's move does there: a new file with the
+// same bytes and permission bits, made without replacing anything, then the original deleted.
+// A failed copy removes what it made and leaves the original.
+Error CopyThenDelete(const std::string& from, const std::string& to) {
+    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    if (in < 0) return errno == ELOOP ? Error::NotSameDevice : FromErrno(errno);
+    struct stat st {};
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(in);
+        return Error::NotSameDevice;  // folders (and anything but a plain file) stay put
+    }
+    int out =
+        open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, st.st_mode & 07777);
+    if (out < 0) {
+        int e = errno;
+        close(in);
+        if (e == EEXIST) return Error::AlreadyExists;
+        if (e == ENOENT || e == ENOTDIR) return Error::PathNotFound;
+        return FromErrno(e);
+    }
+    Error result = Error::None;
+    char buffer[65536];
+    for (;;) {
+        std::uint32_t got = 0;
+        result = RetryRead(in, buffer, sizeof buffer, &got);
+        if (result != Error::None || got == 0) break;
+        std::uint32_t done = 0;
+        while (done < got) {
+            ssize_t n = write(out, buffer + done, got - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                result = n < 0 ? FromErrno(errno) : Error::DiskFull;
+                break;
+            }
+            done += static_cast<std::uint32_t>(n);
+        }
+        if (result != Error::None) break;
+    }
+    if (result == Error::None && fsync(out) != 0) result = FromErrno(errno);
+    if (close(out) != 0 && result == Error::None) result = FromErrno(errno);
+    close(in);
+    if (result == Error::None && unlink(from.c_str()) != 0) result = FromErrno(errno);
+    if (result != Error::None) unlink(to.c_str());
+    return result;
 }
 
 }  // namespace
@@ -271,12 +321,17 @@ Error FileClose(FileHandle file) {
 }
 
 bool FileExists(const char* path) {
-    std::string p;
-    if (MapPath(path, &p) != Error::None) return false;
+    if (path == nullptr || path[0] == '\0') return false;
     // The system search refuses a name ending in a separator. A bare "Z:" names the root,
     // which exists (the mapping itself is what adds the separator there).
     char last = path[std::strlen(path) - 1];
     if (last == '\\' || last == '/') return false;
+    const char* lastName = std::strrchr(path, '\\');
+    const char* lastSlash = std::strrchr(path, '/');
+    if (lastName == nullptr || (lastSlash != nullptr && lastSlash > lastName)) lastName = lastSlash;
+    if (lastName == nullptr) lastName = path;
+    std::string p;
+    if (MapPath(path, &p, std::strpbrk(lastName, "*?") != nullptr) != Error::None) return false;
     if (p == "/") return true;
     std::string::size_type slash = p.find_last_of('/');
     std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
@@ -290,7 +345,7 @@ bool FileExists(const char* path) {
     while (!found) {
         dirent* entry = readdir(dir);
         if (entry == nullptr) break;
-        found = WildcardNameMatches(entry->d_name, name.c_str());
+        found = WildcardNameMatches(ToWindowsName(entry->d_name).c_str(), name.c_str());
     }
     closedir(dir);
     return found;
@@ -348,6 +403,7 @@ Error FileMove(const char* oldPath, const char* newPath) {
     }
     if (result == 0) return Error::None;
     int e = errno;
+    if (e == EXDEV) return CopyThenDelete(from, to);
     if (e == EEXIST || e == ENOTEMPTY) return Error::AlreadyExists;
     if (e == ENOENT) {
         struct stat st {};

@@ -28,6 +28,7 @@ inline Error FromErrno(int e) {
         case ENAMETOOLONG: return Error::InvalidName;
         case EAGAIN: return Error::SharingViolation;
         case EIO: return Error::WriteFault;
+        case EXDEV: return Error::NotSameDevice;
         default: return Error::Unknown;
     }
 }

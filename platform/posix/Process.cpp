@@ -100,6 +100,31 @@ bool UsableRuntimeFolder(const std::string& path) {
            st.st_uid == getuid() && (st.st_mode & 077) == 0;
 }
 
+// A fresh private folder of this process, made when the usual one cannot be trusted (someone
+// else made it, or it is a link). Made once per process and removed at exit when empty.
+std::string g_fallbackFolder;
+
+extern "C" void RemoveFallbackFolder() {
+    if (!g_fallbackFolder.empty()) rmdir(g_fallbackFolder.c_str());
+}
+
+Error FallbackTempFolder(std::string* folder) {
+    if (!g_fallbackFolder.empty() && EnsurePrivateFolder(g_fallbackFolder) == Error::None) {
+        *folder = g_fallbackFolder;
+        return Error::None;
+    }
+    std::string base = XdgFolder("TMPDIR");
+    if (base.empty()) base = "/tmp";
+    std::string pattern =
+        base + "/qrv2-" + std::to_string(static_cast<unsigned>(getuid())) + "-XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) return FromErrno(errno);  // made 0700, ours
+    bool first = g_fallbackFolder.empty();
+    g_fallbackFolder = pattern;
+    if (first) std::atexit(RemoveFallbackFolder);
+    *folder = pattern;
+    return Error::None;
+}
+
 }  // namespace
 
 Error GetOsVersion(std::int32_t* major, std::int32_t* minor) {
@@ -141,7 +166,10 @@ Error GetTempFolderPath(char* buffer, std::uint32_t size, std::uint32_t* length)
     std::string folder = UsableRuntimeFolder(runtime)
                              ? runtime + "/qrv2"
                              : "/tmp/qrv2-" + std::to_string(static_cast<unsigned>(getuid()));
+    // A folder of that name that is not ours (another user made it first, or it is a link) is
+    // left alone; the run goes on in a private folder of its own instead of failing.
     Error e = EnsurePrivateFolder(folder);
+    if (e == Error::AccessDenied) e = FallbackTempFolder(&folder);
     if (e != Error::None) return e;
     return Deliver(FolderText(folder), buffer, size, length);
 }

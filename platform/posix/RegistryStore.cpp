@@ -71,13 +71,37 @@ void AppendValue(std::string* out, const Value& v) {
     out->push_back('\n');
 }
 
-void AppendKey(std::string* out, const Key& key, const std::string& path, bool isRoot) {
-    if (!isRoot || !key.values.empty()) {
-        out->append("[").append(path).append("]\n");
-        for (const Value& v : key.values) AppendValue(out, v);
-        out->push_back('\n');
+// Each key as a "[path]" section, parents before their subkeys, walked with an explicit stack
+// so that the depth of the tree never matters to the call stack.
+void AppendKeys(std::string* out, const Key& root) {
+    struct Pending {
+        const Key* key;
+        std::size_t pathLength;  // of the path text in `path` when the key is reached
+    };
+    std::vector<Pending> stack{{&root, 0}};
+    std::string path;
+    while (!stack.empty()) {
+        Pending item = stack.back();
+        stack.pop_back();
+        path.resize(item.pathLength);
+        if (item.key != &root) path.push_back('\\');
+        path.append(item.key->name);
+        if (item.key != &root || !item.key->values.empty()) {
+            out->append("[").append(path).append("]\n");
+            for (const Value& v : item.key->values) AppendValue(out, v);
+            out->push_back('\n');
+        }
+        const auto& subs = item.key->subKeys;
+        for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+            stack.push_back({it->get(), path.size()});
+        }
     }
-    for (const auto& sub : key.subKeys) AppendKey(out, *sub, path + "\\" + sub->name, false);
+}
+
+std::string FoldedName(const std::string& name) {
+    std::string folded(name);
+    for (char& c : folded) c = Fold(c);
+    return folded;
 }
 
 // Reads a quoted text starting at s[*pos] == '"'; leaves *pos after the closing quote.
@@ -186,8 +210,11 @@ bool ParseValueLine(const std::string& line, Key* key) {
     } else {
         return false;
     }
+    if (v.name.size() > kMaxValueNameLength) return false;
     if (key->FindValue(v.name) != nullptr) return false;  // a name twice: not our writing
-    key->values.push_back(std::move(v));
+    Value* added = key->AddValue(v.name);
+    added->type = v.type;
+    added->data = std::move(v.data);
     return true;
 }
 
@@ -201,24 +228,57 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-Key* Key::FindSubKey(const std::string& n) const {
-    for (const auto& k : subKeys) {
-        if (SameName(k->name, n)) return k.get();
+Key::~Key() {
+    // Children are moved up into this key's own list before they die, so every destructor
+    // that runs below finds no subkeys left.
+    while (!subKeys.empty()) {
+        std::unique_ptr<Key> child = std::move(subKeys.back());
+        subKeys.pop_back();
+        for (auto& grandchild : child->subKeys) subKeys.push_back(std::move(grandchild));
+        child->subKeys.clear();
     }
-    return nullptr;
+}
+
+void Key::IndexSubKeys() const {
+    if (m_subKeyIndex.size() == subKeys.size()) return;
+    m_subKeyIndex.clear();
+    for (const auto& k : subKeys) m_subKeyIndex.emplace(FoldedName(k->name), k.get());
+}
+
+void Key::IndexValues() const {
+    if (m_valueIndex.size() == values.size()) return;
+    m_valueIndex.clear();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        m_valueIndex.emplace(FoldedName(values[i].name), i);
+    }
+}
+
+Key* Key::FindSubKey(const std::string& n) const {
+    IndexSubKeys();
+    auto it = m_subKeyIndex.find(FoldedName(n));
+    return it == m_subKeyIndex.end() ? nullptr : it->second;
 }
 
 Key* Key::AddSubKey(const std::string& n) {
+    IndexSubKeys();
     subKeys.push_back(std::make_unique<Key>());
     subKeys.back()->name = n;
+    m_subKeyIndex.emplace(FoldedName(n), subKeys.back().get());
     return subKeys.back().get();
 }
 
 Value* Key::FindValue(const std::string& n) {
-    for (Value& v : values) {
-        if (SameName(v.name, n)) return &v;
-    }
-    return nullptr;
+    IndexValues();
+    auto it = m_valueIndex.find(FoldedName(n));
+    return it == m_valueIndex.end() ? nullptr : &values[it->second];
+}
+
+Value* Key::AddValue(const std::string& n) {
+    IndexValues();
+    values.push_back(Value());
+    values.back().name = n;
+    m_valueIndex.emplace(FoldedName(n), values.size() - 1);
+    return &values.back();
 }
 
 bool Key::RemoveSubKey(const std::string& n) {
@@ -226,6 +286,7 @@ bool Key::RemoveSubKey(const std::string& n) {
                            [&](const std::unique_ptr<Key>& k) { return SameName(k->name, n); });
     if (it == subKeys.end()) return false;
     subKeys.erase(it);
+    m_subKeyIndex.clear();  // rebuilt at the next lookup
     return true;
 }
 
@@ -279,12 +340,14 @@ bool Parse(const std::string& text, Tree* tree) {
             if (line.back() != ']' || line.size() < 3) return false;
             std::string path = line.substr(1, line.size() - 2);
             std::size_t start = 0;
+            std::size_t depth = 0;
             key = nullptr;
             while (start <= path.size()) {
                 std::size_t sep = path.find('\\', start);
                 if (sep == std::string::npos) sep = path.size();
                 std::string part = path.substr(start, sep - start);
-                if (part.empty()) return false;
+                if (part.empty() || part.size() > kMaxKeyNameLength) return false;
+                if (key != nullptr && ++depth > kMaxKeyDepth) return false;
                 if (key == nullptr) {
                     key = tree->Root(part, true);
                 } else {
@@ -303,7 +366,7 @@ bool Parse(const std::string& text, Tree* tree) {
 std::string Serialize(const Tree& tree) {
     std::string out(kHeader);
     out.append("\n\n");
-    for (const auto& root : tree.roots) AppendKey(&out, *root, root->name, true);
+    for (const auto& root : tree.roots) AppendKeys(&out, *root);
     return out;
 }
 

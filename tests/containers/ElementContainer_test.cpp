@@ -62,10 +62,13 @@ public:
         return 0;
     }
     std::int32_t Accept(Element* e) override {
+        ++asked;
         Crunch* c = InterfaceOf<Crunch>(e, InterfaceCrunch);
         return (c != nullptr && c->GetCrunchId() % 2 == 0) ? 0 : 1;
     }
+    static int asked;
 };
+int EvenFilter::asked = 0;
 
 using QRV2Test::VectorStream;
 
@@ -216,6 +219,44 @@ TEST_F(ElementContainerTest, ReaderLentDuringAChangeKeepsItsSnapshotUntilHandedB
     EXPECT_EQ(ReadAll(c), (std::vector<Element*>{items[0], items[1], more[0]}));
 }
 
+TEST_F(ElementContainerTest, ReadersLentBesideAWriterSeeItsNewBlockNeverTheFreedOne) {
+    auto items = MakeItems({1, 2, 3});
+    auto replacements = MakeItems({7, 8});
+    AppendAll(c, items);
+    ReadAll(c);  // builds the array
+    auto blockOf = [](Element* a, Element* b) {
+        auto** block = static_cast<Element**>(Allocate(2 * sizeof(Element*)));
+        block[0] = a;
+        block[1] = b;
+        return block;
+    };
+    // A writer first, then the shared reader; the writer replaces the block.
+    Iterator* writer = c->GetIterator(ElementContainer::IteratorWrite, nullptr);
+    Iterator* reader = c->GetIterator(ElementContainer::IteratorRead, nullptr);
+    ASSERT_NE(writer, nullptr);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_EQ(writer->SetContents(blockOf(replacements[0], replacements[1]), 2), 0);
+    EXPECT_EQ(reader->GetCount(), 2u);
+    reader->First();
+    EXPECT_EQ(reader->GetCurrent(), replacements[0]);
+    c->ReturnIterator(&writer);
+    c->ReturnIterator(&reader);
+
+    // Two readers, the shared one handed back, then a writer: the other reader is still out.
+    Iterator* shared = c->GetIterator(ElementContainer::IteratorRead, nullptr);
+    Iterator* other = c->GetIterator(ElementContainer::IteratorRead, nullptr);
+    c->ReturnIterator(&shared);
+    writer = c->GetIterator(ElementContainer::IteratorWrite, nullptr);
+    ASSERT_NE(writer, nullptr);
+    ASSERT_EQ(writer->SetContents(blockOf(items[2], items[0]), 2), 0);
+    std::vector<Element*> seen;
+    for (other->First(); other->IsAtEnd() == 0; other->Next()) seen.push_back(other->GetCurrent());
+    EXPECT_EQ(seen, (std::vector<Element*>{items[2], items[0]}));
+    c->ReturnIterator(&writer);
+    c->ReturnIterator(&other);
+    EXPECT_EQ(replacements[0]->GetReferenceCount(), 1);  // the replaced block let it go
+}
+
 TEST_F(ElementContainerTest, ChangesFromTwoListIteratorsAreAllReadBack) {
     auto items = MakeItems({1, 2, 3});
     Iterator* shared = c->GetIterator(ElementContainer::IteratorChange, nullptr);
@@ -244,6 +285,35 @@ TEST_F(ElementContainerTest, FilteredReaderHoldsAcceptedItemsAndConsumesTheFilte
     EXPECT_EQ(items[1]->GetReferenceCount(), 3);  // test + list + the private array
     c->ReturnIterator(&it);
     EXPECT_EQ(items[1]->GetReferenceCount(), 2);
+
+    // Without a list the filtered array stays empty, even when the container holds an array.
+    ElementContainer* arrayOnly = CreateElementAs<ElementContainer>(TypeElementContainer);
+    Iterator* writer = arrayOnly->GetIterator(ElementContainer::IteratorWrite, nullptr);
+    auto** block = static_cast<Element**>(Allocate(2 * sizeof(Element*)));
+    block[0] = items[0];
+    block[1] = items[1];
+    ASSERT_EQ(writer->SetContents(block, 2), 0);
+    arrayOnly->ReturnIterator(&writer);
+    it = arrayOnly->GetIterator(ElementContainer::IteratorRead, new EvenFilter);
+    ASSERT_NE(it, nullptr);
+    EXPECT_EQ(it->GetCount(), 0u);
+    arrayOnly->ReturnIterator(&it);
+    ReleaseElement(arrayOnly);
+
+    // Plain values are no elements: the filter is never handed one.
+    ElementContainer* plain = CreateElementAs<ElementContainer>(TypeElementContainer);
+    VectorStream ids;
+    ids.bytes = {2, 0, 0, 0, 9, 0, 0, 0, 10, 0, 0, 0};
+    ASSERT_EQ(InterfaceOf<IO>(plain, InterfaceIO)->ReadFrom(&ids, 0), 0);
+    Iterator* list = plain->GetIterator(ElementContainer::IteratorChange, nullptr);
+    plain->ReturnIterator(&list);
+    EvenFilter::asked = 0;
+    it = plain->GetIterator(ElementContainer::IteratorRead, new EvenFilter);
+    ASSERT_NE(it, nullptr);
+    EXPECT_EQ(EvenFilter::asked, 0);
+    EXPECT_EQ(it->GetCount(), 0u);
+    plain->ReturnIterator(&it);
+    ReleaseElement(plain);
 }
 
 TEST_F(ElementContainerTest, WritesCountAndIdsInFourOrTwoBytes) {
@@ -259,6 +329,15 @@ TEST_F(ElementContainerTest, WritesCountAndIdsInFourOrTwoBytes) {
     AppendAll(shortIds, {items[0], plain});
     EXPECT_EQ(Written(shortIds), (std::vector<unsigned char>{2, 0, 0, 0, 5, 0, 0xFF, 0xFF}));
     ReleaseElement(shortIds);
+
+    // Byte copies (a positive payload mode) are no elements and have no ids: -1 each, never
+    // a piece of their address.
+    ElementContainer* copies = CreateElementAs<ElementContainer>(TypeElementContainer);
+    copies->SetPayloadMode(4);
+    std::int32_t values[2] = {5, 6};
+    AppendAll(copies, {reinterpret_cast<Element*>(&values[0]), reinterpret_cast<Element*>(&values[1])});
+    EXPECT_EQ(Written(copies), (std::vector<unsigned char>{2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    ReleaseElement(copies);
 
     // A write that falls short is no success.
     VectorStream cut;

@@ -237,7 +237,18 @@ TEST(ListIteratorChanges, AppendInsertRemoveKeepPositionCountAndReferences) {
     EXPECT_EQ(s.it->Insert(inserted), 0);
     EXPECT_EQ(li->GetList()->GetLast()->GetPayload(), inserted);
 
+    // Removing the first element while standing before it: still before the new first one.
+    s.it->First();
+    s.it->Previous();
+    EXPECT_EQ(s.it->RemoveCurrent(), 0);
+    EXPECT_EQ(s.it->IsBeforeFirst(), 1);
+    EXPECT_EQ(s.it->GetCurrent(), nullptr);
+    s.it->Next();
+    EXPECT_EQ(s.it->GetCurrent(), s.items[1]);
+
+    s.it->Last();
     EXPECT_EQ(s.it->RemoveAll(), 0);
+    EXPECT_EQ(s.it->GetIndex(), 0u);
     EXPECT_EQ(s.it->GetCount(), 0u);
     EXPECT_EQ(s.it->IsAtEnd(), 1);
     EXPECT_EQ(li->GetList()->GetFirst(), nullptr);

@@ -210,11 +210,17 @@ TEST_F(StringUtilTest, NextToken) {
     u->NextToken(&c, ';', buf, 10);
     EXPECT_STREQ(buf, "");
 
+    // A token that does not fit is cut, terminated inside the buffer and reported; the rest
+    // stays at the cursor. One that fills it exactly still consumes its delimiter.
     c = text;
     std::memset(buf, 'X', sizeof buf);
-    u->NextToken(&c, ';', buf, 2);
-    EXPECT_EQ(std::string(buf, 3), "onX");  // full buffer: no NUL
+    EXPECT_EQ(u->NextToken(&c, ';', buf, 3), 1);
+    EXPECT_EQ(std::string(buf, 4), std::string("on\0X", 4));
     EXPECT_STREQ(c, "e;two");
+    c = text;
+    EXPECT_EQ(u->NextToken(&c, ';', buf, 4), 0);
+    EXPECT_STREQ(buf, "one");
+    EXPECT_STREQ(c, "two");
 
     const char* high = "a\xB5z";
     c = high;
@@ -251,6 +257,9 @@ TEST_F(StringUtilTest, Colours) {
     colour = 7;
     EXPECT_EQ(u->ParseColor("FF8000", &colour), 1);
     EXPECT_EQ(u->ParseColor("#FF80", &colour), 1);
+    for (const char* bad : {"#-1-1-1", "# 1 2 3", "#+1+2+3", "#FF8000A", "#FF800", "#0x1234"}) {
+        EXPECT_EQ(u->ParseColor(bad, &colour), 1) << bad;
+    }
     EXPECT_EQ(colour, 7u);
 
     char buf[9];

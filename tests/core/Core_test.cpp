@@ -69,6 +69,10 @@ TEST(CoreFactory, EveryClassOfThisProgramIsCreatedWithItsOwnTypeIdAndName) {
         const std::int32_t expected = id == 0 ? TypeSystemTime : id;
         EXPECT_EQ(e->GetTypeId(), expected) << id;
         EXPECT_EQ(e->GetReferenceCount(), 0) << id;
+        // Only the container keeps a parameter; the two memory-backed streams take and drop
+        // theirs; every other class has none and says so.
+        const bool takes = id == TypeElementContainer || id == TypeCompressStream || id == TypeMemoryStream;
+        EXPECT_EQ(e->SetParam(0), takes ? 0 : 1) << id;
         EXPECT_STREQ(core->GetTypeName(static_cast<std::uint32_t>(expected)),
                      core->GetTypeName(static_cast<std::uint32_t>(e->GetTypeId())));
         core->ReleaseElement(&e);
@@ -138,15 +142,32 @@ TEST(CoreName, SetNameCopiesAndReportsStorageFailure) {
     core->ReleaseReference();
 }
 
+// The application singleton stand-in: notes whether it is still registered while it ends.
+class AppProbe : public Probe {
+public:
+    explicit AppProbe(Core* core) : m_core(core) {}
+    std::int32_t Dispose() override {
+        registeredWhileDisposed = m_core->GetSingleton(TypeSystemApp) == this;
+        return Probe::Dispose();
+    }
+    static bool registeredWhileDisposed;
+
+private:
+    Core* m_core;
+};
+bool AppProbe::registeredWhileDisposed = false;
+
 TEST(CoreDispose, DisposesTheRegisteredApplicationSingletonEvenUnreferenced) {
     CoreImp* core = new CoreImp(nullptr);
     g_disposed = 0;
-    core->SetSingleton(TypeSystemApp, new Probe);
+    AppProbe::registeredWhileDisposed = false;
+    core->SetSingleton(TypeSystemApp, new AppProbe(core));
     core->SetSingleton(50, new Probe);  // other entries are not the Core's to end
     Element* other = core->GetSingleton(50);
     core->AddReference();
     EXPECT_EQ(core->ReleaseReference(), 0);
     EXPECT_EQ(g_disposed, 1);
+    EXPECT_TRUE(AppProbe::registeredWhileDisposed);  // its teardown may still look itself up
     other->ReleaseReference();
     EXPECT_EQ(g_disposed, 2);
 }

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/Directory.h"
+#include "platform/File.h"
 #include "tests/support/FolderTree.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -120,6 +122,29 @@ TEST(DirectoryEnumerationPosix, LinksAreNeverFoldersAndOnlyDriveZExists) {
     Error error = Error::None;
     EXPECT_TRUE(List("C:\\*.*", &error).empty());
     EXPECT_EQ(error, Error::PathNotFound);
+}
+
+// A POSIX name may hold "\": a path made from what the search delivered still names that entry,
+// so deleting everything a walk found never reaches outside the walked folder.
+TEST(DirectoryEnumerationPosix, ABackslashInANameIsNoSeparatorForWhatTheSearchDelivered) {
+    QRV2Test::ScratchFolder tree;
+    MakeFolder(tree, "walked");
+    QRV2Test::WriteBytes(tree / "victim", "kept");
+    const std::string odd = QRV2Test::NativePath(tree / "walked") + "/..\\victim";
+    QRV2Test::WriteBytes(QRV2Test::NativePath(tree / "walked") + "/plain", "p");
+    {
+        std::FILE* f = std::fopen(odd.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
+    std::vector<Found> found = List(tree / "walked\\*.*");
+    ASSERT_EQ(found.size(), 2u);
+    for (const Found& f : found) {
+        EXPECT_EQ(FileDelete((tree / "walked\\" + f.name).c_str()), Error::None) << f.name;
+    }
+    EXPECT_EQ(QRV2Test::ReadBytes(tree / "victim"), "kept");
+    EXPECT_FALSE(fs::exists(odd));
+    EXPECT_EQ(FolderRemove((tree / "walked").c_str()), Error::None);
 }
 #endif
 

@@ -3,8 +3,13 @@
 
 #include <string>
 
+#include "platform/DynamicLibrary.h"
 #include "platform/File.h"
 #include "tests/support/ScratchFolder.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using namespace Platform;
 using QRV2Test::ScratchFolder;
@@ -70,6 +75,25 @@ TEST(PlatformFileSharing, DeleteAndMoveOfAHeldFileFailUntilItIsClosed) {
     EXPECT_FALSE(QRV2Test::PathPresent(moved));
     EXPECT_EQ(FileDelete(moved.c_str()), Error::FileNotFound);
 }
+
+#if defined(QRV2_TEST_PLUGIN_LIBRARY) && !defined(_WIN32)
+// A loaded library's file is in use as a running image is: no deleting, moving or writing it
+// until the last load is freed.
+TEST(PlatformFileSharing, ALoadedLibraryHoldsItsFileUntilFreed) {
+    ScratchFolder dir;
+    std::string path = dir / "loaded.dll";
+    QRV2Test::WriteBytes(path, QRV2Test::ReadBytes(QRV2_TEST_PLUGIN_LIBRARY));
+    Error error = Error::Unknown;
+    LibraryHandle library = LoadLibraryFromPath(path.c_str(), &error);
+    ASSERT_NE(library, nullptr);
+    FileHandle writer = NullFile;
+    EXPECT_EQ(FileDelete(path.c_str()), Error::SharingViolation);
+    EXPECT_EQ(FileMove(path.c_str(), (dir / "moved.dll").c_str()), Error::SharingViolation);
+    EXPECT_EQ(Open(path, FileAccess::Write, FileShare::Read, &writer), Error::SharingViolation);
+    FreeLibrary(library);
+    EXPECT_EQ(FileDelete(path.c_str()), Error::None);
+}
+#endif
 
 TEST(PlatformFileMove, NeverReplacesAnExistingDestination) {
     ScratchFolder dir;
@@ -176,6 +200,73 @@ TEST(PlatformFileExists, SearchRulesOfTheSystem) {
     EXPECT_FALSE(FileExists("C:\\Windows"));
 #endif
 }
+
+// Names are found as the Windows file system finds them: letter case and trailing dots and
+// spaces of a name do not matter, and the one existing entry is what every operation reaches.
+TEST(PlatformFileNames, LetterCaseAndTrailingDotsAreIgnored) {
+    ScratchFolder dir;
+    QRV2Test::WriteBytes(dir / "a.txt", "a");
+    QRV2Test::WriteBytes(dir / "noext", "n");
+    ASSERT_EQ(FolderCreate((dir / "sub").c_str()), Error::None);
+    EXPECT_TRUE(FileExists((dir / "A.TXT").c_str()));
+    EXPECT_TRUE(FileExists((dir / "noext.").c_str()));
+    EXPECT_TRUE(FileExists((dir / "noext. .").c_str()));
+    EXPECT_EQ(FolderCreate((dir / "SUB").c_str()), Error::AlreadyExists);
+    FileHandle file = NullFile;
+    ASSERT_EQ(Open(dir / "SUB\\A.Txt", FileAccess::Write, FileShare::None, &file,
+                   FileDisposition::CreateNew),
+              Error::None);
+    FileClose(file);
+    EXPECT_TRUE(QRV2Test::PathPresent(dir / "sub\\A.Txt"));
+    ASSERT_EQ(Open(dir / "A.TXT", FileAccess::Read, FileShare::Read, &file,
+                   FileDisposition::OpenExisting),
+              Error::None);
+    char byte = 0;
+    std::uint32_t got = 0;
+    EXPECT_EQ(FileRead(file, &byte, 1, &got), Error::None);
+    EXPECT_EQ(byte, 'a');
+    FileClose(file);
+    EXPECT_EQ(FileMove((dir / "NOEXT.").c_str(), (dir / "Sub\\moved").c_str()), Error::None);
+    EXPECT_EQ(QRV2Test::ReadBytes(dir / "sub\\moved"), "n");
+    EXPECT_EQ(FileDelete((dir / "A.TXT").c_str()), Error::None);
+    EXPECT_FALSE(QRV2Test::PathPresent(dir / "a.txt"));
+}
+
+#ifndef _WIN32
+// Another file system cannot take a rename: a file is copied and the original deleted (as the
+// system's move does), a folder stays where it is.
+TEST(PlatformFileMove, AFileMovesToAnotherFileSystem) {
+    ScratchFolder dir;
+    const char* memory = "/dev/shm";
+    struct stat there {};
+    struct stat here {};
+    if (stat(memory, &there) != 0 || stat(QRV2Test::NativePath(dir.Path()).c_str(), &here) != 0 ||
+        there.st_dev == here.st_dev) {
+        GTEST_SKIP() << "no second file system at hand";
+    }
+    ScratchFolder unused;  // a unique name for the files on the other file system
+    std::string stem = QRV2Test::NativePath(unused.Path());
+    stem = stem.substr(stem.find_last_of('/', stem.size() - 2) + 1);
+    stem.pop_back();
+    std::string from = "Z:\\dev\\shm\\" + stem + ".bin";
+    std::string folder = "Z:\\dev\\shm\\" + stem + ".d";
+    QRV2Test::WriteBytes(from, "carried");
+    ASSERT_EQ(chmod(QRV2Test::NativePath(from).c_str(), 0640), 0);
+    ASSERT_EQ(FolderCreate(folder.c_str()), Error::None);
+    QRV2Test::WriteBytes(dir / "taken.bin", "T");
+    EXPECT_EQ(FileMove(from.c_str(), (dir / "taken.bin").c_str()), Error::AlreadyExists);
+    EXPECT_EQ(FileMove(from.c_str(), (dir / "moved.bin").c_str()), Error::None);
+    EXPECT_EQ(FileMove(folder.c_str(), (dir / "folder").c_str()), Error::NotSameDevice);
+    EXPECT_FALSE(QRV2Test::PathPresent(from));
+    EXPECT_EQ(QRV2Test::ReadBytes(dir / "moved.bin"), "carried");
+    struct stat moved {};
+    ASSERT_EQ(stat(QRV2Test::NativePath(dir / "moved.bin").c_str(), &moved), 0);
+    EXPECT_EQ(moved.st_mode & 0777, 0640u);
+    EXPECT_TRUE(QRV2Test::IsDirectory(folder));
+    EXPECT_FALSE(QRV2Test::PathPresent(dir / "folder"));
+    EXPECT_EQ(FolderRemove(folder.c_str()), Error::None);
+}
+#endif
 
 TEST(PlatformFileFolders, RemoveRefusesANonEmptyFolder) {
     ScratchFolder dir;

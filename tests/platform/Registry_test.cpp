@@ -188,6 +188,33 @@ TEST_F(RegistryTest, DeleteRemovesALeafKeyWithItsValuesButNotAKeyWithSubKeys) {
     RegistryCloseKey(parent);
 }
 
+// A handle stands for the key it opened, not for its name: once that key is deleted, every call
+// through the handle answers "key deleted", also after a new key of the same name was made.
+TEST_F(RegistryTest, AHandleToADeletedKeyNeverReachesANewKeyOfTheSameName) {
+    RegKey old = nullptr, child = nullptr, fresh = nullptr;
+    ASSERT_EQ(Error::None, RegistryCreateKey(RootKey(RegRoot::CurrentUser), "Software\\Gone",
+                                             KeyAllAccess, &old, nullptr));
+    ASSERT_EQ(Error::None, RegistryCreateKey(old, "Child", KeyAllAccess, &child, nullptr));
+    RegistryCloseKey(child);
+    ASSERT_EQ(Error::None, RegistryOpenKey(old, "Child", KeyAllAccess, &child));
+    EXPECT_EQ(Error::None,
+              RegistryDeleteKey(RootKey(RegRoot::CurrentUser), "Software\\Gone\\Child"));
+    EXPECT_EQ(Error::None, RegistryDeleteKey(RootKey(RegRoot::CurrentUser), "Software\\GONE"));
+    ASSERT_EQ(Error::None, RegistryCreateKey(RootKey(RegRoot::CurrentUser), "Software\\Gone\\Child",
+                                             KeyAllAccess, &fresh, nullptr));
+    ASSERT_EQ(Error::None, RegistrySetValue(fresh, "v", RegSz, "new", 4));
+    std::uint32_t size = 0;
+    EXPECT_EQ(Error::KeyDeleted, RegistryQueryValue(child, "v", nullptr, nullptr, &size));
+    EXPECT_EQ(Error::KeyDeleted, RegistrySetValue(child, "v", RegSz, "old", 4));
+    EXPECT_EQ(Error::KeyDeleted, RegistrySetValue(old, "w", RegSz, "old", 4));
+    Error error = Error::None;
+    EXPECT_EQ("new", std::string(QueryBytes(fresh, "v", nullptr, &error).c_str()));
+    EXPECT_EQ(Error::None, error);
+    RegistryCloseKey(fresh);
+    RegistryCloseKey(child);
+    RegistryCloseKey(old);
+}
+
 TEST_F(RegistryTest, HandlesAreLimitedToTheRightsTheyWereOpenedWith) {
     RegKey key = nullptr;
     ASSERT_EQ(Error::None, RegistryCreateKey(RootKey(RegRoot::CurrentUser), "Software\\R",

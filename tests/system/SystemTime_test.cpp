@@ -39,6 +39,9 @@ TEST(SystemTimeValues, DateAndDayTimeOfKnownMoments) {
         {2012, 2, 26, 12, 30, 0, 0, 4366830, 45000000},
         // 31 * (6 + 12 * 2020) + 15 - 745520 = 6121 days, then 12 hours.
         {2020, 6, 15, 12, 0, 0, 0, 6121 * 1440 + 720, 43200000},
+        // Beyond the signed range the value wraps as 32-bit arithmetic does (no overflow):
+        // 31 * (1 + 12 * 7000) + 1 - 745520 = 1858512 days.
+        {7000, 1, 1, 0, 0, 0, 0, static_cast<std::int32_t>(1858512u * 1440u), 0},
     };
     for (const Case& c : cases) {
         SetFixed(c.year, c.month, c.day, c.hour, c.minute, c.second, c.ms);

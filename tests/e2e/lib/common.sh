@@ -211,6 +211,9 @@ expect_installed() {
     # The system's list of programs offers its removal, by the uninstaller installed beside it.
     expect_value "$KEY_UNINSTALL" UninstallString "\"$(be_product_path "$(be_uninstaller_name)")\""
     expect_value "$KEY_UNINSTALL" DisplayVersion 1.0.1.8
+    # Modify and Repair hidden: two DWORD values of 1 ("0x1" as reg.exe shows it).
+    expect_eq "$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' '$1 ~ /^No(Modify|Repair)$/ { print $1, $2, ($3 == "0x1" || $3 == "00000001") ? 1 : $3 }' | sort | paste -sd '|')" \
+        "NoModify REG_DWORD 1|NoRepair REG_DWORD 1" "values hiding Modify and Repair"
     if [[ -x "$(be_product_dir)/$(be_uninstaller_name)" ]]; then pass; else fail "no runnable uninstaller in the product folder"; fi
     expect_no_temp_leftover
 }

@@ -136,7 +136,7 @@ be_wait_status() { # <text> <seconds>
     wait_until "$2" status_is_wanted
 }
 
-# be_hold <file>: another process keeps the file open (sharing reading only) until be_release.
+# be_hold <file>: another process keeps the library loaded until be_release.
 be_hold() {
     rm -f "$S/hold.ready" "$S/hold.release"
     "$E2E_TOOLS/hold_library" "$1" "$S/hold.ready" "$S/hold.release" 60000 &

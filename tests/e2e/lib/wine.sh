@@ -233,12 +233,30 @@ be_reg_seed() {
     wine regedit /S "$(winpath "$S/seed.reg")" >/dev/null 2>&1
 }
 
-be_key_present() { wine reg query "HKEY_CURRENT_USER\\$1" >/dev/null 2>&1; }
+# be_key_present <key below HKEY_CURRENT_USER>: true when the prefix's registry holds the key
+# (reg.exe tried a few times, as for be_reg_values, so a spurious failure of reg.exe does not
+# pass for a removed key).
+be_key_present() {
+    local try
+    for try in 1 2 3; do
+        wine reg query "HKEY_CURRENT_USER\\$1" >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    return 1
+}
 
 # be_reg_values <key below HKEY_CURRENT_USER>: "name<TAB>type<TAB>data" per value, as the
 # prefix's own reg tool lists them; the default value is named "(default)".
 be_reg_values() {
-    wine reg query "HKEY_CURRENT_USER\\$1" 2>/dev/null | tr -d '\r' | awk '
+    # reg.exe now and then fails on a loaded machine although the key is there; a key that is
+    # really missing fails every time, so a few tries cost little and keep a busy run honest.
+    local listing="" try
+    for try in 1 2 3; do
+        listing=$(wine reg query "HKEY_CURRENT_USER\\$1" 2>/dev/null) && break
+        listing=""
+        sleep 0.2
+    done
+    printf '%s\n' "$listing" | tr -d '\r' | awk '
         /^    [^ ]/ {
             line = substr($0, 5)
             n = index(line, "    "); name = substr(line, 1, n - 1); line = substr(line, n + 4)

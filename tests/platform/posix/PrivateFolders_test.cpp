@@ -85,20 +85,36 @@ TEST_F(PrivateFoldersTest, TempFolderIsAPrivateFolderInTheRuntimeFolder) {
     EXPECT_EQ(0700u, st.st_mode & 0777);
 }
 
-TEST_F(PrivateFoldersTest, TempFolderReachedThroughALinkOrOwnedByAnotherIsRefused) {
+// A folder of our name that is not ours is never used (nor changed); the run gets a fresh
+// private folder of its own instead of failing.
+TEST_F(PrivateFoldersTest, TempFolderReachedThroughALinkOrOwnedByAnotherIsReplacedByAFreshOne) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", m_base.c_str());
+    ScopedEnv tmp("TMPDIR", m_base.c_str());
     ASSERT_EQ(0, mkdir((m_base + "/elsewhere").c_str(), 0700));
     ASSERT_EQ(0, symlink((m_base + "/elsewhere").c_str(), (m_base + "/qrv2").c_str()));
     Error e;
-    EXPECT_EQ("", Temp(&e));
-    EXPECT_EQ(Error::AccessDenied, e);
+    std::string fallback = Temp(&e);
+    ASSERT_EQ(Error::None, e);
+    const std::string prefix = Windows("Z:" + m_base + "/qrv2-" + std::to_string(getuid()) + "-");
+    ASSERT_EQ(prefix, fallback.substr(0, prefix.size()));
+    struct stat st;
+    std::string made =
+        m_base + "/" + fallback.substr(fallback.rfind('\\', fallback.size() - 2) + 1);
+    made.pop_back();  // the trailing separator
+    ASSERT_EQ(0, lstat(made.c_str(), &st));
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(0700u, st.st_mode & 0777);
+    EXPECT_EQ(getuid(), st.st_uid);
 
-    ASSERT_EQ(0, unlink((m_base + "/qrv2").c_str()));
-    ASSERT_EQ(0, mkdir((m_base + "/qrv2").c_str(), 0700));
     if (geteuid() == 0) {
+        ASSERT_EQ(0, unlink((m_base + "/qrv2").c_str()));
+        ASSERT_EQ(0, mkdir((m_base + "/qrv2").c_str(), 0755));
         ASSERT_EQ(0, chown((m_base + "/qrv2").c_str(), 65534, 65534));
-        Temp(&e);
-        EXPECT_EQ(Error::AccessDenied, e);
+        EXPECT_EQ(fallback, Temp(&e));  // one fresh folder per process
+        EXPECT_EQ(Error::None, e);
+        ASSERT_EQ(0, lstat((m_base + "/qrv2").c_str(), &st));
+        EXPECT_EQ(65534u, st.st_uid);
+        EXPECT_EQ(0755u, st.st_mode & 0777);  // the other user's folder is left as it was
     }
 }
 

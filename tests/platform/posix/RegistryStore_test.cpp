@@ -1,6 +1,7 @@
 // POSIX registry store: its file, damage, concurrent writers and the machine store's rights.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,10 +12,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
 #include "framework/system/SystemConfImp.h"
+#include "platform/Cancel.h"
 #include "platform/Registry.h"
 #include "tests/support/TestRegistry.h"
 
@@ -94,8 +97,16 @@ TEST_F(RegistryStoreTest, DamagedStoreGivesAnErrorAndIsNotOverwritten) {
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=dword:123\n",
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\\\A]\n",
     };
-    for (const char* text : damaged) {
-        SCOPED_TRACE(text);
+    // What Windows refuses is damage too: a key 513 levels deep, a name of 256 characters.
+    std::string deep = "REGEDIT4\n\n[HKEY_CURRENT_USER";
+    for (int i = 0; i < 513; ++i) deep += "\\k";
+    deep += "]\n";
+    const std::string longName = "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\n";
+    std::vector<std::string> texts(std::begin(damaged), std::end(damaged));
+    texts.push_back(deep);
+    texts.push_back(longName);
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text.substr(0, 80));
         WriteFile(UserFile(), text);
         RegKey key = nullptr;
         EXPECT_EQ(Error::BadFormat,
@@ -106,6 +117,70 @@ TEST_F(RegistryStoreTest, DamagedStoreGivesAnErrorAndIsNotOverwritten) {
                   RegistrySetDefaultValue(RootKey(RegRoot::CurrentUser), "C", "x"));
         EXPECT_EQ(text, ReadFile(UserFile()));
     }
+}
+
+// The next writer removes the temporary files a killed writer left beside the store (only
+// names of the writer's own shape), and a wait for the store's lock ends on a stop request.
+TEST_F(RegistryStoreTest, LeftoversOfAKilledWriterGoAndALockWaitEndsOnStop) {
+    WriteFile(UserFile() + ".Ab12Cd", "half a store");
+    WriteFile(UserFile() + ".notours", "kept");
+    ASSERT_EQ(Error::None, RegistrySetDefaultValue(RootKey(RegRoot::CurrentUser), "Software", "x"));
+    struct stat st;
+    EXPECT_NE(0, lstat((UserFile() + ".Ab12Cd").c_str(), &st));
+    EXPECT_EQ("kept", ReadFile(UserFile() + ".notours"));
+
+    int holder = open((UserFile() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(0, flock(holder, LOCK_EX));
+    RequestCancel();
+    RegKey key = nullptr;
+    EXPECT_EQ(Error::Cancelled,
+              RegistryOpenKey(RootKey(RegRoot::CurrentUser), "Software", KeyRead, &key));
+    EXPECT_EQ(Error::Cancelled, RegistrySetDefaultValue(RootKey(RegRoot::CurrentUser), "S", "y"));
+    ResetCancel();
+    close(holder);
+    EXPECT_EQ(Error::None,
+              RegistryOpenKey(RootKey(RegRoot::CurrentUser), "Software", KeyRead, &key));
+    RegistryCloseKey(key);
+}
+
+// Root writing through a user's store (with the user's HOME) keeps the files the user's: the
+// user can still read and change the store afterwards.
+TEST_F(RegistryStoreTest, RootWritingAUsersStoreLeavesItTheUsers) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root and a second user";
+    const std::string folder = m_registry.Folder();
+    ASSERT_EQ(0, chown(folder.c_str(), 65534, 65534));
+    WriteFile(UserFile(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\"v\"=\"user\"\n\n");
+    ASSERT_EQ(0, chown(UserFile().c_str(), 65534, 65534));
+    ASSERT_EQ(0, chmod(UserFile().c_str(), 0640));
+    ASSERT_EQ(Error::None,
+              RegistrySetDefaultValue(RootKey(RegRoot::CurrentUser), "Software\\Root", "r"));
+    struct stat st;
+    for (const std::string& path : {UserFile(), UserFile() + ".lock"}) {
+        ASSERT_EQ(0, stat(path.c_str(), &st)) << path;
+        EXPECT_EQ(65534u, st.st_uid) << path;
+    }
+    ASSERT_EQ(0, stat(UserFile().c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 0777);
+
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(20);
+        RegKey key = nullptr;
+        if (RegistryOpenKey(RootKey(RegRoot::CurrentUser), "Software\\Root", KeyRead, &key) !=
+            Error::None)
+            _exit(21);
+        RegistryCloseKey(key);
+        if (RegistrySetDefaultValue(RootKey(RegRoot::CurrentUser), "Software\\User", "u") !=
+            Error::None)
+            _exit(22);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNoValue) {

@@ -1,10 +1,11 @@
 // Scenario tool: keeps a plug-in library in use the way a running browser does, until released.
 //
 // hold_library <library> <ready-marker> <release-marker> [timeout-ms]
-// Opens <library> for reading, sharing reading only (the platform layer then refuses to delete or
-// replace it, as Windows refuses for a loaded module), creates <ready-marker>, and waits until
-// <release-marker> exists or the timeout (default 30000 ms) passes. Paths are plain POSIX paths.
-// Exit code: 0 released, 1 timed out, 2 bad arguments, 3 the library could not be opened,
+// Loads <library> through the platform layer, as a browser loads its plug-in (the loaded file is
+// then held as Windows holds a running image: deleting or replacing it fails), creates
+// <ready-marker>, and waits until <release-marker> exists or the timeout (default 30000 ms)
+// passes. Paths are plain POSIX paths.
+// Exit code: 0 released, 1 timed out, 2 bad arguments, 3 the library could not be loaded,
 // 4 the marker could not be made.
 #include <unistd.h>
 
@@ -13,22 +14,18 @@
 #include <string>
 
 #include "platform/Clock.h"
-#include "platform/File.h"
+#include "platform/DynamicLibrary.h"
 #include "platform/posix/PathMap.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
     std::uint32_t timeout = argc > 4 ? static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 30000u;
     std::string library = Platform::ToWindowsPath(argv[1]);
-    Platform::FileHandle held = Platform::NullFile;
-    if (Platform::FileOpen(library.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
-                           Platform::FileDisposition::OpenExisting, Platform::FileHint::Normal,
-                           &held) != Platform::Error::None) {
-        return 3;
-    }
+    Platform::LibraryHandle held = Platform::LoadLibraryFromPath(library.c_str(), nullptr);
+    if (held == nullptr) return 3;
     std::FILE* marker = std::fopen(argv[2], "wb");
     if (marker == nullptr) {
-        Platform::FileClose(held);
+        Platform::FreeLibrary(held);
         return 4;
     }
     std::fclose(marker);
@@ -41,6 +38,6 @@ int main(int argc, char** argv) {
         }
         Platform::Sleep(20);
     }
-    Platform::FileClose(held);
+    Platform::FreeLibrary(held);
     return result;
 }
