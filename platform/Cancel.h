@@ -9,7 +9,5 @@ void InstallCancelHandlers();
 // Sets the flag (the progress window calls this when the user closes it).
 void RequestCancel();
 bool CancelRequested();
-// Clears the flag (tests).
-void ResetCancel();
 
 }  // namespace Platform

@@ -65,7 +65,7 @@ Error FileRead(FileHandle file, void* data, std::uint32_t count, std::uint32_t* 
 
 // Writes count bytes at the position and advances it. *transferred gets the bytes written.
 // None only when every byte was written; DiskFull (with the bytes that fit) when the medium is
-// full or the test hook below says so; InvalidHandle / AccessDenied as for FileRead.
+// full or the test hook (platform/testing/FileTestHook.h) says so; InvalidHandle / AccessDenied as for FileRead.
 Error FileWrite(FileHandle file, const void* data, std::uint32_t count, std::uint32_t* transferred);
 
 // Moves the position by distance from the start or the current position; *position (may be
@@ -105,20 +105,5 @@ Error FileDelete(const char* path);
 // AccessDenied. A file moves to another file system too (copied, then the original deleted; a
 // failed copy leaves the original and no new file); a folder cannot: NotSameDevice.
 Error FileMove(const char* oldPath, const char* newPath);
-
-// Test hook for running out of disk space on demand. It counts the bytes every FileWrite of the
-// process writes from the moment it is armed; the write that would cross the limit writes only
-// the bytes up to it and fails with DiskFull, and so does every later write (writing nothing)
-// until Reset. Used by tests to prove that a full disk surfaces as an error; never armed in
-// production.
-namespace FileTestHook {
-// Arms the hook: bytes more bytes may still be written (0: the next write fails outright).
-void FailWritesAfter(std::uint64_t bytes);
-// Disarms the hook; writes behave normally again.
-void Reset();
-// For the platform implementations: how many of count bytes the write may transfer now
-// (count while disarmed), charged against the limit.
-std::uint32_t Admit(std::uint32_t count);
-}  // namespace FileTestHook
 
 }  // namespace Platform

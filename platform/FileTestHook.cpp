@@ -1,7 +1,7 @@
 // The write-failure test hook shared by both file implementations.
 #include <atomic>
 
-#include "platform/File.h"
+#include "platform/testing/FileTestHook.h"
 
 namespace Platform {
 namespace FileTestHook {

@@ -20,9 +20,6 @@ using ModuleHandle = ModuleTag*;
 // The operating system's major and minor version. None (always, on the systems we run on).
 Error GetOsVersion(std::int32_t* major, std::int32_t* minor);
 
-// Test seam: makes GetOsVersion report these numbers (active) or the system's again.
-void SetOsVersionForTesting(bool active, std::int32_t major, std::int32_t minor);
-
 // Full file name of the module (null: the running executable).
 // None; InsufficientBuffer; InvalidParameter; other system errors.
 Error GetExecutableFileName(ModuleHandle module, char* buffer, std::uint32_t size,

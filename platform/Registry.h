@@ -126,14 +126,4 @@ Error RegistryQueryInfo(RegKey key, std::uint32_t* subKeys, std::uint32_t* maxSu
 // InvalidHandle; InvalidParameter (subKey null or ""); BadFormat; I/O errors.
 Error RegistryDeleteKey(RegKey key, const char* subKey);
 
-// Test seam: makes the current-user and local-machine roots refer to a private, empty place
-// named by folder (a native folder path that exists), so tests never touch the real
-// registry; null ends the redirection. False when it cannot be set up.
-// POSIX: the stores become folder/user.reg and folder/machine.reg (the machine store stays
-// writable by the administrator only). Windows: both roots are pointed at sub-keys of
-// HKEY_CURRENT_USER\Software\QRV2Tests\<last part of folder>, which is deleted when the
-// redirection ends; system services of the same process that read the machine root (the
-// computer name, for one) see the private key meanwhile.
-bool RegistryRedirectForTesting(const char* folder);
-
 }  // namespace Platform

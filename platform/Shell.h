@@ -23,12 +23,6 @@ constexpr std::int32_t MessageBoxResultOk = 1;
 // message goes to standard error as "caption: text" and the result is MessageBoxResultOk.
 std::int32_t ShowMessageBox(const char* text, const char* caption, std::uint32_t style);
 
-// Test seam: while a hook is set, ShowMessageBox calls it instead of showing anything and
-// returns its result; null removes it.
-using MessageBoxHook = std::int32_t (*)(const char* text, const char* caption,
-                                        std::uint32_t style);
-void SetMessageBoxHookForTesting(MessageBoxHook hook);
-
 // Results of WaitForMessages (the system's numbers).
 constexpr std::uint32_t WaitMessageArrived = 0;
 constexpr std::uint32_t WaitTimedOut = 258;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/core/testing/AllocatorHook.h"
+
 namespace QRV2 {
 
 namespace {

@@ -2,14 +2,15 @@
 #include "framework/system/SystemTimeImp.h"
 
 #include "framework/core/Core.h"
+#include "framework/system/testing/ClockSource.h"
 
 namespace QRV2 {
 
 namespace {
-SystemTimeImp::ClockSource g_clockSource = nullptr;
+ClockSource g_clockSource = nullptr;
 }  // namespace
 
-void SystemTimeImp::SetClockSource(ClockSource source) { g_clockSource = source; }
+void SetClockSourceForTesting(ClockSource source) { g_clockSource = source; }
 
 SystemTimeImp::SystemTimeImp(Core*) { Refresh(); }
 

@@ -15,11 +15,6 @@ class SystemTimeImp : public ElementImpBase<SystemTime, TypeSystemTime>,
                       public IntegerDate,
                       public IntegerDayTime {
 public:
-    // Where Refresh reads the time; tests install a fixed clock here. Null restores the system
-    // clock. Process-wide; meant for tests only.
-    using ClockSource = void (*)(Platform::UtcTime* time);
-    static void SetClockSource(ClockSource source);
-
     explicit SystemTimeImp(Core* core);
 
     std::int32_t Initialize() override;

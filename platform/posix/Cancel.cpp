@@ -3,6 +3,8 @@
 
 #include <csignal>
 
+#include "platform/testing/CancelSeams.h"
+
 namespace Platform {
 
 namespace {

@@ -15,6 +15,7 @@
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
 #include "platform/posix/WildcardName.h"
+#include "platform/testing/FileTestHook.h"
 
 namespace Platform {
 

@@ -15,6 +15,7 @@
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
+#include "platform/testing/ProcessSeams.h"
 
 namespace Platform {
 

@@ -21,6 +21,7 @@
 #include "platform/Clock.h"
 #include "platform/posix/NativeError.h"
 #include "platform/posix/RegistryStore.h"
+#include "platform/testing/RegistryRedirect.h"
 
 namespace Platform {
 

@@ -11,6 +11,7 @@
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
+#include "platform/testing/ShellSeams.h"
 
 extern char** environ;
 

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/testing/CancelSeams.h"
+
 namespace Platform {
 
 namespace {

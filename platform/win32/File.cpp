@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "platform/testing/FileTestHook.h"
 #include "platform/win32/NativeError.h"
 
 namespace Platform {

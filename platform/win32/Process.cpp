@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "platform/testing/ProcessSeams.h"
 #include "platform/win32/NativeError.h"
 
 namespace Platform {

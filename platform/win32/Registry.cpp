@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/testing/RegistryRedirect.h"
 #include "platform/win32/NativeError.h"
 
 namespace Platform {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/testing/ShellSeams.h"
 #include "platform/win32/NativeError.h"
 
 namespace Platform {

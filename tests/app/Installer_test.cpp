@@ -10,6 +10,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/containers/String.h"
 #include "framework/core/CoreImp.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/Archive.h"
 #include "framework/system/SystemApp.h"
 #include "framework/system/SystemAppImp.h"

@@ -14,7 +14,10 @@
 
 // Defined by the build when the control library keeps its registration in the platform store.
 #if defined(QRV2_TEST_POSIX_REGISTRY)
-#include "platform/Registry.h"
+#include "platform/testing/RegistryRedirect.h"
+#endif
+#if defined(_WIN32) || defined(QRV2_TEST_POSIX_REGISTRY)
+#include "tests/support/TestRegistry.h"
 #endif
 
 #if defined(QRV2_TEST_PLUGIN_LIBRARY) && defined(QRV2_TEST_CONTROL_LIBRARY)
@@ -177,28 +180,7 @@ const std::string kTypeKey = "Software\\Classes\\MIME\\Database\\Content Type\\a
 
 // A string value under HKEY_CURRENT_USER, or "<missing>".
 std::string ReadUserValue(const std::string& keyPath, const char* name) {
-    char data[1024] = {0};
-#if defined(_WIN32)
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-        return "<missing>";
-    }
-    DWORD size = sizeof(data) - 1, type = 0;
-    LONG result = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    ::RegCloseKey(key);
-    if (result != ERROR_SUCCESS || type != REG_SZ) return "<missing>";
-#else
-    Platform::RegKey key = nullptr;
-    if (Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), keyPath.c_str(),
-                                  Platform::KeyQueryValue, &key) != Platform::Error::None) {
-        return "<missing>";
-    }
-    std::uint32_t size = sizeof(data) - 1, type = 0;
-    Platform::Error result = Platform::RegistryQueryValue(key, name, &type, data, &size);
-    Platform::RegistryCloseKey(key);
-    if (result != Platform::Error::None || type != Platform::RegSz) return "<missing>";
-#endif
-    return data;
+    return QRV2Test::GetText(Platform::RegRoot::CurrentUser, keyPath, name);
 }
 
 std::string Normalised(std::string path) {

@@ -9,10 +9,12 @@
 #include "app/RemovalSteps.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/Archive.h"
 #include "framework/system/SystemAppImp.h"
 #include "platform/File.h"
 #include "platform/Registry.h"
+#include "platform/testing/FileTestHook.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/support/TestRegistry.h"
@@ -25,19 +27,11 @@ namespace {
 
 const std::string kPluginKey = "Software\\MozillaPlugins\\@orvane.com/Orvane2011";
 
-// The value's exact bytes (terminating zero included), or "<none>".
+// The value's exact bytes (terminating zero included) when it is REG_SZ, or "<missing>".
 std::string RegistryBytes(const std::string& key, const char* name) {
-    Platform::RegKey handle = nullptr;
-    if (Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), key.c_str(),
-                                  Platform::KeyRead, &handle) != Platform::Error::None) {
-        return "<none>";
-    }
-    char data[512];
-    std::uint32_t type = 0, size = sizeof(data);
-    Platform::Error e = Platform::RegistryQueryValue(handle, name, &type, data, &size);
-    Platform::RegistryCloseKey(handle);
-    if (e != Platform::Error::None || type != Platform::RegSz) return "<none>";
-    return std::string(data, size);
+    std::uint32_t type = Platform::RegNone;
+    std::string bytes = QRV2Test::GetValue(Platform::RegRoot::CurrentUser, key, name, &type);
+    return type == Platform::RegSz ? bytes : "<missing>";
 }
 
 std::string Z(const char* text) { return std::string(text, std::char_traits<char>::length(text) + 1); }
@@ -128,7 +122,7 @@ TEST_F(PluginStepsTest, HeldLibraryIsReportedAndLeftAloneWithoutRegistryValues) 
               Platform::Error::None);
     EXPECT_NE(InstallMozillaPlugin(&m_state), 0);
     EXPECT_NE(InstallMozillaPlugin(&m_state), 0);
-    EXPECT_EQ(RegistryBytes(kPluginKey, "Path"), "<none>");
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Path"), "<missing>");
     Platform::FileClose(holder);
     EXPECT_EQ(ReadBytes(target), "old library");
 

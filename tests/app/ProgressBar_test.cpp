@@ -7,8 +7,10 @@
 
 #include "app/ProgressBarImp.h"
 #include "framework/core/Allocator.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "platform/Cancel.h"
 #include "platform/ProgressWindow.h"
+#include "platform/testing/CancelSeams.h"
 
 #if defined(_WIN32)
 #include <windows.h>

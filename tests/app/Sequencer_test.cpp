@@ -11,6 +11,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/ElementImpBase.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "tests/support/AllocationWalk.h"
 
 using namespace QRV2;

@@ -11,6 +11,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/ElementImpBase.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/Stream.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/VectorStream.h"

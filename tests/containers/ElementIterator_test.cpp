@@ -12,21 +12,15 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/ElementImpBase.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "tests/support/AllocationWalk.h"
+#include "tests/support/Probe.h"
 
 using namespace QRV2;
 
 namespace {
 
-int g_disposed = 0;
-class Probe : public ElementImpBase<Element, 97> {
-public:
-    std::int32_t Dispose() override {
-        ++g_disposed;
-        delete this;
-        return 0;
-    }
-};
+using QRV2Test::Probe;
 
 // Owns a few probes and an iterator of either kind over them.
 struct Sequence {

@@ -8,20 +8,14 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/ElementImpBase.h"
+#include "framework/core/testing/AllocatorHook.h"
+#include "tests/support/Probe.h"
 
 using namespace QRV2;
 
 namespace {
 
-int g_probesDisposed = 0;
-class Probe : public ElementImpBase<Element, 99> {
-public:
-    std::int32_t Dispose() override {
-        ++g_probesDisposed;
-        delete this;
-        return 0;
-    }
-};
+using QRV2Test::Probe;
 
 ListEntry* NewEntry() { return CreateElementAs<ListEntry>(TypeListEntry); }
 
@@ -144,7 +138,7 @@ TEST_F(ListTest, RefusesNullAndAlreadyLinkedEntriesWithoutChange) {
 
 TEST_F(ListTest, DisposeClearsPayloadsUnderEachMode) {
     // Mode 0: each payload element released exactly once.
-    g_probesDisposed = 0;
+    Probe::disposed = 0;
     for (int i = 0; i < 3; ++i) {
         ListEntry* e = NewEntry();
         Probe* p = new Probe;
@@ -158,7 +152,7 @@ TEST_F(ListTest, DisposeClearsPayloadsUnderEachMode) {
     EXPECT_EQ(kept->GetReferenceCount(), 2);
     list->Append(e);
     ReleaseElement(list);
-    EXPECT_EQ(g_probesDisposed, 3);
+    EXPECT_EQ(Probe::disposed, 3);
     EXPECT_EQ(kept->GetReferenceCount(), 1);
     ReleaseElement(kept);
 
@@ -196,19 +190,19 @@ TEST_F(ListTest, BytePayloadIsAPrivateCopy) {
 }
 
 TEST_F(ListTest, SetPayloadOnACarryingEntryGivesUpTheOldPayload) {
-    g_probesDisposed = 0;
+    Probe::disposed = 0;
     ListEntry* e = NewEntry();
     Probe* first = new Probe;
     Probe* second = new Probe;
     e->SetPayload(first, 0);
     e->SetPayload(second, 0);
-    EXPECT_EQ(g_probesDisposed, 1);  // the first was released, not leaked
+    EXPECT_EQ(Probe::disposed, 1);  // the first was released, not leaked
     EXPECT_EQ(e->GetPayload(), second);
     e->SetPayload(second, 0);  // re-setting the same element keeps it alive
-    EXPECT_EQ(g_probesDisposed, 1);
+    EXPECT_EQ(Probe::disposed, 1);
     EXPECT_EQ(second->GetReferenceCount(), 1);
     e->SetPayload(nullptr, 0);
-    EXPECT_EQ(g_probesDisposed, 2);
+    EXPECT_EQ(Probe::disposed, 2);
 
     // Byte copies: the old copy is freed (leak check in TearDown); a failed copy keeps it.
     std::uint32_t one = 1, two = 2;

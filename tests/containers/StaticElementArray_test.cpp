@@ -5,20 +5,14 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/ElementImpBase.h"
+#include "framework/core/testing/AllocatorHook.h"
+#include "tests/support/Probe.h"
 
 using namespace QRV2;
 
 namespace {
 
-int g_disposed = 0;
-class Probe : public ElementImpBase<Element, 98> {
-public:
-    std::int32_t Dispose() override {
-        ++g_disposed;
-        delete this;
-        return 0;
-    }
-};
+using QRV2Test::Probe;
 
 Element** Block(std::initializer_list<Element*> items) {
     auto** block = static_cast<Element**>(Allocate(items.size() * sizeof(Element*)));
@@ -29,7 +23,7 @@ Element** Block(std::initializer_list<Element*> items) {
 
 TEST(StaticElementArray, AdoptReferencesNewBeforeReleasingOld) {
     std::int64_t live = AllocatorHook::LiveBlocks();
-    g_disposed = 0;
+    Probe::disposed = 0;
     auto* array = CreateElementAs<StaticElementArray>(TypeStaticElementArray);
     ASSERT_NE(array, nullptr);
     EXPECT_EQ(array->GetTypeId(), 8);
@@ -42,7 +36,7 @@ TEST(StaticElementArray, AdoptReferencesNewBeforeReleasingOld) {
     // The shared element survives the hand-over with the same count; the one not carried over
     // goes.
     array->Adopt(Block({arriving, shared}), 2);
-    EXPECT_EQ(g_disposed, 1);
+    EXPECT_EQ(Probe::disposed, 1);
     EXPECT_EQ(shared->GetReferenceCount(), 1);
     Element** block = nullptr;
     std::uint32_t count = 0;
@@ -59,7 +53,7 @@ TEST(StaticElementArray, AdoptReferencesNewBeforeReleasingOld) {
 
     // Adopting null releases everything and frees the block.
     array->Adopt(nullptr, 0);
-    EXPECT_EQ(g_disposed, 3);
+    EXPECT_EQ(Probe::disposed, 3);
     array->GetElements(&block, &count);
     EXPECT_EQ(block, nullptr);
     EXPECT_EQ(count, 0u);
@@ -68,7 +62,7 @@ TEST(StaticElementArray, AdoptReferencesNewBeforeReleasingOld) {
 }
 
 TEST(StaticElementArray, BorrowedSlotsAreNeitherReferencedNorReleased) {
-    g_disposed = 0;
+    Probe::disposed = 0;
     auto* array = CreateElementAs<StaticElementArray>(TypeStaticElementArray);
     array->SetBorrowed(-4);
     EXPECT_EQ(array->GetBorrowed(), -4);
@@ -79,17 +73,17 @@ TEST(StaticElementArray, BorrowedSlotsAreNeitherReferencedNorReleased) {
     array->Adopt(Block({p, plain}), 2);
     EXPECT_EQ(p->GetReferenceCount(), 1);
     ReleaseElement(array);
-    EXPECT_EQ(g_disposed, 0);
+    EXPECT_EQ(Probe::disposed, 0);
     EXPECT_EQ(p->GetReferenceCount(), 1);
     ReleaseElement(p);
 }
 
 TEST(StaticElementArray, DisposeReleasesHeldElements) {
-    g_disposed = 0;
+    Probe::disposed = 0;
     auto* array = CreateElementAs<StaticElementArray>(TypeStaticElementArray);
     array->Adopt(Block({new Probe, new Probe}), 2);
     ReleaseElement(array);
-    EXPECT_EQ(g_disposed, 2);
+    EXPECT_EQ(Probe::disposed, 2);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "framework/containers/IO.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/VectorStream.h"
 

@@ -5,22 +5,15 @@
 
 #include "framework/core/Allocator.h"
 #include "framework/core/CoreImp.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "platform/Tls.h"
+#include "tests/support/Probe.h"
 
 using namespace QRV2;
 
 namespace {
 
-// A minimal element that records its disposal, to watch the Core's and the counter's effects.
-int g_disposed = 0;
-class Probe : public ElementImpBase<Element, 99> {
-public:
-    std::int32_t Dispose() override {
-        ++g_disposed;
-        delete this;
-        return 0;
-    }
-};
+using QRV2Test::Probe;
 
 TEST(ElementReferenceCount, StartsAtSentinelAndCountsFromOne) {
     Probe* p = new Probe;
@@ -30,28 +23,28 @@ TEST(ElementReferenceCount, StartsAtSentinelAndCountsFromOne) {
     EXPECT_EQ(p->AddReference(), 3);
     EXPECT_EQ(p->ReleaseReference(), 2);
     EXPECT_EQ(p->GetReferenceCount(), 2);
-    g_disposed = 0;
+    Probe::disposed = 0;
     p->ReleaseReference();
     EXPECT_EQ(p->ReleaseReference(), 0);
-    EXPECT_EQ(g_disposed, 1);
+    EXPECT_EQ(Probe::disposed, 1);
 }
 
 TEST(ElementReferenceCount, OneReleaseDisposesANeverReferencedElement) {
-    g_disposed = 0;
+    Probe::disposed = 0;
     Element* p = new Probe;
     EXPECT_EQ(p->ReleaseReference(), 0);
-    EXPECT_EQ(g_disposed, 1);
+    EXPECT_EQ(Probe::disposed, 1);
 }
 
 TEST(CoreReleaseElement, DisposesAndClearsTheVariableAndIgnoresNull) {
-    g_disposed = 0;
+    Probe::disposed = 0;
     Element* p = new Probe;
     GetCore()->ReleaseElement(&p);
     EXPECT_EQ(p, nullptr);
-    EXPECT_EQ(g_disposed, 1);
+    EXPECT_EQ(Probe::disposed, 1);
     GetCore()->ReleaseElement(&p);
     GetCore()->ReleaseElement(nullptr);
-    EXPECT_EQ(g_disposed, 1);
+    EXPECT_EQ(Probe::disposed, 1);
 }
 
 TEST(CoreFactory, IdsWithoutAClassCreateNothing) {
@@ -159,17 +152,17 @@ bool AppProbe::registeredWhileDisposed = false;
 
 TEST(CoreDispose, DisposesTheRegisteredApplicationSingletonEvenUnreferenced) {
     CoreImp* core = new CoreImp(nullptr);
-    g_disposed = 0;
+    Probe::disposed = 0;
     AppProbe::registeredWhileDisposed = false;
     core->SetSingleton(TypeSystemApp, new AppProbe(core));
     core->SetSingleton(50, new Probe);  // other entries are not the Core's to end
     Element* other = core->GetSingleton(50);
     core->AddReference();
     EXPECT_EQ(core->ReleaseReference(), 0);
-    EXPECT_EQ(g_disposed, 1);
+    EXPECT_EQ(Probe::disposed, 1);
     EXPECT_TRUE(AppProbe::registeredWhileDisposed);  // its teardown may still look itself up
     other->ReleaseReference();
-    EXPECT_EQ(g_disposed, 2);
+    EXPECT_EQ(Probe::disposed, 2);
 }
 
 TEST(CoreAnchor, GetCoreFollowsTheThreadLocalSlot) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Registry.h"
+#include "platform/testing/RegistryRedirect.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {

@@ -7,10 +7,12 @@
 
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/Archive.h"
 #include "framework/io/ArchiveEntry.h"
 #include "framework/io/Stream.h"
 #include "platform/File.h"
+#include "platform/testing/FileTestHook.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/Noise.h"
 #include "tests/support/ScratchFolder.h"

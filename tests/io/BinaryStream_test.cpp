@@ -7,9 +7,11 @@
 
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/BinaryStream.h"
 #include "framework/io/Stream.h"
 #include "platform/File.h"
+#include "platform/testing/FileTestHook.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/support/TypedValues.h"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/ArchiveEntry.h"
 #include "framework/io/CompressDevice.h"
 #include "framework/io/CompressStream.h"

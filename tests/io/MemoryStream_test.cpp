@@ -6,6 +6,7 @@
 
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/MemoryStreamImp.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/TypedValues.h"

@@ -5,6 +5,7 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/File.h"
+#include "platform/testing/FileTestHook.h"
 #include "tests/support/ScratchFolder.h"
 
 #ifndef _WIN32

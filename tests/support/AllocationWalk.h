@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "framework/core/Allocator.h"
+#include "framework/core/testing/AllocatorHook.h"
 
 namespace QRV2Test {
 

@@ -1,15 +1,18 @@
-// Test fixture helper: a private, empty registry for the duration of one test.
+// Test fixture helpers: a private, empty registry for the duration of one test, and values put
+// into it and read back straight through the platform, past the classes under test.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "platform/Registry.h"
+#include "platform/testing/RegistryRedirect.h"
 
 namespace QRV2Test {
 
@@ -49,5 +52,57 @@ private:
     std::string m_folder;
     bool m_ok = false;
 };
+
+// Writes a value under root\path, creating the key; the test fails when either step does.
+inline void PutValue(Platform::RegRoot root, const std::string& path, const char* name,
+                     std::uint32_t type, const void* data, std::uint32_t size) {
+    Platform::RegKey key = nullptr;
+    ASSERT_EQ(Platform::Error::None,
+              Platform::RegistryCreateKey(Platform::RootKey(root), path.c_str(),
+                                          Platform::KeyAllAccess, &key, nullptr));
+    EXPECT_EQ(Platform::Error::None, Platform::RegistrySetValue(key, name, type, data, size));
+    Platform::RegistryCloseKey(key);
+}
+
+// Writes text as a REG_SZ value with its terminating NUL.
+inline void PutText(Platform::RegRoot root, const std::string& path, const char* name,
+                    const char* text) {
+    PutValue(root, path, name, Platform::RegSz, text,
+             static_cast<std::uint32_t>(std::string(text).size() + 1));
+}
+
+// The value's exact bytes as stored (a text's terminating NUL included) and, when type is not
+// null, its type; "<missing>" when the key or the value cannot be read.
+inline std::string GetValue(Platform::RegRoot root, const std::string& path, const char* name,
+                            std::uint32_t* type = nullptr) {
+    Platform::RegKey key = nullptr;
+    if (Platform::RegistryOpenKey(Platform::RootKey(root), path.c_str(), Platform::KeyRead,
+                                  &key) != Platform::Error::None)
+        return "<missing>";
+    char data[1024];
+    std::uint32_t size = sizeof data;
+    Platform::Error e = Platform::RegistryQueryValue(key, name, type, data, &size);
+    Platform::RegistryCloseKey(key);
+    return e == Platform::Error::None ? std::string(data, size) : "<missing>";
+}
+
+// A REG_SZ value's text up to its terminating NUL; "<missing>" when it cannot be read or is
+// not REG_SZ.
+inline std::string GetText(Platform::RegRoot root, const std::string& path, const char* name) {
+    std::uint32_t type = Platform::RegNone;
+    std::string bytes = GetValue(root, path, name, &type);
+    if (bytes == "<missing>" || type != Platform::RegSz) return "<missing>";
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+// Whether root\path exists.
+inline bool KeyExists(Platform::RegRoot root, const std::string& path) {
+    Platform::RegKey key = nullptr;
+    if (Platform::RegistryOpenKey(Platform::RootKey(root), path.c_str(), Platform::KeyRead,
+                                  &key) != Platform::Error::None)
+        return false;
+    Platform::RegistryCloseKey(key);
+    return true;
+}
 
 }  // namespace QRV2Test

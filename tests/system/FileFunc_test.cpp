@@ -6,10 +6,12 @@
 
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/BinaryStream.h"
 #include "framework/io/Stream.h"
 #include "framework/system/FileFunc.h"
 #include "platform/File.h"
+#include "platform/testing/FileTestHook.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/ScratchFolder.h"
 

@@ -5,6 +5,7 @@
 
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/system/FilePath.h"
 #include "tests/support/AllocationWalk.h"
 

@@ -13,6 +13,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/ElementImpBase.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/system/FileSystemIterator.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/FolderTree.h"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/core/Allocator.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "tests/support/TestRegistry.h"
 
 using namespace QRV2;
@@ -14,31 +15,12 @@ using Platform::RootKey;
 
 namespace {
 
+using QRV2Test::GetValue;
+using QRV2Test::KeyExists;
+
 class RegistryKeyTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_registry.Ok()); }
-
-    // The value's bytes as stored, or "<missing>".
-    static std::string Stored(RegRoot root, const char* path, const char* name,
-                              std::uint32_t* type = nullptr) {
-        Platform::RegKey key = nullptr;
-        if (Platform::RegistryOpenKey(RootKey(root), path, Platform::KeyRead, &key) !=
-            Platform::Error::None)
-            return "<missing>";
-        char data[256];
-        std::uint32_t size = sizeof data;
-        Platform::Error e = Platform::RegistryQueryValue(key, name, type, data, &size);
-        Platform::RegistryCloseKey(key);
-        return e == Platform::Error::None ? std::string(data, size) : "<missing>";
-    }
-    static bool KeyExists(RegRoot root, const char* path) {
-        Platform::RegKey key = nullptr;
-        if (Platform::RegistryOpenKey(RootKey(root), path, Platform::KeyRead, &key) !=
-            Platform::Error::None)
-            return false;
-        Platform::RegistryCloseKey(key);
-        return true;
-    }
 
     QRV2Test::ScopedTestRegistry m_registry;
 };
@@ -85,17 +67,17 @@ TEST_F(RegistryKeyTest, CaretNamesWriteValuesOtherNamesWriteOrDeleteSubKeys) {
 
     EXPECT_EQ(0, key.WriteValue("^Version", "abc"));
     std::uint32_t type = 0;
-    EXPECT_EQ(std::string("abc", 4), Stored(RegRoot::CurrentUser, "Software\\P", "Version", &type));
+    EXPECT_EQ(std::string("abc", 4), GetValue(RegRoot::CurrentUser, "Software\\P", "Version", &type));
     EXPECT_EQ(Platform::RegSz, type);
     EXPECT_EQ(0, key.WriteValue("^qrv", ""));
-    EXPECT_EQ(std::string(1, '\0'), Stored(RegRoot::CurrentUser, "Software\\P", "qrv"));
+    EXPECT_EQ(std::string(1, '\0'), GetValue(RegRoot::CurrentUser, "Software\\P", "qrv"));
     EXPECT_EQ(-1, key.WriteValue("^Nothing", nullptr));
-    EXPECT_EQ("<missing>", Stored(RegRoot::CurrentUser, "Software\\P", "Nothing"));
+    EXPECT_EQ("<missing>", GetValue(RegRoot::CurrentUser, "Software\\P", "Nothing"));
 
     EXPECT_EQ(0, key.WriteValue("Suffixes", "x"));
-    EXPECT_EQ(std::string("x", 2), Stored(RegRoot::CurrentUser, "Software\\P\\Suffixes", nullptr));
+    EXPECT_EQ(std::string("x", 2), GetValue(RegRoot::CurrentUser, "Software\\P\\Suffixes", nullptr));
     EXPECT_EQ(0, key.WriteValue(nullptr, "own default"));
-    EXPECT_EQ(std::string("own default", 12), Stored(RegRoot::CurrentUser, "Software\\P", ""));
+    EXPECT_EQ(std::string("own default", 12), GetValue(RegRoot::CurrentUser, "Software\\P", ""));
 
     EXPECT_EQ(0, key.WriteValue("Suffixes", nullptr));
     EXPECT_FALSE(KeyExists(RegRoot::CurrentUser, "Software\\P\\Suffixes"));
@@ -113,7 +95,7 @@ TEST_F(RegistryKeyTest, RegistryValueWritesOnlyWhenAssigned) {
 
     RegistryValue untouched("^Never");
     EXPECT_EQ(0, untouched.WriteTo(key));
-    EXPECT_EQ("<missing>", Stored(RegRoot::CurrentUser, "Software\\V", "Never"));
+    EXPECT_EQ("<missing>", GetValue(RegRoot::CurrentUser, "Software\\V", "Never"));
 
     char name[] = "^Path";
     RegistryValue path(name);
@@ -123,7 +105,7 @@ TEST_F(RegistryKeyTest, RegistryValueWritesOnlyWhenAssigned) {
     path.Assign("C:\\Users\\me\\npqx2011.dll");
     EXPECT_EQ(0, path.WriteTo(key));
     EXPECT_EQ(std::string("C:\\Users\\me\\npqx2011.dll", 25),
-              Stored(RegRoot::CurrentUser, "Software\\V", "Path"));
+              GetValue(RegRoot::CurrentUser, "Software\\V", "Path"));
 
     // A null text assigned to a sub-key name deletes the sub-key.
     RegistryValue drop("Sub");

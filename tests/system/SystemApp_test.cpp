@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "framework/system/FileFunc.h"
 #include "platform/Directory.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/testing/ProcessSeams.h"
+#include "platform/testing/ShellSeams.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/TestRegistry.h"
 
@@ -38,28 +41,8 @@ std::string LocalAppData() {
     return buffer;
 }
 
-void PutText(RegRoot root, const char* path, const char* name, const char* text) {
-    Platform::RegKey key = nullptr;
-    ASSERT_EQ(Platform::Error::None,
-              Platform::RegistryCreateKey(Platform::RootKey(root), path, Platform::KeyAllAccess,
-                                          &key, nullptr));
-    ASSERT_EQ(Platform::Error::None,
-              Platform::RegistrySetValue(key, name, Platform::RegSz, text,
-                                         static_cast<std::uint32_t>(std::strlen(text) + 1)));
-    Platform::RegistryCloseKey(key);
-}
-
-std::string GetText(RegRoot root, const char* path, const char* name) {
-    Platform::RegKey key = nullptr;
-    if (Platform::RegistryOpenKey(Platform::RootKey(root), path, Platform::KeyRead, &key) !=
-        Platform::Error::None)
-        return "<missing>";
-    char data[300];
-    std::uint32_t size = sizeof data;
-    Platform::Error e = Platform::RegistryQueryValue(key, name, nullptr, data, &size);
-    Platform::RegistryCloseKey(key);
-    return e == Platform::Error::None ? std::string(data) : "<missing>";
-}
+using QRV2Test::GetText;
+using QRV2Test::PutText;
 
 // Owns one SystemAppImp the way the program does: build, start, tear down, then delete.
 class AppHolder {

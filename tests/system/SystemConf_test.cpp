@@ -7,6 +7,7 @@
 
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/TestRegistry.h"
 
@@ -15,6 +16,9 @@ using Platform::RegRoot;
 using Platform::RootKey;
 
 namespace {
+
+using QRV2Test::PutText;
+using QRV2Test::PutValue;
 
 class SystemConfTest : public ::testing::Test {
 protected:
@@ -28,20 +32,6 @@ protected:
         ReleaseElement(m_conf);
     }
 
-    // Writes raw values under root\path directly through the platform.
-    static void Put(RegRoot root, const char* path, const char* name, std::uint32_t type,
-                    const void* data, std::uint32_t size) {
-        Platform::RegKey key = nullptr;
-        ASSERT_EQ(Platform::Error::None,
-                  Platform::RegistryCreateKey(RootKey(root), path, Platform::KeyAllAccess, &key,
-                                              nullptr));
-        ASSERT_EQ(Platform::Error::None, Platform::RegistrySetValue(key, name, type, data, size));
-        Platform::RegistryCloseKey(key);
-    }
-    static void PutText(RegRoot root, const char* path, const char* name, const char* text) {
-        Put(root, path, name, Platform::RegSz, text,
-            static_cast<std::uint32_t>(std::string(text).size() + 1));
-    }
     const char* Text() const { return m_text != nullptr ? m_text->GetString() : nullptr; }
 
     QRV2Test::ScopedTestRegistry m_registry;
@@ -83,13 +73,13 @@ TEST_F(SystemConfTest, WrittenTextReadsBackAndRootCodesChooseTheRoot) {
 TEST_F(SystemConfTest, OnlyNonEmptyStringValuesAreRead) {
     const char path[] = "Software\\Kinds";
     PutText(RegRoot::CurrentUser, path, "Text", "value");
-    Put(RegRoot::CurrentUser, path, "Expand", Platform::RegExpandSz, "%TEMP%", 7);
+    PutValue(RegRoot::CurrentUser, path, "Expand", Platform::RegExpandSz, "%TEMP%", 7);
     std::uint32_t number = 5;
-    Put(RegRoot::CurrentUser, path, "Number", Platform::RegDword, &number, 4);
+    PutValue(RegRoot::CurrentUser, path, "Number", Platform::RegDword, &number, 4);
     PutText(RegRoot::CurrentUser, path, "Empty", "");
     // Stored without a terminating NUL, or with one inside: the text ends where either ends.
-    Put(RegRoot::CurrentUser, path, "Bare", Platform::RegSz, "abc", 3);
-    Put(RegRoot::CurrentUser, path, "Inner", Platform::RegSz, "ab\0cd", 6);
+    PutValue(RegRoot::CurrentUser, path, "Bare", Platform::RegSz, "abc", 3);
+    PutValue(RegRoot::CurrentUser, path, "Inner", Platform::RegSz, "ab\0cd", 6);
 
     m_conf->SetKeyPath(path);
     ASSERT_EQ(0, m_conf->OpenKey(SystemConfImp::RootCurrentUser, 1, 0));
@@ -110,7 +100,7 @@ TEST_F(SystemConfTest, OnlyNonEmptyStringValuesAreRead) {
 TEST_F(SystemConfTest, CaretNamesMatchLooselyPlainNamesExactly) {
     const char path[] = "Software\\Loose";
     std::uint32_t number = 1;
-    Put(RegRoot::CurrentUser, path, "qx11 main", Platform::RegDword, &number, 4);
+    PutValue(RegRoot::CurrentUser, path, "qx11 main", Platform::RegDword, &number, 4);
     PutText(RegRoot::CurrentUser, path, "Other", "no");
     PutText(RegRoot::CurrentUser, path, "QX11Main", "found");
     PutText(RegRoot::CurrentUser, path, "^Literal", "caret");

@@ -5,6 +5,7 @@
 #include "framework/system/IntegerDate.h"
 #include "framework/system/IntegerDayTime.h"
 #include "framework/system/SystemTimeImp.h"
+#include "framework/system/testing/ClockSource.h"
 
 using namespace QRV2;
 
@@ -14,8 +15,8 @@ Platform::UtcTime g_fixed{};
 void FixedClock(Platform::UtcTime* time) { *time = g_fixed; }
 
 struct ClockGuard {
-    ClockGuard() { SystemTimeImp::SetClockSource(&FixedClock); }
-    ~ClockGuard() { SystemTimeImp::SetClockSource(nullptr); }
+    ClockGuard() { SetClockSourceForTesting(&FixedClock); }
+    ~ClockGuard() { SetClockSourceForTesting(nullptr); }
 };
 
 void SetFixed(int year, int month, int day, int hour, int minute, int second, int ms) {

@@ -1,4 +1,5 @@
-// Per-user class registration of the control on POSIX, kept in the platform's registry store.
+// The control's registry work on POSIX, kept in the platform's registry store, and the path of
+// its own library.
 #include "payload/qx2011/Registration.h"
 
 #include <dlfcn.h>
@@ -8,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "payload/qx2011/Com.h"
+#include "payload/qx2011/ClassStore.h"
 #include "platform/posix/PathMap.h"
 
 // The build defines QX2011_HAVE_REGISTRY when the platform layer has its registry store.
@@ -32,18 +33,17 @@ bool GetOwnModulePath(char* buffer, std::size_t size) {
     return true;
 }
 
+namespace ClassStore {
+
 #if QX2011_HAVE_REGISTRY
 
 namespace {
-
-const std::string kClassKey = std::string(kClassesRoot) + "\\CLSID\\" + kClassIdText;
-const std::string kServerKey = kClassKey + "\\InprocServer32";
-
 Platform::RegKey CurrentUser() { return Platform::RootKey(Platform::RegRoot::CurrentUser); }
+}  // namespace
 
-bool SetText(const std::string& keyPath, const char* name, const char* text) {
+bool SetText(const char* keyPath, const char* name, const char* text) {
     Platform::RegKey key = nullptr;
-    if (Platform::RegistryCreateKey(CurrentUser(), keyPath.c_str(), Platform::KeySetValue, &key, nullptr) !=
+    if (Platform::RegistryCreateKey(CurrentUser(), keyPath, Platform::KeySetValue, &key, nullptr) !=
         Platform::Error::None) {
         return false;
     }
@@ -53,60 +53,53 @@ bool SetText(const std::string& keyPath, const char* name, const char* text) {
     return result == Platform::Error::None;
 }
 
-bool DeleteKey(const std::string& keyPath) {
-    Platform::Error result = Platform::RegistryDeleteKey(CurrentUser(), keyPath.c_str());
+bool DeleteKey(const char* keyPath) {
+    Platform::Error result = Platform::RegistryDeleteKey(CurrentUser(), keyPath);
     return result == Platform::Error::None || result == Platform::Error::FileNotFound;
 }
 
-bool RemoveContentType() {
+TextRead ReadText(const char* keyPath, const char* name, char* buffer, std::size_t size) {
     Platform::RegKey key = nullptr;
-    Platform::Error opened = Platform::RegistryOpenKey(CurrentUser(), kContentTypeKey,
+    Platform::Error opened = Platform::RegistryOpenKey(CurrentUser(), keyPath,
                                                        Platform::KeyQueryValue | Platform::KeySetValue, &key);
-    if (opened == Platform::Error::FileNotFound) return true;
-    if (opened != Platform::Error::None) return false;
-    char value[64] = {0};
-    std::uint32_t size = sizeof(value) - 1;
+    if (opened == Platform::Error::FileNotFound) return TextRead::NoKey;
+    if (opened != Platform::Error::None) return TextRead::Failed;
+    std::memset(buffer, 0, size);
+    std::uint32_t room = static_cast<std::uint32_t>(size - 1);
     std::uint32_t type = 0;
-    bool ours = Platform::RegistryQueryValue(key, "CLSID", &type, value, &size) == Platform::Error::None &&
-                type == Platform::RegSz && ::strcasecmp(value, kClassIdText) == 0;
+    bool read = Platform::RegistryQueryValue(key, name, &type, buffer, &room) == Platform::Error::None &&
+                type == Platform::RegSz;
+    Platform::RegistryCloseKey(key);
+    return read ? TextRead::Read : TextRead::NoText;
+}
+
+bool RemoveValues(const char* keyPath, const char* const* names, std::size_t count) {
+    Platform::RegKey key = nullptr;
+    if (Platform::RegistryOpenKey(CurrentUser(), keyPath, Platform::KeyQueryValue | Platform::KeySetValue,
+                                  &key) != Platform::Error::None) {
+        return false;
+    }
+    // The store has no value deletion of its own: the whole key goes, but only when the named
+    // values are all it holds.
     std::uint32_t subKeys = 1, values = 1;
-    if (ours) {
-        // The store has no value deletion of its own: the whole key goes, but only when our two
-        // values are all it holds.
-        Platform::RegistryQueryInfo(key, &subKeys, nullptr, &values, nullptr, nullptr);
-        std::uint32_t extensionType = 0, extensionSize = 0;
-        bool hasExtension = Platform::RegistryQueryValue(key, "Extension", &extensionType, nullptr,
-                                                         &extensionSize) == Platform::Error::None;
-        values -= hasExtension ? 2 : 1;
+    Platform::RegistryQueryInfo(key, &subKeys, nullptr, &values, nullptr, nullptr);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t type = 0, size = 0;
+        if (Platform::RegistryQueryValue(key, names[i], &type, nullptr, &size) == Platform::Error::None) --values;
     }
     Platform::RegistryCloseKey(key);
-    if (ours && subKeys == 0 && values == 0) return DeleteKey(kContentTypeKey);
-    return true;
-}
-
-}  // namespace
-
-bool WriteClassRegistration(const char* modulePath) {
-    bool ok = SetText(kClassKey, nullptr, kClassName) && SetText(kServerKey, nullptr, modulePath) &&
-              SetText(kServerKey, "ThreadingModel", "Apartment") &&
-              SetText(kContentTypeKey, "CLSID", kClassIdText) && SetText(kContentTypeKey, "Extension", ".qrv");
-    if (!ok) RemoveClassRegistration();
-    return ok;
-}
-
-bool RemoveClassRegistration() {
-    bool server = DeleteKey(kServerKey);
-    bool cls = DeleteKey(kClassKey);
-    bool type = RemoveContentType();
-    return server && cls && type;
+    return subKeys == 0 && values == 0 ? DeleteKey(keyPath) : true;
 }
 
 #else
 
 // Built before the platform has a registry store: registration is refused, never faked.
-bool WriteClassRegistration(const char*) { return false; }
-bool RemoveClassRegistration() { return false; }
+bool SetText(const char*, const char*, const char*) { return false; }
+bool DeleteKey(const char*) { return false; }
+TextRead ReadText(const char*, const char*, char*, std::size_t) { return TextRead::Failed; }
+bool RemoveValues(const char*, const char* const*, std::size_t) { return false; }
 
 #endif
 
+}  // namespace ClassStore
 }  // namespace QX2011

@@ -19,6 +19,7 @@
 #include "framework/system/SystemConfImp.h"
 #include "platform/Cancel.h"
 #include "platform/Registry.h"
+#include "platform/testing/CancelSeams.h"
 #include "tests/support/TestRegistry.h"
 
 extern char** environ;
