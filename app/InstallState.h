@@ -1,4 +1,5 @@
-// InstallState: the installer's record shared by the sequencer and the two plug-in steps.
+// InstallState: the record a sequence shares with its phase actions (the installer's plug-in
+// steps, the uninstaller's removal steps).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@ struct InstallState {
     String* archivePath = nullptr;  // full path of the temporary archive file, owned
     Archive* archive = nullptr;     // the payload archive, open for reading after phase 0, owned
     std::int32_t currentPhase = -1; // the phase whose status text the window shows
+    const char* notice = nullptr;   // a static text an action leaves for the end of a completed run
 };
 
 }  // namespace QRV2

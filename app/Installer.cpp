@@ -21,10 +21,11 @@
 namespace QRV2 {
 
 namespace {
-const char* const kPayloadEntries[2] = {"XPCOM\\npqx2011.dll", "ActiveX\\QX2011.dll"};
-// The name of the claim that keeps a second installer of the product from running alongside.
-const char* const kInstanceName = "Orvane2011.Installer";
+const char* const kPayloadEntries[3] = {"XPCOM\\npqx2011.dll", "ActiveX\\QX2011.dll",
+                                        "Uninstall\\" QRV2_UNINSTALLER_FILE};
 }  // namespace
+
+const char* const kInstanceName = "Orvane2011.Installer";
 
 ActionResult StepOutcome(std::int32_t status) {
     if (status == 0) return ActionResult::Succeeded;
@@ -92,8 +93,13 @@ ActionResult RealInstallerEnvironment::RunPhaseAction(int phase, InstallState* s
             return OpenPayloadArchive(state);
         case 1:
             return StepOutcome(InstallMozillaPlugin(state));
-        case 2:
-            return StepOutcome(InstallActiveXPlugin(state));
+        case 2: {
+            const ActionResult control = StepOutcome(InstallActiveXPlugin(state));
+            if (control != ActionResult::Succeeded) return control;
+            // Without its uninstaller and entry the product could not be removed again: that
+            // fails the phase too (no browser holds the uninstaller, so it is no held library).
+            return InstallUninstaller(state) == 0 ? ActionResult::Succeeded : ActionResult::FailedQuietly;
+        }
         default:
             return ActionResult::Failed;
     }
@@ -112,13 +118,18 @@ void RealInstallerEnvironment::OpenDocument(const char* commandLine) {
     }
 }
 
-std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment) {
+std::int32_t RunSequenceWithState(InstallerEnvironment& environment, const SequenceTexts& texts) {
     void* block = Allocate(sizeof(InstallState));
     if (block == nullptr) return kInstallerNoMemory;
     auto* state = new (block) InstallState();
-    const std::int32_t result = RunInstaller(state, environment);
+    const std::int32_t result = RunSequence(state, environment, texts);
     state->~InstallState();
     Free(block);
+    return result;
+}
+
+std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment) {
+    const std::int32_t result = RunSequenceWithState(environment, kInstallerTexts);
     // Only a completed installation opens the document: a user who stopped the run did not
     // ask for it any more, and after a failure there may be nothing to open it with.
     if (result != 0) return result;
@@ -136,7 +147,7 @@ std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandL
     }
     Platform::InstallCancelHandlers();
     FrameworkSession framework;
-    std::int32_t exitCode = 0;
+    std::int32_t exitCode = kInstallFailed;  // without a framework nothing can be installed
     if (framework.StartProgram(instance, commandLine, show) != nullptr) {
         RealInstallerEnvironment environment;
         exitCode = RunInstallerProgram(commandLine, environment);

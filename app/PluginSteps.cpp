@@ -9,19 +9,24 @@
 #include "framework/system/RegistryKey.h"
 #include "framework/system/SystemApp.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/ProgramFile.h"
+#include "qrv2/Version.h"
 
 namespace QRV2 {
 
 const char* const kMozillaPluginId = "@orvane.com/Orvane2011";
 const char* const kPartialSuffix = ".partial";
+const char* const kUninstallerFileName = QRV2_UNINSTALLER_FILE;
+const char* const kUninstallerEntryName = "Uninstall\\" QRV2_UNINSTALLER_FILE;
+const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane2011";
 
 namespace {
 
-const char* const kProductName = "Orvane2011";
-const char* const kVendor = "Orvane";
-const char* const kVersion = "1.0.1.8";
+const char* const kProductName = QRV2_PRODUCT_NAME;
+const char* const kVendor = QRV2_COMPANY_NAME;
+const char* const kVersion = QRV2_VERSION_TEXT;  // the build's one version number
 
-enum class StepKind { Mozilla, ActiveX };
+enum class StepKind { Mozilla, ActiveX, Uninstaller };
 
 // The ActiveX control registers itself. The library is loaded by its full path only, so a
 // library of the same name elsewhere can never stand in for it; its own imports are looked for
@@ -66,8 +71,12 @@ std::int32_t WriteLibrary(FileFunc* files, Archive* archive, const char* target,
 }
 
 std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
-    const char* fileName = kind == StepKind::Mozilla ? "npqx2011.dll" : "QX2011.dll";
-    const char* entryName = kind == StepKind::Mozilla ? "XPCOM\\npqx2011.dll" : "ActiveX\\QX2011.dll";
+    const char* fileName = kind == StepKind::Mozilla   ? "npqx2011.dll"
+                           : kind == StepKind::ActiveX ? "QX2011.dll"
+                                                       : kUninstallerFileName;
+    const char* entryName = kind == StepKind::Mozilla   ? "XPCOM\\npqx2011.dll"
+                            : kind == StepKind::ActiveX ? "ActiveX\\QX2011.dll"
+                                                        : kUninstallerEntryName;
     Core* core = GetCore();
     SystemApp* app = core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
     if (app == nullptr || state == nullptr) return kStepNoElement;
@@ -94,9 +103,15 @@ std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
         result = kStepStillThere;
     } else {
         result = WriteLibrary(files, state->archive, target, entryName);
-        if (result == 0) {
-            result = kind == StepKind::Mozilla ? RegisterMozillaPlugin(target)
-                                               : RegisterActiveXControl(target);
+        if (result == 0 && kind == StepKind::Mozilla) {
+            result = RegisterMozillaPlugin(target);
+        } else if (result == 0 && kind == StepKind::ActiveX) {
+            result = RegisterActiveXControl(target);
+        } else if (result == 0) {
+            // The system's list of programs starts it by its path: it must be runnable there.
+            result = Platform::MarkProgramRunnable(target) == Platform::Error::None
+                         ? WriteUninstallEntry(app->GetLocalProductFolder(), target)
+                         : kStepNotWritten;
         }
     }
     ReleaseElement(files);
@@ -122,6 +137,43 @@ bool WriteValue(RegistryKey& key, const char* name, const char* text) {
 std::int32_t InstallMozillaPlugin(InstallState* state) { return InstallLibrary(state, StepKind::Mozilla); }
 
 std::int32_t InstallActiveXPlugin(InstallState* state) { return InstallLibrary(state, StepKind::ActiveX); }
+
+std::int32_t InstallUninstaller(InstallState* state) { return InstallLibrary(state, StepKind::Uninstaller); }
+
+std::int32_t WriteUninstallEntry(const char* productFolder, const char* uninstallerPath) {
+    if (productFolder == nullptr || uninstallerPath == nullptr) return kStepRegistryFailed;
+    String* command = CreateElementAs<String>(TypeString);
+    // The path may hold spaces: quoted, it is one program name to whoever runs the entry.
+    bool written = command != nullptr && command->SetString("\"") == 0 &&
+                   command->AppendString(uninstallerPath) == 0 && command->AppendString("\"") == 0;
+    RegistryKey key;
+    key.SetRoot(Platform::RootKey(Platform::RegRoot::CurrentUser));
+    if (written && OpenOrCreate(key, kUninstallKey)) {
+        written &= WriteValue(key, "^DisplayName", kProductName);
+        written &= WriteValue(key, "^DisplayVersion", kVersion);
+        written &= WriteValue(key, "^Publisher", kVendor);
+        written &= WriteValue(key, "^InstallLocation", productFolder);
+        written &= WriteValue(key, "^UninstallString", command->GetString());
+    } else {
+        written = false;
+    }
+    if (key.Close() != 0) written = false;
+    ReleaseElement(command);
+    // The list offers only removal: the installer has no modify or repair mode to start.
+    Platform::RegKey handle = nullptr;
+    if (written && Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), kUninstallKey,
+                                             Platform::KeySetValue, &handle) == Platform::Error::None) {
+        const std::uint32_t one = 1;
+        written = Platform::RegistrySetValue(handle, "NoModify", Platform::RegDword, &one, sizeof one) ==
+                      Platform::Error::None &&
+                  Platform::RegistrySetValue(handle, "NoRepair", Platform::RegDword, &one, sizeof one) ==
+                      Platform::Error::None;
+        Platform::RegistryCloseKey(handle);
+    } else {
+        written = false;
+    }
+    return written ? 0 : kStepRegistryFailed;
+}
 
 std::int32_t RegisterMozillaPlugin(const char* libraryPath) {
     RegistryKey key;

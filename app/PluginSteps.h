@@ -41,6 +41,22 @@ extern const char* const kPartialSuffix;
 std::int32_t InstallMozillaPlugin(InstallState* state);
 std::int32_t InstallActiveXPlugin(InstallState* state);
 
+// The uninstaller's file name in the product folder and its entry in the payload archive.
+extern const char* const kUninstallerFileName;   // "Orvane2011Uninstall.exe" ("orvane2011-uninstall")
+extern const char* const kUninstallerEntryName;  // "Uninstall\" + the file name
+// Where the system's list of installed programs finds the product, under HKEY_CURRENT_USER.
+extern const char* const kUninstallKey;  // "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane2011"
+
+// Writes the uninstaller from the state's archive into the product folder (replacing an older
+// one, as the steps above replace their libraries) and then the uninstall entry. The status
+// codes of the steps above; kStepRegistryFailed when the entry cannot be written whole.
+std::int32_t InstallUninstaller(InstallState* state);
+
+// Writes the uninstall entry for the product folder and the uninstaller at uninstallerPath:
+// DisplayName, DisplayVersion, Publisher, InstallLocation, UninstallString (the quoted path),
+// and NoModify and NoRepair (1). 0, or kStepRegistryFailed when anything could not be written.
+std::int32_t WriteUninstallEntry(const char* productFolder, const char* uninstallerPath);
+
 // Writes the Mozilla plug-in keys under HKEY_CURRENT_USER for the library at libraryPath.
 // 0 when every value was written; kStepRegistryFailed when a key or value could not be.
 std::int32_t RegisterMozillaPlugin(const char* libraryPath);

@@ -10,22 +10,24 @@
 
 namespace QRV2 {
 
-const char* const kWindowTitle = "Orvane2011 Installer";
-const char* const kInitialStatusText = "Installing Orvane2011....";
-const char* const kPhaseTexts[3] = {
-    "Installing Orvane2011 - Opening Archive.",
-    "Installing Orvane2011 - XPCOM Plugin",
-    "Installing Orvane2011 - ActiveX Plugin.",
-};
-const char* const kPhaseFailureTexts[3] = {
-    "Installation Stopped - Unable to open Archive.",
-    "Please close Mozilla Firefox to update the Orvane2011.",
-    "Please close Internet Explorer to update the Orvane2011.",
-};
-const char* const kStoppedTexts[3] = {
-    "Installation Stopped - Unable to open Archive.",
-    "Installation Stopped - Unable to install the XPCOM Plugin.",
-    "Installation Stopped - Unable to install the ActiveX Plugin.",
+const SequenceTexts kInstallerTexts = {
+    "Orvane2011 Installer",
+    "Installing Orvane2011....",
+    {
+        "Installing Orvane2011 - Opening Archive.",
+        "Installing Orvane2011 - XPCOM Plugin",
+        "Installing Orvane2011 - ActiveX Plugin.",
+    },
+    {
+        "Installation Stopped - Unable to open Archive.",
+        "Please close Mozilla Firefox to update the Orvane2011.",
+        "Please close Internet Explorer to update the Orvane2011.",
+    },
+    {
+        "Installation Stopped - Unable to open Archive.",
+        "Installation Stopped - Unable to install the XPCOM Plugin.",
+        "Installation Stopped - Unable to install the ActiveX Plugin.",
+    },
 };
 
 namespace {
@@ -38,11 +40,11 @@ void ReleaseArchiveAndPath(InstallState* state) {
     ReleaseElement(state->archivePath);
 }
 
-// Leaves the stop text on screen for a while, the window kept serviced; a stop request only
-// cuts the wait short.
-void ShowStopped(ProgressBar* bar, InstallerEnvironment& environment, int phase, float fraction) {
-    bar->SetText(kStoppedTexts[phase]);
-    environment.ReportStopped(kStoppedTexts[phase]);
+// Leaves a stop text (or a completed run's notice) on screen for a while, the window kept
+// serviced; a stop request only cuts the wait short.
+void ShowFinalText(ProgressBar* bar, InstallerEnvironment& environment, const char* text, float fraction) {
+    bar->SetText(text);
+    environment.ReportStopped(text);
     for (std::uint32_t waited = 0; waited < kStoppedNoticeMs && !environment.CancelRequested();
          waited += kPhaseStartPauseMs) {
         bar->SetProgress(fraction);
@@ -53,29 +55,33 @@ void ShowStopped(ProgressBar* bar, InstallerEnvironment& environment, int phase,
 }  // namespace
 
 std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment) {
+    return RunSequence(state, environment, kInstallerTexts);
+}
+
+std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment, const SequenceTexts& texts) {
     Core* core = GetCore();
-    if (state == nullptr || core == nullptr) return 0;
+    if (state == nullptr || core == nullptr) return kInstallFailed;
     state->archivePath = CreateElementAs<String>(TypeString);
-    if (state->archivePath == nullptr) return 0;
+    if (state->archivePath == nullptr) return kInstallFailed;
     if (core->GetSingleton(TypeSystemApp) == nullptr) {
         ReleaseElement(state->archivePath);
-        return 0;
+        return kInstallFailed;
     }
     ProgressBar* bar = environment.NewProgressBar();
     if (bar == nullptr) {
         ReleaseArchiveAndPath(state);
-        return 0;
+        return kInstallFailed;
     }
     auto* done = static_cast<std::int32_t*>(Allocate(3 * sizeof(std::int32_t)));
     if (done == nullptr) {
         bar->Close();
         environment.DeleteProgressBar(bar);
         ReleaseArchiveAndPath(state);
-        return 0;
+        return kInstallFailed;
     }
     done[0] = done[1] = done[2] = 0;
 
-    bar->Create(kWindowTitle, kInitialStatusText);
+    bar->Create(texts.title, texts.initialStatus);
     std::int32_t result = 0;
     std::uint32_t tick = 0;
     int failures = 0;  // failures of the current phase that are not a held library
@@ -92,7 +98,7 @@ std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment
         if (phase != state->currentPhase) {
             state->currentPhase = phase;
             failures = 0;
-            if (phase < 3) bar->SetText(kPhaseTexts[phase]);
+            if (phase < 3) bar->SetText(texts.phases[phase]);
         }
         if (phase >= 3) break;
         const float fraction = static_cast<float>(sub) / 30.0f;
@@ -106,11 +112,11 @@ std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment
                 if (outcome == ActionResult::Held) {
                     failures = 0;
                 } else if (++failures >= kFailureAttempts) {
-                    ShowStopped(bar, environment, phase, fraction);
+                    ShowFinalText(bar, environment, texts.stopped[phase], fraction);
                     result = kInstallFailed;
                     break;
                 }
-                if (outcome != ActionResult::FailedQuietly) bar->SetText(kPhaseFailureTexts[phase]);
+                if (outcome != ActionResult::FailedQuietly) bar->SetText(texts.failures[phase]);
                 tick = static_cast<std::uint32_t>(phase) * kTicksPerPhase;
                 retry = true;
             }
@@ -119,6 +125,8 @@ std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment
         if (!retry) ++tick;
     }
 
+    // What a completed run wants the user to know (something deliberately left in place).
+    if (result == 0 && state->notice != nullptr) ShowFinalText(bar, environment, state->notice, 1.0f);
     Free(done);
     bar->Close();
     environment.DeleteProgressBar(bar);

@@ -8,12 +8,19 @@
 
 namespace QRV2 {
 
-// The texts the window shows.
-extern const char* const kWindowTitle;         // "Orvane2011 Installer"
-extern const char* const kInitialStatusText;   // "Installing Orvane2011...."
-extern const char* const kPhaseTexts[3];       // shown when a phase begins
-extern const char* const kPhaseFailureTexts[3];  // shown when the phase's action fails
-extern const char* const kStoppedTexts[3];     // "Installation Stopped - " and the phase's reason
+// The texts a sequence's window shows: its title, the text before the first phase, and per phase
+// the text shown when it begins, when its action fails, and when it stops the run.
+struct SequenceTexts {
+    const char* title;
+    const char* initialStatus;
+    const char* phases[3];
+    const char* failures[3];
+    const char* stopped[3];
+};
+
+// The installer's texts.
+extern const SequenceTexts kInstallerTexts;
+
 
 // Result of RunInstaller when the user ended the run before the sequence was through; the
 // code Windows installers use for an installation the user cancelled.
@@ -32,12 +39,16 @@ constexpr std::uint32_t kTickPauseMs = 20;
 constexpr int kFailureAttempts = 6;
 constexpr std::uint32_t kStoppedNoticeMs = 3000;
 
-// Runs the whole sequence: window, phases 0 to 2 in order (a held library retried until it
-// is free, any other failure kFailureAttempts times), then clean-up (window closed, archive
-// closed and released, path released). 0 when every action succeeded (also when a stop request
-// came after that) or the sequence was skipped for want of memory or of the application
-// singleton; kInstallCancelled when the user stopped it before; kInstallFailed when a phase
-// kept failing.
+// Runs a whole sequence with the given texts: window, phases 0 to 2 in order (a held library
+// retried until it is free, any other failure kFailureAttempts times), then clean-up (window
+// closed, archive closed and released, path released). 0 when every action succeeded (also when
+// a stop request came after that; a notice an action left in the state is then shown for a
+// while); kInstallCancelled when the user stopped it before; kInstallFailed when a phase kept
+// failing or the sequence could not run at all for want of memory or of the application
+// singleton (nothing was done, which must not pass for success).
+std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment, const SequenceTexts& texts);
+
+// The installer's sequence: RunSequence with kInstallerTexts.
 std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment);
 
 }  // namespace QRV2

@@ -3,8 +3,8 @@
 # trees) into two folders of different names and depths, builds the shipped artefacts in each
 # with the plain toolchain (no compiler cache), the second build later and with another time
 # zone, locale and umask, and compares their SHA-256 sums:
-#   windows: Orvane2011Setup.exe, npqx2011.dll, QX2011.dll
-#   native:  orvane2011-setup, qxarc, npqx2011.dll, QX2011.dll
+#   windows: Orvane2011Setup.exe, Orvane2011Uninstall.exe, npqx2011.dll, QX2011.dll
+#   native:  orvane2011-setup, orvane2011-uninstall, qxarc, npqx2011.dll, QX2011.dll
 # Usage: scripts/check-reproducible.sh [work folder]   (default: a new folder under /tmp)
 # Exit status 0 when every artefact is identical, 1 otherwise (the differing ones are named,
 # and the two trees are kept for a look). Takes a while: four builds from scratch.
@@ -40,12 +40,12 @@ build_tree() { # tree
         cd "$tree"
         echo "=== $tree: native"
         cmake --preset native -DQRV2_TESTS=OFF >build-native.log
-        cmake --build --preset native -j "$jobs" --target installer qxarc npqx2011 qx2011 >>build-native.log
+        cmake --build --preset native -j "$jobs" --target installer uninstaller qxarc npqx2011 qx2011 >>build-native.log
         echo "=== $tree: windows"
         # The native qxarc just built packs the payload: no second native build inside.
         cmake --preset windows -DQRV2_TESTS=OFF -DQRV2_HOST_QXARC="$tree/build/native/tools/qxarc/qxarc" \
             >build-windows.log
-        cmake --build --preset windows -j "$jobs" --target installer npqx2011 qx2011 >>build-windows.log
+        cmake --build --preset windows -j "$jobs" --target installer uninstaller npqx2011 qx2011 >>build-windows.log
     ) || { echo "check-reproducible: the build in $tree failed (see its build-*.log)" >&2; exit 1; }
 }
 
@@ -59,8 +59,9 @@ build_tree "${trees[0]}"
     build_tree "${trees[1]}"
 ) || exit 1
 
-artefacts=(build/windows/app/Orvane2011Setup.exe build/windows/payload/npqx2011.dll
-    build/windows/payload/QX2011.dll build/native/app/orvane2011-setup
+artefacts=(build/windows/app/Orvane2011Setup.exe build/windows/app/Orvane2011Uninstall.exe
+    build/windows/payload/npqx2011.dll build/windows/payload/QX2011.dll
+    build/native/app/orvane2011-setup build/native/app/orvane2011-uninstall
     build/native/tools/qxarc/qxarc build/native/payload/npqx2011.dll build/native/payload/QX2011.dll)
 differ=0
 echo

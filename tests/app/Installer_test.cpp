@@ -7,6 +7,7 @@
 
 #include "app/Installer.h"
 #include "framework/FrameworkSession.h"
+#include "app/PluginSteps.h"
 #include "framework/core/Allocator.h"
 #include "framework/containers/String.h"
 #include "framework/core/CoreImp.h"
@@ -98,6 +99,19 @@ TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADa
     ASSERT_EQ(writer->Open(payload.c_str()), 0);
     ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), "XPCOM\\npqx2011.dll"), 0);
     ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), "ActiveX\\QX2011.dll"), 0);
+    EXPECT_EQ(writer->Close(), 0);
+    ReleaseElement(writer);
+    ASSERT_EQ(state.archivePath->SetString(payload.c_str()), 0);
+    // The uninstaller is part of the payload too: without it the payload is not whole.
+    EXPECT_EQ(OpenWrittenPayload(&state), ActionResult::Failed);
+    state.archive->Close();
+    writer = CreateElementAs<Archive>(TypeArchive);
+    ASSERT_NE(writer, nullptr);
+    ASSERT_EQ(writer->SetMode(0), 0);
+    ASSERT_EQ(writer->Open(payload.c_str()), 0);
+    ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), "XPCOM\\npqx2011.dll"), 0);
+    ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), "ActiveX\\QX2011.dll"), 0);
+    ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), kUninstallerEntryName), 0);
     ASSERT_EQ(writer->Close(), 0);
     ReleaseElement(writer);
     ASSERT_EQ(state.archivePath->SetString(payload.c_str()), 0);

@@ -6,6 +6,7 @@
 
 #include "app/InstallState.h"
 #include "app/PluginSteps.h"
+#include "app/RemovalSteps.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
@@ -52,8 +53,8 @@ protected:
         delete m_app;
     }
 
-    // Packs the given contents under the two entry names the steps extract, and opens the
-    // archive for reading into the state.
+    // Packs the given contents under the entry names the steps extract (the uninstaller's is
+    // always a few bytes), and opens the archive for reading into the state.
     void OpenPayload(const std::string& mozilla, const std::string& activeX, bool withActiveX = true) {
         WriteBytes(m_dir / "moz.bin", mozilla);
         WriteBytes(m_dir / "ax.bin", activeX);
@@ -65,6 +66,7 @@ protected:
         if (withActiveX) {
             ASSERT_EQ(writer->AddFile((m_dir / "ax.bin").c_str(), "ActiveX\\QX2011.dll"), 0);
         }
+        ASSERT_EQ(writer->AddFile((m_dir / "moz.bin").c_str(), kUninstallerEntryName), 0);
         ASSERT_EQ(writer->Close(), 0);
         ReleaseElement(writer);
         m_state.archive = CreateElementAs<Archive>(TypeArchive);
@@ -187,6 +189,67 @@ TEST_F(PluginStepsTest, ControlLoadsTheHelperLibraryBesideIt) {
     EXPECT_EQ(InstallActiveXPlugin(&m_state), 0);
 }
 #endif
+
+bool KeyPresent(const std::string& key) {
+    Platform::RegKey handle = nullptr;
+    if (Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), key.c_str(),
+                                  Platform::KeyRead, &handle) != Platform::Error::None) {
+        return false;
+    }
+    Platform::RegistryCloseKey(handle);
+    return true;
+}
+
+// Installed, then removed step by step: the uninstall entry names the quoted uninstaller; a held
+// plug-in library is a held library that keeps its keys; afterwards nothing the installer wrote
+// is left but a file of the user's, which keeps the folder and is said so; without it the folder
+// goes too.
+TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
+    OpenPayload("plug-in", "control");
+    const std::string uninstaller = m_product + kUninstallerFileName;
+    ASSERT_EQ(InstallMozillaPlugin(&m_state), 0);
+    ASSERT_EQ(InstallUninstaller(&m_state), 0);
+    EXPECT_EQ(RegistryBytes(kUninstallKey, "UninstallString"), Z(("\"" + uninstaller + "\"").c_str()));
+    EXPECT_EQ(RegistryBytes(kUninstallKey, "DisplayVersion"), Z("1.0.1.8"));
+    EXPECT_EQ(RegistryBytes(kUninstallKey, "InstallLocation"), Z(m_product.c_str()));
+    WriteBytes(m_product + "my notes.txt", "mine");
+    CloseArchive();
+
+    const std::string library = m_product + "npqx2011.dll";
+    Platform::FileHandle holder = Platform::NullFile;
+    ASSERT_EQ(Platform::FileOpen(library.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
+                                 Platform::FileDisposition::OpenExisting, Platform::FileHint::Normal, &holder),
+              Platform::Error::None);
+    EXPECT_TRUE(IsHeldLibraryStatus(RemoveMozillaPlugin(&m_state)));
+    EXPECT_TRUE(KeyPresent(kPluginKey));
+    Platform::FileClose(holder);
+
+    // A control library is removed only once it has unregistered itself (the real control's
+    // registration is the end-to-end scenarios' to check: it writes the user's own registry).
+#ifdef QRV2_TEST_PLUGIN_LIBRARY
+    WriteBytes(m_product + "QX2011.dll", ReadBytes(QRV2_TEST_PLUGIN_LIBRARY));  // no such export
+    EXPECT_EQ(RemoveActiveXControl(&m_state), kStepRegistrationFailed);
+    EXPECT_TRUE(QRV2Test::PathPresent(m_product + "QX2011.dll"));
+    Platform::FileDelete((m_product + "QX2011.dll").c_str());
+#endif
+    EXPECT_EQ(RemoveActiveXControl(&m_state), 0);
+    EXPECT_EQ(RemoveMozillaPlugin(&m_state), 0);
+    EXPECT_EQ(RemoveLeftovers(&m_state), 0);
+    for (const std::string& key : {kPluginKey, std::string(kUninstallKey)}) {
+        EXPECT_FALSE(KeyPresent(key)) << key;
+    }
+    for (const char* file : {"npqx2011.dll", "QX2011.dll", kUninstallerFileName}) {
+        EXPECT_FALSE(QRV2Test::PathPresent(m_product + file)) << file;
+    }
+    EXPECT_EQ(ReadBytes(m_product + "my notes.txt"), "mine");
+    EXPECT_STREQ(m_state.notice, kFolderKeptNotice);
+
+    Platform::FileDelete((m_product + "my notes.txt").c_str());
+    m_state.notice = nullptr;
+    EXPECT_EQ(RemoveLeftovers(&m_state), 0);
+    EXPECT_FALSE(QRV2Test::PathPresent(m_product));
+    EXPECT_EQ(m_state.notice, nullptr);
+}
 
 TEST_F(PluginStepsTest, StorageFailuresFailTheStepCleanlyUntilItSucceeds) {
     const std::int64_t before = AllocatorHook::LiveBlocks();

@@ -235,7 +235,7 @@ TEST_F(SequencerTest, SkipsTheSequenceWithoutApplicationOrWindow) {
         GetCore()->SetSingleton(TypeSystemApp, nullptr);
         FakeEnvironment env;
         InstallState state;
-        EXPECT_EQ(Run(env, state), 0);
+        EXPECT_EQ(Run(env, state), kInstallFailed);  // nothing was installed
         EXPECT_EQ(env.rec.created, 0);
         EXPECT_EQ(state.archivePath, nullptr);
         GetCore()->SetSingleton(TypeSystemApp, &m_app);
@@ -244,7 +244,7 @@ TEST_F(SequencerTest, SkipsTheSequenceWithoutApplicationOrWindow) {
         FakeEnvironment env;
         env.noBar = true;
         InstallState state;
-        EXPECT_EQ(Run(env, state), 0);
+        EXPECT_EQ(Run(env, state), kInstallFailed);  // nothing was installed
         EXPECT_EQ(env.rec.actions[0], 0);
         EXPECT_EQ(state.archivePath, nullptr);
     }
@@ -255,7 +255,9 @@ TEST_F(SequencerTest, StorageFailuresSkipTheSequenceWithoutLeaks) {
     int walked = QRV2Test::WalkAllocationFailures([&](int) {
         FakeEnvironment env;
         InstallState state;
-        EXPECT_EQ(Run(env, state), 0);
+        // A run that could not take place installed nothing: a failure, never a success.
+        const std::int32_t result = Run(env, state);
+        EXPECT_EQ(result, AllocatorHook::Fired() ? kInstallFailed : 0);
         EXPECT_EQ(state.archivePath, nullptr);
         EXPECT_EQ(env.rec.made, env.rec.deleted);
     });
@@ -276,10 +278,10 @@ TEST_F(SequencerTest, CommandLineIsOpenedAfterTheSequenceUnlessEmptyOrCancelled)
         EXPECT_TRUE(env.opened.empty());
     }
     {
-        FakeEnvironment env;  // sequence skipped for want of a window: still opened
+        FakeEnvironment env;  // sequence skipped for want of a window: a failure, nothing opened
         env.noBar = true;
-        EXPECT_EQ(RunInstallerProgram("http://example.invalid/a.qrv", env), 0);
-        EXPECT_EQ(env.opened.size(), 1u);
+        EXPECT_EQ(RunInstallerProgram("http://example.invalid/a.qrv", env), kInstallFailed);
+        EXPECT_TRUE(env.opened.empty());
     }
     {
         FakeEnvironment env;
@@ -291,10 +293,10 @@ TEST_F(SequencerTest, CommandLineIsOpenedAfterTheSequenceUnlessEmptyOrCancelled)
     }
 }
 
-TEST_F(SequencerTest, NoStorageForTheStateRecordEndsWithMinusOneWithoutASequence) {
+TEST_F(SequencerTest, NoStorageForTheStateRecordEndsAsFailedWithoutASequence) {
     FakeEnvironment env;
     AllocatorHook::FailNth(1);
-    EXPECT_EQ(RunInstallerProgram("plan.qrv", env), -1);
+    EXPECT_EQ(RunInstallerProgram("plan.qrv", env), kInstallFailed);
     AllocatorHook::Disarm();
     EXPECT_EQ(env.rec.made, 0);
     EXPECT_TRUE(env.opened.empty());

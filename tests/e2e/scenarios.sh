@@ -178,3 +178,82 @@ scenario_unwritable_product_folder() {
         expect_eq "$(grep -c -a -F 'requireAdministrator' "$E2E_INSTALLER")" 0 "manifest asking for administrator rights"
     fi
 }
+
+# Installed, then removed by the command the system's list of programs holds: the window's three
+# removal texts, every file, the folder and every key gone (the control's class removed by the
+# control itself), exit 0. Installing again afterwards works as the first time.
+scenario_uninstall_and_reinstall() {
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the installation"
+    expect_installed
+    run_registered_uninstaller watch || return
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the removal"
+    expect_removed
+    expect_missing "$(be_product_dir)" "product folder after the removal"
+    expect_eq "$(be_status_history | grep -v -x -F 'Removing Orvane2011....' | paste -sd '|')" \
+        "$TEXT_REMOVE_ACTIVEX|$TEXT_REMOVE_MOZILLA|$TEXT_REMOVE_FOLDER" "status texts of the removal"
+
+    E2E_TITLE=$TITLE_TEXT
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the installation after the removal"
+    expect_installed
+
+    # A second removal also clears what the first left in the temporary path (on Windows the
+    # folder of the copy it ran from): at most its own such folder is left.
+    run_registered_uninstaller || return
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the second removal"
+    local left
+    left=$(find "$(be_temp_dir)" -mindepth 1 -maxdepth 1 -name 'QRV*' 2>/dev/null | wc -l)
+    if ((left <= 1)); then pass; else fail "$left temporary folders left after two removals"; fi
+}
+
+# A plug-in library held by a running browser is not removed behind its back: the window asks for
+# the browser to be closed, the plug-in's keys stay meanwhile, and the removal completes once the
+# holder lets go.
+scenario_uninstall_held_mozilla_library() {
+    local product
+    product=$(be_product_dir)
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the installation"
+    be_hold "$product/npqx2011.dll" || return
+    run_registered_uninstaller watch || return
+    if be_wait_status "$TEXT_CLOSE_FIREFOX" 20; then pass; else fail "the window never asked: $TEXT_CLOSE_FIREFOX"; fi
+    sleep 1.2 # two more attempts
+    if be_running; then pass; else fail "the uninstaller ended while the library was held"; fi
+    expect_value "$KEY_PLUGIN" Version 1.0.1.8
+    be_release
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" 0 "exit code after the holder let go"
+    expect_removed
+    expect_missing "$product" "product folder after the removal"
+}
+
+# A file of the user's in the product folder is never removed: it keeps the folder, the window
+# says so, and the removal of everything else is complete (exit 0).
+scenario_uninstall_keeps_users_file() {
+    local product
+    product=$(be_product_dir)
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the installation"
+    printf 'my own notes\n' >"$product/notes.txt"
+    if [[ "$E2E_PLATFORM" == native ]]; then
+        run_registered_uninstaller || return  # no terminal: the notice is written all the same
+    else
+        run_registered_uninstaller watch || return
+    fi
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of a removal that kept the user's file"
+    expect_removed
+    expect_eq "$(ls -A "$product" 2>&1)" notes.txt "what is left in the product folder"
+    if [[ "$E2E_PLATFORM" == native ]]; then
+        expect_eq "$(cat "$S/installer.out")" "$TEXT_FOLDER_KEPT" "standard error of the removal"
+    else
+        expect_eq "$(be_status_history | tail -n1)" "$TEXT_FOLDER_KEPT" "last status text shown"
+    fi
+}

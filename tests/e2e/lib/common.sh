@@ -11,6 +11,14 @@ readonly TEXT_ACTIVEX="Installing Orvane2011 - ActiveX Plugin."
 readonly TEXT_BAD_ARCHIVE="Installation Stopped - Unable to open Archive."
 readonly TEXT_CLOSE_FIREFOX="Please close Mozilla Firefox to update the Orvane2011."
 readonly TEXT_CLOSE_IE="Please close Internet Explorer to update the Orvane2011."
+# The uninstaller's window.
+readonly UNINSTALL_TITLE="Orvane2011 Uninstaller"
+readonly TEXT_REMOVE_ACTIVEX="Removing Orvane2011 - ActiveX Plugin."
+readonly TEXT_REMOVE_MOZILLA="Removing Orvane2011 - XPCOM Plugin."
+readonly TEXT_REMOVE_FOLDER="Removing Orvane2011 - Program Folder."
+readonly TEXT_FOLDER_KEPT="Orvane2011 removed - Files of your own were kept in its folder."
+# The title of the window the next watched run shows.
+E2E_TITLE=$TITLE_TEXT
 
 # Registry keys below HKEY_CURRENT_USER.
 readonly KEY_PLUGIN='Software\MozillaPlugins\@orvane.com/Orvane2011'
@@ -19,6 +27,8 @@ readonly KEY_SUFFIXES="$KEY_PLUGIN"'\Suffixes'
 readonly CONTROL_CLSID='{2888B771-2BCC-43E1-A54B-F5F4E1726636}'
 readonly KEY_CONTROL_SERVER='Software\Classes\CLSID\'"$CONTROL_CLSID"'\InprocServer32'
 readonly KEY_CONTROL_TYPE='Software\Classes\MIME\Database\Content Type\application/x-qx2011'
+readonly KEY_CONTROL_CLASS='Software\Classes\CLSID\'"$CONTROL_CLSID"
+readonly KEY_UNINSTALL='Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane2011'
 
 pass() { E2E_CHECKS=$((E2E_CHECKS + 1)); }
 fail() {
@@ -60,12 +70,22 @@ wait_until() {
     "$@"
 }
 
-# The private temporary folders of installer runs ("QRV<number>") left in the temporary path.
+# The private temporary folders of installer runs ("QRV<number>") left in the temporary path. A
+# folder that holds the uninstaller alone is what a Windows uninstaller leaves by design (the copy
+# of itself it ran from, for the system's temporary-file clean-up): not counted.
 temp_leftovers() {
-    local dir
+    local dir folder
     dir=$(be_temp_dir)
     [[ -d "$dir" ]] || return 0
-    find "$dir" -mindepth 1 -maxdepth 1 -name 'QRV*' -printf '%f\n' 2>/dev/null
+    for folder in "$dir"/QRV*; do
+        [[ -e "$folder" ]] || continue
+        if [[ "$E2E_PLATFORM" == wine && -d "$folder" ]] &&
+            [[ -z "$(find "$folder" -mindepth 1 ! -name 'Orvane2011Uninstall.exe*' -print -quit)" ]] &&
+            [[ -n "$(ls -A "$folder")" ]]; then
+            continue
+        fi
+        basename "$folder"
+    done
 }
 
 expect_no_temp_leftover() {
@@ -137,6 +157,40 @@ make_older_copy() { # <built library> <target>
     head -c 70000 /dev/urandom >>"$2"
 }
 
+expect_no_key() {
+    if be_key_present "$1"; then fail "HKCU\\$1 is still there"; else pass; fi
+}
+
+# Starts the uninstall command the installer registered, exactly as the system's list of programs
+# would: the quoted program path of the entry's UninstallString. [watch] as for be_start.
+run_registered_uninstaller() {
+    local command
+    command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "uninstallstring" { print $3 }')
+    if [[ "$command" != \"*\" ]]; then
+        fail "no quoted UninstallString in HKCU\\$KEY_UNINSTALL: '$command'"
+        return 1
+    fi
+    command=${command#\"}
+    command=${command%\"}
+    E2E_TITLE=$UNINSTALL_TITLE
+    be_start "$(be_registered_program "$command")" "${1:-}"
+}
+
+# Checks that follow every completed removal: nothing the installer wrote is left (the product
+# folder itself is the scenario's to check).
+expect_removed() {
+    local product file
+    product=$(be_product_dir)
+    for file in npqx2011.dll QX2011.dll "$(basename "$(be_uninstaller_name)")"; do
+        expect_missing "$product/$file" "$file after the removal"
+    done
+    expect_no_key "$KEY_PLUGIN"
+    expect_no_key "$KEY_CONTROL_CLASS"
+    expect_no_key "$KEY_CONTROL_TYPE"
+    expect_no_key "$KEY_UNINSTALL"
+    expect_no_temp_leftover
+}
+
 # Checks that follow every completed installation.
 expect_installed() {
     local product
@@ -154,5 +208,12 @@ expect_installed() {
     # The control registers itself: its server key names the installed library.
     expect_value "$KEY_CONTROL_SERVER" "(default)" "$(be_product_path QX2011.dll)"
     expect_value "$KEY_CONTROL_TYPE" "CLSID" "$CONTROL_CLSID"
+    # The system's list of programs offers its removal, by the uninstaller installed beside it.
+    expect_value "$KEY_UNINSTALL" UninstallString "\"$(be_product_path "$(be_uninstaller_name)")\""
+    expect_value "$KEY_UNINSTALL" DisplayVersion 1.0.1.8
+    # Modify and Repair hidden: two DWORD values of 1 ("0x1" as reg.exe shows it).
+    expect_eq "$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' '$1 ~ /^No(Modify|Repair)$/ { print $1, $2, ($3 == "0x1" || $3 == "00000001") ? 1 : $3 }' | sort | paste -sd '|')" \
+        "NoModify REG_DWORD 1|NoRepair REG_DWORD 1" "values hiding Modify and Repair"
+    if [[ -x "$(be_product_dir)/$(be_uninstaller_name)" ]]; then pass; else fail "no runnable uninstaller in the product folder"; fi
     expect_no_temp_leftover
 }

@@ -43,6 +43,13 @@ be_product_path() {
     echo "Z:${p//\//\\}"
 }
 
+be_uninstaller_name() { echo orvane2011-uninstall; }
+# The program a registered command names (a framework path, drive Z: the root), as a host path.
+be_registered_program() {
+    local p=${1#Z:}
+    echo "${p//\\//}"
+}
+
 # The document as a user would type it (one argument of its own), and as the opener gets it.
 be_document_argument() { echo "$1"; }
 be_document_as_opened() { echo "$1"; }
@@ -107,7 +114,7 @@ be_cancel() {
 be_status_history() {
     [[ -f "$S/terminal.log" ]] || return 0
     tr '\r' '\n' <"$S/terminal.log" |
-        sed -n "s/^$TITLE_TEXT: \(.*\) \[[#-]*\] [0-9]*%.*\$/\1/p" | uniq
+        sed -n "s/^$E2E_TITLE: \(.*\) \[[#-]*\] [0-9]*%.*\$/\1/p" | uniq
 }
 
 # The highest percentage the drawn bar showed (of the control's range 0 to 65535).
@@ -154,6 +161,13 @@ be_release() {
 be_reg_seed() {
     mkdir -p "$XDG_CONFIG_HOME/qrv2"
     regedit4_text "$@" >"$XDG_CONFIG_HOME/qrv2/registry.reg"
+}
+
+# be_key_present <key below HKEY_CURRENT_USER>: true when the per-user store holds the key.
+be_key_present() {
+    local store="$XDG_CONFIG_HOME/qrv2/registry.reg"
+    [[ -f "$store" ]] || return 1
+    E2E_KEY="[HKEY_CURRENT_USER\\$1]" awk 'tolower($0) == tolower(ENVIRON["E2E_KEY"]) { found = 1 } END { exit !found }' "$store"
 }
 
 # be_reg_values <key below HKEY_CURRENT_USER>: "name<TAB>type<TAB>data" per value, read from the
@@ -288,7 +302,7 @@ scenario_killed_while_writing() {
     be_wait_exit 30
     expect_eq "$E2E_EXIT" 0 "exit code of the run after the killed ones"
     expect_installed
-    expect_eq "$(ls "$product" | grep -c -v -x -e npqx2011.dll -e QX2011.dll)" 0 "other files in the product folder"
+    expect_eq "$(ls "$product" | grep -c -v -x -e npqx2011.dll -e QX2011.dll -e "$(be_uninstaller_name)")" 0 "other files in the product folder"
 }
 
 # The one argument reaches the opener unchanged; a second argument is a usage error that

@@ -100,6 +100,9 @@ be_temp_dir() {
     temp=${temp:3}
     echo "$WINEPREFIX/drive_c/${temp//\\//}"
 }
+be_uninstaller_name() { echo Orvane2011Uninstall.exe; }
+# A registered command's program stays as the system names it ("C:\...").
+be_registered_program() { echo "$1"; }
 be_product_path() { echo "C:\\users\\$E2E_WINE_USER\\AppData\\Local\\Orvane2011\\$1"; }
 # The document as a user would type it after the program name (quoted, for the space), and as
 # the opener gets it (its %1: the path alone).
@@ -138,11 +141,13 @@ be_start() {
     rm -f "$S/exit-code.txt"
     if [[ "$watch" == watch ]]; then
         rm -f "$S/status.log"
-        wine "$E2E_TOOLS/read_status.exe" --record "$(winpath "$S/status.log")" --gone --timeout 60000 \
+        wine "$E2E_TOOLS/read_status.exe" --title "$E2E_TITLE" --record "$(winpath "$S/status.log")" --gone --timeout 60000 \
             >/dev/null 2>&1 &
         E2E_WATCH_PID=$!
     fi
-    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" "$(winpath "$exe")" "${args[@]}" \
+    local program=$exe
+    [[ "$program" =~ ^[A-Za-z]:\\ ]] || program=$(winpath "$exe")  # a host path, not a Windows one
+    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" "$program" "${args[@]}" \
         >"$S/launch.log" 2>&1 &
     E2E_RUN_PID=$!
 }
@@ -176,7 +181,7 @@ be_failed_code() { echo 1603; }
 be_cancel() {
     local how=--close
     [[ "${1:-}" == alternate ]] && how=--escape
-    if wine "$E2E_TOOLS/read_status.exe" "$how" --timeout 5000 >/dev/null 2>&1; then
+    if wine "$E2E_TOOLS/read_status.exe" --title "$E2E_TITLE" "$how" --timeout 5000 >/dev/null 2>&1; then
         pass
     else
         fail "the window could not be sent $how"
@@ -198,7 +203,7 @@ be_bar_lowest_highest() { echo $((25 * 65535 / 30)); }
 be_window_topmost() { tr -d '\r' <"$S/status.log" 2>/dev/null | sed -n 's/^topmost //p' | tail -n1; }
 
 be_wait_status() { # <text> <seconds>
-    wine "$E2E_TOOLS/read_status.exe" --until "$1" --timeout $(($2 * 1000)) >"$S/read_status.out" 2>&1
+    wine "$E2E_TOOLS/read_status.exe" --title "$E2E_TITLE" --until "$1" --timeout $(($2 * 1000)) >"$S/read_status.out" 2>&1
 }
 
 # be_hold <file>: another process keeps the library loaded until be_release.
@@ -226,6 +231,18 @@ be_release() {
 be_reg_seed() {
     regedit4_text "$@" >"$S/seed.reg"
     wine regedit /S "$(winpath "$S/seed.reg")" >/dev/null 2>&1
+}
+
+# be_key_present <key below HKEY_CURRENT_USER>: true when the prefix's registry holds the key
+# (reg.exe tried a few times, as for be_reg_values, so a spurious failure of reg.exe does not
+# pass for a removed key).
+be_key_present() {
+    local try
+    for try in 1 2 3; do
+        wine reg query "HKEY_CURRENT_USER\\$1" >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    return 1
 }
 
 # be_reg_values <key below HKEY_CURRENT_USER>: "name<TAB>type<TAB>data" per value, as the

@@ -1,8 +1,9 @@
 // Scenario tool: watches the installer's progress window from another process and acts on it.
 //
-// read_status [--until <text>] [--gone] [--close] [--escape] [--record <file>] [--timeout <ms>]
-// Polls the top-level window titled "Orvane2011 Installer" every 20 ms and reads its status text
-// (control 1001) and bar position (control 1002).
+// read_status [--title <title>] [--until <text>] [--gone] [--close] [--escape] [--record <file>]
+//             [--timeout <ms>]
+// Polls the top-level window titled "Orvane2011 Installer" (or <title>) every 20 ms and reads its
+// status text (control 1001) and bar position (control 1002).
 //   --until <text>  wait until the status text is exactly <text>
 //   --gone          wait until the window has been seen and is gone again
 //   --close         once the window is there (and --until matched), post WM_CLOSE to it
@@ -23,7 +24,7 @@
 
 namespace {
 
-const char kTitle[] = "Orvane2011 Installer";
+const char kInstallerTitle[] = "Orvane2011 Installer";
 constexpr int kTextControl = 1001;
 constexpr int kBarControl = 1002;
 
@@ -63,11 +64,14 @@ bool PressEscape(HWND window) {
 int main(int argc, char** argv) {
     const char* until = nullptr;
     const char* record = nullptr;
+    const char* title = kInstallerTitle;
     bool gone = false, close = false, escape = false;
     DWORD timeout = 20000;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
             until = argv[++i];
+        } else if (std::strcmp(argv[i], "--title") == 0 && i + 1 < argc) {
+            title = argv[++i];
         } else if (std::strcmp(argv[i], "--record") == 0 && i + 1 < argc) {
             record = argv[++i];
         } else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
@@ -96,7 +100,7 @@ int main(int argc, char** argv) {
     int result = 1;
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeout) {
-        HWND window = FindWindowA(nullptr, kTitle);
+        HWND window = FindWindowA(nullptr, title);
         std::string text;
         if (window != nullptr) {
             seenWindow = true;

@@ -1,0 +1,42 @@
+// The uninstaller's three removal steps: the ActiveX control, the Mozilla plug-in, what is left.
+#pragma once
+
+#include <cstdint>
+
+#include "app/InstallState.h"
+
+namespace QRV2 {
+
+// Shown at the end of a removal that left the product folder in place because it holds files
+// the installer did not write.
+extern const char* const kFolderKeptNotice;
+
+// The name the uninstaller in the product folder is given when it is moved beside the copy that
+// removed it: the uninstaller's file name followed by this.
+extern const char* const kRemovedOriginalSuffix;  // ".started"
+
+// True when two folder texts name the same folder: ASCII letter case ignored, "/" taken as "\".
+bool SameFolderText(const char* a, const char* b);
+
+// Status codes are those of the install steps (PluginSteps.h): 0 removed (also when there was
+// nothing to remove), kStepHeld / kStepStillThere for a library in use, the others for failures
+// that do not mend by waiting.
+
+// Has the installed control unregister itself (its DllUnregisterServer, the library loaded by
+// its full path), then deletes the library. kStepNotLoaded when it cannot be loaded,
+// kStepRegistrationFailed when it has no DllUnregisterServer or that reports a failure.
+std::int32_t RemoveActiveXControl(InstallState* state);
+
+// Deletes the Mozilla plug-in library, then the plug-in's keys under HKEY_CURRENT_USER
+// "Software\MozillaPlugins\" (a key that holds a sub-key the installer did not write is kept).
+// kStepRegistryFailed when a key cannot be deleted for another reason.
+std::int32_t RemoveMozillaPlugin(InstallState* state);
+
+// Deletes the uninstall entry and the uninstaller in the product folder, then the folder itself
+// when nothing else is in it (otherwise the state's notice is set to kFolderKeptNotice). Where
+// a running program cannot delete its own file, the one in the product folder -- held by the
+// run that started this copy -- is moved beside this copy instead. kStepRegistryFailed when the
+// entry cannot be deleted, kStepStillThere when the uninstaller cannot be removed.
+std::int32_t RemoveLeftovers(InstallState* state);
+
+}  // namespace QRV2

@@ -1,0 +1,37 @@
+// The uninstaller's main line: the removal phases on the installer's sequencer, and the run from
+// a temporary copy where a running program cannot delete its own file.
+#pragma once
+
+#include <cstdint>
+
+#include "app/Installer.h"
+#include "app/Sequencer.h"
+
+namespace QRV2 {
+
+// The uninstaller's window texts. A held library asks for the same browser to be closed as the
+// installer does.
+extern const SequenceTexts kUninstallerTexts;
+
+// A real removal run: the installer's environment with the three removal steps as its phases
+// (control, Mozilla plug-in, what is left), and no document to open.
+class RealUninstallerEnvironment : public RealInstallerEnvironment {
+public:
+    ActionResult RunPhaseAction(int phase, InstallState* state) override;
+};
+
+// True when the running program is the uninstaller in the product folder (letter case ignored).
+bool RunsFromProductFolder();
+
+// Copies the running uninstaller into the private temporary folder, runs the copy there and
+// waits for it: its exit code, or kInstallFailed when it could not be copied or started.
+std::int32_t RunFromTemporaryCopy();
+
+// The whole program: where the program's own file cannot be deleted while it runs and it runs
+// from the product folder, the run from a temporary copy; otherwise one removal per user session
+// (kInstallAlreadyRunning while an installer or uninstaller of the product runs). 0 when
+// everything was removed (also when a folder with the user's own files was kept),
+// kInstallCancelled, kInstallFailed.
+std::int32_t UninstallerMain(Platform::ModuleHandle instance, std::int32_t show);
+
+}  // namespace QRV2

@@ -1,0 +1,54 @@
+// POSIX: a running program's file can be unlinked; copies start through fork and exec.
+#include "platform/ProgramFile.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/posix/NativeError.h"
+#include "platform/posix/PathMap.h"
+
+namespace Platform {
+
+bool RunningProgramCanRemoveItself() { return true; }
+
+Error RunProgramAndWait(const char* path, const char* workingFolder, std::uint32_t* exitCode) {
+    std::string program;
+    std::string folder;
+    if (path == nullptr || exitCode == nullptr || !ToPosixPath(path, &program))
+        return Error::InvalidParameter;
+    if (workingFolder != nullptr && !ToPosixPath(workingFolder, &folder))
+        return Error::InvalidParameter;
+    if (access(program.c_str(), X_OK) != 0) return FromErrno(errno);
+    const pid_t child = fork();
+    if (child < 0) return FromErrno(errno);
+    if (child == 0) {
+        if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(127);
+        char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        execv(program.c_str(), argv);
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return FromErrno(errno);
+    }
+    *exitCode = WIFEXITED(status) ? static_cast<std::uint32_t>(WEXITSTATUS(status)) : 255u;
+    return Error::None;
+}
+
+Error MarkProgramRunnable(const char* path) {
+    std::string file;
+    if (path == nullptr || !ToPosixPath(path, &file)) return Error::InvalidParameter;
+    struct stat info;
+    if (stat(file.c_str(), &info) != 0) return FromErrno(errno);
+    const mode_t mode = info.st_mode & 07777;
+    const mode_t execute = (mode & S_IRUSR ? S_IXUSR : 0) | (mode & S_IRGRP ? S_IXGRP : 0) |
+                           (mode & S_IROTH ? S_IXOTH : 0);
+    if (chmod(file.c_str(), mode | execute) != 0) return FromErrno(errno);
+    return Error::None;
+}
+
+}  // namespace Platform
