@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "app/LeftoverRunFolders.h"
 #include "app/PluginSteps.h"
 #include "app/ProgressBarImp.h"
 #include "app/Sequencer.h"
@@ -11,6 +12,7 @@
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/archive/Archive.h"
+#include "framework/system/FileFunc.h"
 #include "framework/system/SystemApp.h"
 #include "framework/system/WriteResourceToFile.h"
 #include "platform/Cancel.h"
@@ -23,6 +25,21 @@ namespace QRV2 {
 namespace {
 const char* const kPayloadEntries[3] = {"XPCOM\\npqx2011.dll", "ActiveX\\QX2011.dll",
                                         "Uninstall\\" QRV2_UNINSTALLER_FILE};
+// The payload's file in the run's private temporary folder.
+const char* const kPayloadFileName = "pluginwin32.dat";
+
+// A run killed before its end leaves its temporary folder with the payload in it; the next run,
+// holding the one-run claim, removes such folders (and nothing that holds anything else).
+void RemoveLeftoverPayloads() {
+    auto* app = static_cast<SystemApp*>(GetCore()->GetSingleton(TypeSystemApp));
+    const char* folder = app == nullptr ? nullptr : app->GetTempFolder();
+    FileFunc* files = CreateElementAs<FileFunc>(TypeFileFunc);
+    if (folder != nullptr && folder[0] != '\0' && files != nullptr) {
+        const char* const names[] = {kPayloadFileName};
+        RemoveLeftoverRunFolders(folder, names, 1, files);
+    }
+    ReleaseElement(files);
+}
 }  // namespace
 
 const char* const kInstanceName = "Orvane2011.Installer";
@@ -43,7 +60,7 @@ ActionResult OpenPayloadArchive(InstallState* state) {
     const char* folder = app->GetTempFolder();
     if (folder == nullptr || folder[0] == '\0') return ActionResult::FailedQuietly;
     if (state->archivePath->SetString(folder) != 0 ||
-        state->archivePath->AppendString("pluginwin32.dat") != 0) {
+        state->archivePath->AppendString(kPayloadFileName) != 0) {
         return ActionResult::FailedQuietly;
     }
     // An earlier attempt may have left the archive open on the file: close it before the file
@@ -149,6 +166,7 @@ std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandL
     FrameworkSession framework;
     std::int32_t exitCode = kInstallFailed;  // without a framework nothing can be installed
     if (framework.StartProgram(instance, commandLine, show) != nullptr) {
+        RemoveLeftoverPayloads();
         RealInstallerEnvironment environment;
         exitCode = RunInstallerProgram(commandLine, environment);
         framework.Stop();

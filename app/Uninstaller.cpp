@@ -1,6 +1,9 @@
 // The uninstaller's main line.
 #include "app/Uninstaller.h"
 
+#include <cstdio>
+
+#include "app/LeftoverRunFolders.h"
 #include "app/PluginSteps.h"
 #include "app/RemovalSteps.h"
 #include "framework/FrameworkSession.h"
@@ -57,73 +60,6 @@ SystemApp* Application() {
     return core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
 }
 
-// A String holding folder followed by name (and suffix, when given); null when none can be had.
-String* Joined(const char* folder, const char* name, const char* suffix = nullptr) {
-    String* text = CreateElementAs<String>(TypeString);
-    if (text != nullptr && (text->SetString(folder) != 0 || text->AppendString(name) != 0 ||
-                            (suffix != nullptr && text->AppendString(suffix) != 0))) {
-        ReleaseElement(text);
-    }
-    return text;
-}
-
-// True when the folder holds files and nothing but what a removal leaves there: the uninstaller
-// it ran from and the original moved beside it.
-bool HoldsOnlyUninstallerCopies(const char* folder) {
-    String* pattern = Joined(folder, "*");
-    if (pattern == nullptr) return false;
-    Platform::DirectoryEntry entry;
-    Platform::DirectoryHandle search =
-        Platform::DirectoryFindFirst(pattern->GetString(), &entry, nullptr);
-    ReleaseElement(pattern);
-    bool only = search != nullptr;
-    for (bool more = only; more; more = Platform::DirectoryFindNext(search, &entry, nullptr)) {
-        String* started = Joined(kUninstallerFileName, kRemovedOriginalSuffix);
-        only = only && !entry.isFolder && started != nullptr &&
-               (SameFolderText(entry.name, kUninstallerFileName) ||
-                SameFolderText(entry.name, started->GetString()));
-        ReleaseElement(started);
-    }
-    Platform::DirectoryFindClose(search);
-    return only;
-}
-
-// The temporary folders earlier removals left (each holding the uninstaller it ran from) are
-// emptied and removed: nothing runs from them any more, or their files would not go.
-void RemoveEarlierCopies(const char* ownFolder, FileFunc* files) {
-    String* parent = Joined(ownFolder, "");
-    if (parent == nullptr) return;
-    // The system's temporary path: the private folder without its own name.
-    std::int32_t length = parent->GetLength() - 1;
-    while (length > 0 && parent->GetString()[length - 1] != '\\') --length;
-    String* pattern = nullptr;
-    if (length > 0 && parent->Shorten(length) == 0) pattern = Joined(parent->GetString(), "QRV*");
-    Platform::DirectoryEntry entry;
-    Platform::DirectoryHandle search =
-        pattern == nullptr ? nullptr
-                           : Platform::DirectoryFindFirst(pattern->GetString(), &entry, nullptr);
-    for (bool more = search != nullptr; more;
-         more = Platform::DirectoryFindNext(search, &entry, nullptr)) {
-        String* folder = entry.isFolder ? Joined(parent->GetString(), entry.name, "\\") : nullptr;
-        if (folder != nullptr && !SameFolderText(folder->GetString(), ownFolder) &&
-            HoldsOnlyUninstallerCopies(folder->GetString())) {
-            String* copy = Joined(folder->GetString(), kUninstallerFileName);
-            String* original =
-                Joined(folder->GetString(), kUninstallerFileName, kRemovedOriginalSuffix);
-            if (copy != nullptr) files->Delete(copy->GetString());
-            if (original != nullptr) files->Delete(original->GetString());
-            if (folder->Shorten(folder->GetLength() - 1) == 0)
-                files->RemoveFolder(folder->GetString());
-            ReleaseElement(original);
-            ReleaseElement(copy);
-        }
-        ReleaseElement(folder);
-    }
-    Platform::DirectoryFindClose(search);
-    ReleaseElement(pattern);
-    ReleaseElement(parent);
-}
-
 }  // namespace
 
 bool RunsFromProductFolder() {
@@ -139,7 +75,13 @@ std::int32_t RunFromTemporaryCopy() {
     String* copy = CreateElementAs<String>(TypeString);
     FileFunc* files = CreateElementAs<FileFunc>(TypeFileFunc);
     std::int32_t result = kInstallFailed;
-    if (files != nullptr) RemoveEarlierCopies(folder, files);
+    if (files != nullptr) {
+        // What earlier removals left: the uninstaller each ran from, and its original beside it.
+        char started[64];
+        std::snprintf(started, sizeof started, "%s%s", kUninstallerFileName, kRemovedOriginalSuffix);
+        const char* const names[] = {kUninstallerFileName, started};
+        RemoveLeftoverRunFolders(folder, names, 2, files);
+    }
     if (source != nullptr && copy != nullptr && files != nullptr &&
         source->SetString(app->GetModuleFolder()) == 0 &&
         source->AppendString(kUninstallerFileName) == 0 && copy->SetString(folder) == 0 &&

@@ -297,10 +297,17 @@ scenario_killed_while_writing() {
             fail "trial $trial: $file left with $(stat -c %s "$product/$file") of $(stat -c %s "$built") bytes"
         fi
     done
-    rm -rf "$XDG_RUNTIME_DIR/qrv2"/QRV*  # the killed runs' folders
+    # A killed run leaves its temporary folder with the payload in it; each next run removes
+    # such folders (so only the last killed run's is there now), never one holding anything else.
+    local temp
+    temp=$(be_temp_dir)
+    mkdir -p "$temp/QRV999999" && echo mine >"$temp/QRV999999/notes.txt"
+    expect_eq "$(compgen -G "$temp/QRV*/pluginwin32.dat" | wc -l)" 1 "folders the killed runs left"
     be_start "$E2E_INSTALLER"
     be_wait_exit 30
     expect_eq "$E2E_EXIT" 0 "exit code of the run after the killed ones"
+    expect_eq "$(compgen -G "$temp/QRV*")" "$temp/QRV999999" "temporary folders after the next run"
+    rm -rf "$temp/QRV999999"
     expect_installed
     expect_eq "$(ls "$product" | grep -c -v -x -e npqx2011.dll -e QX2011.dll -e "$(be_uninstaller_name)")" 0 "other files in the product folder"
 }
