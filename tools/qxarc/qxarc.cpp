@@ -700,7 +700,7 @@ int Create(const char* hostArchive, const char* hostFolder, unsigned jobCount) {
             }
             queue.Release(i);
             progress.Step(job.file->name);
-            if (tooLarge) {
+            if (tooLarge || !written) {
                 queue.Stop();
                 break;
             }
