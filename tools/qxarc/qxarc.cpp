@@ -1017,8 +1017,8 @@ private:
 // that in place.
 struct UnpackJob {
     ArchiveEntry* entry = nullptr;
-    std::string label;   // how the entry is named in messages
-    std::string target;  // framework path of the file to make; empty: refused beforehand
+    const char* archive = nullptr;  // the archive as the user named it, for messages
+    std::string target;             // framework path of the file to make; empty: refused beforehand
     std::vector<std::pair<std::string, std::string>> messages;  // (what, reason), in order
     bool done = false;
 };
@@ -1049,7 +1049,7 @@ void Unpack(UnpackJob* job, ArchiveFormat::ContentReader* reader, ArchiveFile* a
     if (damage == ArchiveFormat::Damage::WriteFailed) {
         fail(Host(target), "cannot be written (" + Why(sink.LastError()) + ")");
     } else if (damage != ArchiveFormat::Damage::None) {
-        fail(job->label, ArchiveFormat::Explain(damage));
+        fail(EntryLabel(job->archive, NameOf(job->entry)), ArchiveFormat::Explain(damage));
     } else if (!good) {
         fail(Host(target), "cannot be written (disk full?)");
     } else if ((error = temporary.ReplaceInto(target)) != Platform::Error::None) {
@@ -1223,6 +1223,8 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
     std::unordered_set<std::string> folders;
     const std::size_t window = 16 + 4 * static_cast<std::size_t>(workerCount);
     std::unordered_set<std::string> ready;
+    std::string lastParent;
+    bool prepared = false;
     for (ArchiveEntry* entry : reader.Entries()) {
         if (stopped || Platform::CancelRequested()) break;
         const std::string name = NameOf(entry);
@@ -1234,27 +1236,37 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
         ++matched;
         UnpackJob job;
         job.entry = entry;
-        job.label = EntryLabel(hostArchive, name);
+        job.archive = hostArchive;
         // Nothing may land outside the destination folder.
         if (!ArchiveFormat::IsSafeEntryName(name.c_str()) ||
             !ArchiveFormat::IsSafeEntryName(rest.c_str())) {
-            job.messages.emplace_back(job.label,
+            job.messages.emplace_back(EntryLabel(hostArchive, name),
                                       "name is absolute, has a drive or \"..\": refused");
         } else {
-            std::vector<std::string> above;
-            const std::string place = PlaceKey(rest, &above);
-            bool meets = places.count(place) != 0 || folders.count(place) != 0;
-            for (const std::string& folder : above) meets = meets || places.count(folder) != 0;
-            if (meets) {
-                while (queue.Pending() != 0 && reportOldest()) {
+            if (inlineReader == nullptr) {
+                std::vector<std::string> above;
+                const std::string place = PlaceKey(rest, &above);
+                bool meets = places.count(place) != 0 || folders.count(place) != 0;
+                for (const std::string& folder : above) meets = meets || places.count(folder) != 0;
+                if (meets) {
+                    while (queue.Pending() != 0 && reportOldest()) {
+                    }
+                    if (stopped) break;
                 }
-                if (stopped) break;
+                places.insert(place);
+                folders.insert(above.begin(), above.end());
             }
-            places.insert(place);
-            folders.insert(above.begin(), above.end());
-            std::string refusal = PrepareFolders(destination, rest, &ready);
+            // Entries come sorted, so most share the folder the one before them needed.
+            const std::size_t cut = rest.rfind('\\');
+            const std::string parent = cut == std::string::npos ? "" : rest.substr(0, cut + 1);
+            std::string refusal;
+            if (!prepared || parent != lastParent) {
+                refusal = PrepareFolders(destination, rest, &ready);
+                prepared = refusal.empty();
+                lastParent = parent;
+            }
             if (!refusal.empty())
-                job.messages.emplace_back(job.label, refusal);
+                job.messages.emplace_back(EntryLabel(hostArchive, name), refusal);
             else
                 job.target = destination + rest;
         }
