@@ -63,6 +63,13 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
 // (InvalidHandle for NullFile, AccessDenied on a handle opened without read access).
 Error FileRead(FileHandle file, void* data, std::uint32_t count, std::uint32_t* transferred);
 
+// Reads up to count bytes at offset, whatever the position, so several threads may read one
+// handle at once (the position itself may move on some systems: a handle read this way is read
+// only this way). *transferred gets the bytes read (fewer only at the end of the
+// file). None, or as for FileRead.
+Error FileReadAt(FileHandle file, std::uint64_t offset, void* data, std::uint32_t count,
+                 std::uint32_t* transferred);
+
 // Writes count bytes at the position and advances it. *transferred gets the bytes written.
 // None only when every byte was written; DiskFull (with the bytes that fit) when the medium is
 // full or the test hook (platform/testing/FileTestHook.h) says so; InvalidHandle / AccessDenied as for FileRead.

@@ -171,87 +171,88 @@ Damage ReadBlockHeader(Stream* file, std::uint32_t offset, BlockHeader* block) {
 
 namespace {
 
-// Pieces read from the file and inflated, freed together.
-struct Pieces {
-    unsigned char* in = static_cast<unsigned char*>(Allocate(kStreamPiece));
-    unsigned char* out = static_cast<unsigned char*>(Allocate(kStreamPiece));
-    ~Pieces() {
-        Free(in);
-        Free(out);
+// A stream read at offsets: each read first moves the stream there.
+class StreamSource : public BlockSource {
+public:
+    explicit StreamSource(Stream* file) : m_file(file) {}
+    bool ReadAt(std::uint64_t offset, void* into, std::uint32_t count,
+                std::uint32_t* got) override {
+        *got = 0;
+        // A position the stream cannot take reads as the end of the file.
+        if (offset > kMaxSize || m_file->SetPosition(static_cast<std::uint32_t>(offset)) != 0)
+            return true;
+        *got = m_file->Read(into, count);
+        return true;
     }
-    bool Ready() const { return in != nullptr && out != nullptr; }
+    bool Size(std::uint64_t* size) override {
+        std::uint32_t value = 0;
+        if (m_file->GetSize(&value) != 0) return false;
+        *size = value;
+        return true;
+    }
+
+private:
+    Stream* m_file;
 };
 
-Damage CopyRaw(Stream* file, std::uint32_t size, ContentSink* sink, Pieces* pieces) {
-    while (size > 0) {
-        std::uint32_t n = size < kStreamPiece ? size : kStreamPiece;
-        if (file->Read(pieces->in, n) != n) return Damage::ReadFailed;
-        if (sink != nullptr && !sink->Put(pieces->in, n)) return Damage::WriteFailed;
-        size -= n;
-    }
-    return Damage::None;
-}
-
-Damage Inflate(Stream* file, std::uint32_t payloadSize, std::uint32_t contentSize,
-               ContentSink* sink, Pieces* pieces) {
-    Inflater inflater;
-    if (!inflater.Begin()) return Damage::NoMemory;
-    std::uint32_t unread = payloadSize;
-    std::uint32_t available = 0;
-    const unsigned char* next = pieces->in;
-    std::uint64_t produced = 0;
-    for (;;) {
-        if (available == 0 && unread > 0) {
-            std::uint32_t n = unread < kStreamPiece ? unread : kStreamPiece;
-            if (file->Read(pieces->in, n) != n) return Damage::ReadFailed;
-            unread -= n;
-            available = n;
-            next = pieces->in;
-        }
-        std::uint32_t used = 0;
-        std::uint32_t made = 0;
-        Inflater::Result step;
-        {
-            Platform::ProcessLockGuard lock;
-            step = inflater.Run(next, available, &used, pieces->out, kStreamPiece, &made);
-        }
-        next += used;
-        available -= used;
-        // Checked before the piece is handed on, so a block that would inflate to far more
-        // than it declares is stopped within one piece.
-        produced += made;
-        if (produced > contentSize) return Damage::ContentLonger;
-        if (made != 0 && sink != nullptr && !sink->Put(pieces->out, made))
-            return Damage::WriteFailed;
-        if (step == Inflater::StreamEnd)
-            return produced < contentSize ? Damage::ContentShorter : Damage::None;
-        if (step == Inflater::NoMemory) return Damage::NoMemory;
-        if (step == Inflater::DataError) return Damage::CompressedDataDamaged;
-        if (available == 0 && unread == 0 && made < kStreamPiece)
-            return Damage::CompressedDataCutShort;
-    }
+std::uint32_t Smaller(std::uint64_t a, std::uint64_t b) {
+    return static_cast<std::uint32_t>(a < b ? a : b);
 }
 
 }  // namespace
 
-Damage ReadContent(Stream* file, std::uint32_t offset, std::uint32_t storedSize,
-                   std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize) {
-    if (file == nullptr) return Damage::ReadFailed;
+ContentReader::ContentReader(std::uint32_t inputPiece, std::uint32_t outputPiece, bool serialise)
+    : m_inSize(inputPiece < kBlockHeaderSize ? kBlockHeaderSize : inputPiece),
+      m_outSize(outputPiece == 0 ? 1 : outputPiece),
+      m_serialise(serialise) {
+    m_in = static_cast<unsigned char*>(Allocate(m_inSize));
+    m_out = static_cast<unsigned char*>(Allocate(m_outSize));
+}
+
+ContentReader::~ContentReader() {
+    Free(m_in);
+    Free(m_out);
+}
+
+Damage ContentReader::Read(BlockSource* source, std::uint32_t offset, std::uint32_t storedSize,
+                           std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize) {
+    if (source == nullptr) return Damage::ReadFailed;
     // A block cannot start inside the header and directory; such an offset (for example the
     // zero left in a record cut short) would read the directory as if it were entry data.
     if (offset < dataStart) return Damage::OffsetInsideDirectory;
-    BlockHeader block;
-    Damage damage = ReadBlockHeader(file, offset, &block);
-    if (damage != Damage::None) return damage;
+    // The header and as much of the block as the input piece holds come in one read: most
+    // blocks need no other.
+    unsigned char header[kBlockHeaderSize];
+    unsigned char* first = Ready() ? m_in : header;
+    const std::uint32_t want =
+        Ready() ? Smaller(storedSize < kBlockHeaderSize ? kBlockHeaderSize : storedSize, m_inSize)
+                : kBlockHeaderSize;
+    std::uint32_t got = 0;
+    if (!source->ReadAt(offset, first, want, &got)) return Damage::ReadFailed;
+    if (got < kBlockHeaderSize) return Damage::BlockHeaderMissing;
+    const BlockHeader block = DecodeBlockHeader(first);
     if (contentSize != nullptr) *contentSize = block.contentSize;
-    std::uint32_t fileSize = 0;
-    if (file->GetSize(&fileSize) != 0) return Damage::ReadFailed;
+    std::uint64_t fileSize = 0;
+    if (!source->Size(&fileSize)) return Damage::ReadFailed;
     const std::uint64_t payloadStart = static_cast<std::uint64_t>(offset) + kBlockHeaderSize;
-    Pieces pieces;
+    const std::uint32_t have = got - kBlockHeaderSize;
     if (block.Raw()) {
         if (payloadStart + block.contentSize > fileSize) return Damage::BlockCutShort;
-        if (!pieces.Ready()) return Damage::NoMemory;
-        return CopyRaw(file, block.contentSize, sink, &pieces);
+        if (!Ready()) return Damage::NoMemory;
+        std::uint32_t left = block.contentSize;
+        std::uint32_t n = Smaller(have, left);
+        if (n != 0 && sink != nullptr && !sink->Put(m_in + kBlockHeaderSize, n))
+            return Damage::WriteFailed;
+        std::uint64_t position = payloadStart + n;
+        left -= n;
+        while (left > 0) {
+            n = Smaller(left, m_inSize);
+            if (!source->ReadAt(position, m_in, n, &got) || got != n) return Damage::ReadFailed;
+            if (sink != nullptr && !sink->Put(m_in, n)) return Damage::WriteFailed;
+            position += n;
+            left -= n;
+        }
+        return Damage::None;
     }
     if (!block.Packed()) return Damage::UnknownBlockTag;
     if (storedSize <= kBlockHeaderSize) return Damage::StoredSizeTooSmall;
@@ -259,8 +260,67 @@ Damage ReadContent(Stream* file, std::uint32_t offset, std::uint32_t storedSize,
     if (payloadStart + payloadSize > fileSize) return Damage::BlockCutShort;
     if (block.contentSize > static_cast<std::uint64_t>(payloadSize) * kMaxInflateRatio)
         return Damage::ImpossibleContentSize;
-    if (!pieces.Ready()) return Damage::NoMemory;
-    return Inflate(file, payloadSize, block.contentSize, sink, &pieces);
+    if (!Ready()) return Damage::NoMemory;
+    return Inflate(source, payloadStart, Smaller(have, payloadSize), payloadSize, block.contentSize,
+                   sink);
+}
+
+// The payload's first have bytes already lie in the input piece after the block header.
+Damage ContentReader::Inflate(BlockSource* source, std::uint64_t position, std::uint32_t have,
+                              std::uint32_t payloadSize, std::uint32_t contentSize,
+                              ContentSink* sink) {
+    if (!m_inflater.Begin()) return Damage::NoMemory;
+    std::uint32_t available = have;
+    std::uint32_t unread = payloadSize - have;
+    position += have;
+    const unsigned char* next = m_in + kBlockHeaderSize;
+    std::uint64_t produced = 0;
+    std::uint32_t fill = 0;  // output waiting in the output piece
+    for (;;) {
+        if (available == 0 && unread > 0) {
+            std::uint32_t n = Smaller(unread, m_inSize);
+            std::uint32_t got = 0;
+            if (!source->ReadAt(position, m_in, n, &got) || got != n) return Damage::ReadFailed;
+            position += n;
+            unread -= n;
+            available = n;
+            next = m_in;
+        }
+        // Room for one byte more than the entry still lacks: content longer than declared
+        // shows at once, before any of it is handed on.
+        const std::uint32_t room = Smaller(m_outSize - fill, contentSize - produced + 1);
+        std::uint32_t used = 0;
+        std::uint32_t made = 0;
+        Inflater::Result step;
+        if (m_serialise) {
+            Platform::ProcessLockGuard lock;
+            step = m_inflater.Run(next, available, &used, m_out + fill, room, &made);
+        } else {
+            step = m_inflater.Run(next, available, &used, m_out + fill, room, &made);
+        }
+        next += used;
+        available -= used;
+        produced += made;
+        fill += made;
+        if (produced > contentSize) return Damage::ContentLonger;
+        if (fill != 0 && (fill == m_outSize || step == Inflater::StreamEnd)) {
+            if (sink != nullptr && !sink->Put(m_out, fill)) return Damage::WriteFailed;
+            fill = 0;
+        }
+        if (step == Inflater::StreamEnd)
+            return produced < contentSize ? Damage::ContentShorter : Damage::None;
+        if (step == Inflater::NoMemory) return Damage::NoMemory;
+        if (step == Inflater::DataError) return Damage::CompressedDataDamaged;
+        if (available == 0 && unread == 0 && made < room) return Damage::CompressedDataCutShort;
+    }
+}
+
+Damage ReadContent(Stream* file, std::uint32_t offset, std::uint32_t storedSize,
+                   std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize) {
+    if (file == nullptr) return Damage::ReadFailed;
+    StreamSource source(file);
+    ContentReader reader(kStreamPiece, kStreamPiece, true);
+    return reader.Read(&source, offset, storedSize, dataStart, sink, contentSize);
 }
 
 bool IsEmptyBlock(Stream* file, ArchiveEntry* entry) {
@@ -312,6 +372,15 @@ Damage MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count, std::
     return result;
 }
 
+bool WriteFront(Stream* out, ArchiveEntry* const* entries, std::uint32_t count,
+                std::uint32_t directorySize, std::uint16_t version, std::uint16_t subVersion) {
+    if (out == nullptr) return false;
+    unsigned char prefix[kPrefixSize];
+    EncodePrefix(prefix, version, subVersion);
+    return out->Write(prefix, kPrefixSize) == kPrefixSize && out->HasError() == 0 &&
+           WriteDirectory(out, directorySize, entries, count);
+}
+
 std::int32_t Commit(Stream* file, ArchiveEntry* const* entries, std::uint32_t count,
                     std::uint16_t version, std::uint16_t subVersion) {
     if (file == nullptr) return 1;
@@ -347,10 +416,8 @@ std::int32_t Commit(Stream* file, ArchiveEntry* const* entries, std::uint32_t co
     }
 
     if (ok) {
-        unsigned char prefix[kPrefixSize];
-        EncodePrefix(prefix, version, subVersion);
-        ok = WriteAt(file, 0, prefix, kPrefixSize) &&
-             WriteDirectory(file, directorySize, entries, count);
+        ok = file->SetPosition(0) == 0 &&
+             WriteFront(file, entries, count, directorySize, version, subVersion);
         std::uint32_t position = 0;
         ok = ok && file->GetPosition(&position) == 0 && position == shift;
     }

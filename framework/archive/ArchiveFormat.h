@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "framework/io/CompressDevice.h"
+
 namespace QRV2 {
 
 class ArchiveEntry;
@@ -136,6 +138,50 @@ protected:
 // The size of each piece read and inflated, so memory stays bounded whatever an entry's size.
 constexpr std::uint32_t kStreamPiece = 64 * 1024;
 
+// Where a reader takes an archive's bytes from: the file at given offsets, so several readers
+// (one per thread) can share one open file without moving a common position.
+class BlockSource {
+public:
+    // Reads up to count bytes at offset; *got gets how many came (fewer only at the end of
+    // the file). false when the system refused the read.
+    virtual bool ReadAt(std::uint64_t offset, void* into, std::uint32_t count,
+                        std::uint32_t* got) = 0;
+    // The file's size in bytes; false when it cannot be had.
+    virtual bool Size(std::uint64_t* size) = 0;
+
+protected:
+    ~BlockSource() = default;
+};
+
+// Reads and checks entries' blocks (see ReadContent) with working memory of its own, kept from
+// entry to entry: an input piece that takes a whole block in one read where it fits, and an
+// output piece that hands a whole entry to the sink at once where it fits. One reader serves
+// one thread; several readers may inflate at the same time when they do not serialise.
+class ContentReader {
+public:
+    // serialise: each inflate step holds the process-wide decompression lock.
+    ContentReader(std::uint32_t inputPiece, std::uint32_t outputPiece, bool serialise);
+    ~ContentReader();
+    ContentReader(const ContentReader&) = delete;
+    ContentReader& operator=(const ContentReader&) = delete;
+    // false when the pieces could not be had (Read then gives NoMemory).
+    bool Ready() const { return m_in != nullptr && m_out != nullptr; }
+    // As ReadContent, from source.
+    Damage Read(BlockSource* source, std::uint32_t offset, std::uint32_t storedSize,
+                std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize);
+
+private:
+    Damage Inflate(BlockSource* source, std::uint64_t position, std::uint32_t have,
+                   std::uint32_t payloadSize, std::uint32_t contentSize, ContentSink* sink);
+
+    unsigned char* m_in = nullptr;
+    unsigned char* m_out = nullptr;
+    std::uint32_t m_inSize;
+    std::uint32_t m_outSize;
+    bool m_serialise;
+    Inflater m_inflater;
+};
+
 // Reads one entry's block in bounded pieces and checks all of it: the offset lies at or after
 // dataStart, the block lies inside the file, the tag is known, the content size is possible,
 // the zlib stream is whole with a matching Adler-32, and exactly the declared number of bytes
@@ -160,6 +206,12 @@ bool IsSafeEntryName(const char* name);
 // Measures the directory of these entries (tag, size, count and records): *size = D.
 // None; NoMemory when the measuring stream cannot be had or a record cannot be written.
 Damage MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count, std::uint32_t* size);
+
+// Writes at the stream's position what stands in front of the data blocks: "QX11", the version
+// words, then the directory (tag, directorySize as measured by MeasureDirectory, count and the
+// records with their final offsets). true when every byte went out.
+bool WriteFront(Stream* out, ArchiveEntry* const* entries, std::uint32_t count,
+                std::uint32_t directorySize, std::uint16_t version, std::uint16_t subVersion);
 
 // Turns a file holding only the entries' data blocks (offsets counted from 0) into a whole
 // archive: measures the directory, shifts every entry's offset by D + 8, moves the data

@@ -21,6 +21,11 @@ public:
                                     const void* source, std::uint32_t sourceLength) = 0;
 };
 
+// The most bytes Compress can make of sourceLength bytes: a destination of this size never
+// runs out of room, so a caller can hold an entry and its compressed form in about twice the
+// entry's size (the archive writer's 1.5-times room is never smaller, so both give one result).
+std::uint64_t CompressedSizeBound(std::uint32_t sourceLength);
+
 // Inflates one zlib stream piece by piece, for content too large to hold whole. Its working
 // memory comes from the framework allocator. Lives beside CompressDevice so that zlib is
 // still called from one file only.
@@ -31,7 +36,7 @@ public:
         StreamEnd = 1,   // the stream ended and its Adler-32 matched
         DataError = -3,  // bad deflate data or checksum
         NoMemory = -4,
-        NoProgress = -5, // nothing could be done with what was given
+        NoProgress = -5,  // nothing could be done with what was given
     };
     Inflater() = default;
     ~Inflater();

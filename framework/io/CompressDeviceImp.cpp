@@ -32,6 +32,14 @@ std::int32_t CompressDeviceImp::Uncompress(void* destination, std::uint32_t* des
     return result;
 }
 
+std::uint64_t CompressedSizeBound(std::uint32_t sourceLength) {
+    // zlib's own bound, computed in 64 bits where its unsigned long is 32 bits wide.
+    const std::uint64_t n = sourceLength;
+    const std::uint64_t bound = ::compressBound(sourceLength);
+    const std::uint64_t wide = n + (n >> 12) + (n >> 14) + (n >> 25) + 13;
+    return bound > wide ? bound : wide;
+}
+
 namespace {
 
 voidpf ZlibAllocate(voidpf, uInt items, uInt size) {

@@ -199,13 +199,15 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
         if (e == EEXIST) return Error::FileExists;
         return FromErrno(e);
     }
+    // A file this open has just made is a regular file: no need to ask.
+    const bool made = (flags & O_EXCL) != 0;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (!made && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
         close(fd);
         return Error::AccessDenied;  // as Windows answers for a folder opened as a file
     }
 
-    if (S_ISREG(st.st_mode)) {
+    if (made || S_ISREG(st.st_mode)) {
         bool exclusive = writes || share == FileShare::None;
         bool canLockExclusively = writes || lockOnlyWrite;
         flock lock = WholeFile(exclusive && canLockExclusively ? F_WRLCK : F_RDLCK);
@@ -256,6 +258,27 @@ Error FileRead(FileHandle file, void* data, std::uint32_t count, std::uint32_t* 
     Error result = RetryRead(file->fd, static_cast<char*>(data), count, &done);
     if (transferred != nullptr) *transferred = done;
     return result;
+}
+
+Error FileReadAt(FileHandle file, std::uint64_t offset, void* data, std::uint32_t count,
+                 std::uint32_t* transferred) {
+    if (transferred != nullptr) *transferred = 0;
+    if (file == NullFile) return Error::InvalidHandle;
+    if (data == nullptr && count != 0) return Error::InvalidParameter;
+    char* bytes = static_cast<char*>(data);
+    std::uint32_t done = 0;
+    while (done < count) {
+        ssize_t n = pread(file->fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (transferred != nullptr) *transferred = done;
+            return errno == EBADF ? Error::AccessDenied : FromErrno(errno);
+        }
+        if (n == 0) break;
+        done += static_cast<std::uint32_t>(n);
+    }
+    if (transferred != nullptr) *transferred = done;
+    return Error::None;
 }
 
 Error FileWrite(FileHandle file, const void* data, std::uint32_t count,

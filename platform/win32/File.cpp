@@ -56,6 +56,30 @@ Error FileRead(FileHandle file, void* data, std::uint32_t count, std::uint32_t* 
     return ok ? Error::None : LastError();
 }
 
+Error FileReadAt(FileHandle file, std::uint64_t offset, void* data, std::uint32_t count,
+                 std::uint32_t* transferred) {
+    if (transferred != nullptr) *transferred = 0;
+    if (file == NullFile) return Error::InvalidHandle;
+    std::uint32_t done = 0;
+    while (done < count) {
+        OVERLAPPED at = {};
+        const std::uint64_t where = offset + done;
+        at.Offset = static_cast<DWORD>(where & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>(where >> 32);
+        DWORD n = 0;
+        if (!ReadFile(ToNative(file), static_cast<char*>(data) + done, count - done, &n, &at)) {
+            DWORD code = GetLastError();
+            if (code == ERROR_HANDLE_EOF) break;
+            if (transferred != nullptr) *transferred = done;
+            return FromWin32(code);
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    if (transferred != nullptr) *transferred = done;
+    return Error::None;
+}
+
 Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
                 std::uint32_t* transferred) {
     if (transferred != nullptr) *transferred = 0;

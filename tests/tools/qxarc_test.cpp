@@ -148,6 +148,43 @@ TEST(Qxarc, FolderTreeRoundTripsByteForByte) {
     EXPECT_EQ(kTree.size(), EntryNames(dir / "src\\self.qx").size());
 }
 
+TEST(Qxarc, AnyNumberOfWorkersMakesTheFrameworkWritersBytes) {
+    ScratchFolder dir;
+    // Sizes from empty to large, so workers finish out of entry order.
+    std::vector<std::pair<std::string, std::string>> tree;
+    for (int i = 0; i < 24; ++i) {
+        const std::string name = "f" + std::to_string(i % 3) + "\\n" + std::to_string(i);
+        std::size_t size = i % 4 == 0 ? 0 : static_cast<std::size_t>(1) << (3 + (i * 7) % 19);
+        std::string content = Noise(size, static_cast<unsigned>(i));
+        if (i % 2 == 1) content = std::string(size / 2, 'z') + content.substr(size / 2);
+        tree.emplace_back(name, content);
+    }
+    for (const auto& [name, content] : tree) Put(dir / ("src\\" + name), content);
+    const std::string one = NativePath(dir / "one.qx");
+    const std::string four = NativePath(dir / "four.qx");
+    ASSERT_EQ(kOk, Qxarc({"create", "-j", "1", one, NativePath(dir / "src")}));
+    ASSERT_EQ(kOk, Qxarc({"create", "-j4", four, NativePath(dir / "src")}));
+    const std::string bytes = ReadBytes(dir / "one.qx");
+    EXPECT_TRUE(bytes == ReadBytes(dir / "four.qx")) << "-j 4 differs from -j 1";
+
+    // The framework's writer, given the same files in the same (name) order.
+    std::sort(tree.begin(), tree.end());
+    QRV2::Archive* a = QRV2::CreateElementAs<QRV2::Archive>(QRV2::TypeArchive);
+    ASSERT_NE(nullptr, a);
+    a->SetMode(0);
+    ASSERT_EQ(0, a->Open((dir / "framework.qx").c_str()));
+    for (const auto& entry : tree)
+        ASSERT_EQ(0, a->AddFile((dir / ("src\\" + entry.first)).c_str(), entry.first.c_str()));
+    ASSERT_EQ(0, a->Close());
+    QRV2::ReleaseElement(a);
+    EXPECT_TRUE(bytes == ReadBytes(dir / "framework.qx")) << "differs from the framework's writer";
+
+    ASSERT_EQ(kOk, Qxarc({"extract", "-j", "4", four, NativePath(dir / "out")}));
+    for (const auto& [name, content] : tree)
+        EXPECT_TRUE(content == ReadBytes(dir / ("out\\" + name))) << name;
+    EXPECT_EQ(kUsage, Qxarc({"create", "-j", "0", one, NativePath(dir / "src")}));
+}
+
 TEST(Qxarc, EmptyFolderMakesAValidEmptyArchive) {
     ScratchFolder dir;
     Put(dir / "void\\.only-hidden", "x");

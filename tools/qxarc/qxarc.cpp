@@ -2,12 +2,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <string>
+#include <thread>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
+#include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/FrameworkSession.h"
 #include "framework/archive/Archive.h"
@@ -15,6 +24,8 @@
 #include "framework/archive/ArchiveFormat.h"
 #include "framework/io/BinaryStream.h"
 #include "framework/containers/Stream.h"
+#include "framework/io/CompressDevice.h"
+#include "framework/io/MemoryStream.h"
 #include "framework/system/FileFunc.h"
 #include "platform/Cancel.h"
 #include "platform/Clock.h"
@@ -32,13 +43,15 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 const char kUsageText[] =
-    "usage: qxarc create ARCHIVE FOLDER      pack every file below FOLDER (hidden ones left out)\n"
+    "usage: qxarc create [-j N] ARCHIVE FOLDER\n"
+    "                                        pack every file below FOLDER (hidden ones left out)\n"
     "       qxarc list ARCHIVE               show each entry's content size, stored size, offset\n"
     "       qxarc test ARCHIVE               read every entry and report each damaged one\n"
-    "       qxarc extract ARCHIVE DEST [PREFIX]\n"
+    "       qxarc extract [-j N] ARCHIVE DEST [PREFIX]\n"
     "                                        extract all entries (or those below PREFIX) into "
     "DEST\n"
     "       qxarc --help | --version\n"
+    "-j N: N worker threads (default: one per processor); the archive is the same for any N.\n"
     "Exit status: 0 success, 1 something failed or was left out (each named on standard error),\n"
     "2 bad usage.\n";
 
@@ -172,15 +185,16 @@ class TemporaryFile {
 public:
     // Creates a new file named stem.N.suffix (N counting up from a clock-derived start until
     // a name is free): an existing file of that or any other name is never opened or emptied.
-    bool Create(const std::string& stem, const char* suffix, Platform::Error* error) {
+    bool Create(const std::string& stem, const char* suffix, Platform::Error* error,
+                Platform::FileAccess access = Platform::FileAccess::Write) {
         std::uint32_t n = Platform::TickMilliseconds() & 0xFFFFFF;
         for (int attempt = 0; attempt < 1000; ++attempt, ++n) {
             char number[16];
             std::snprintf(number, sizeof number, ".%X", static_cast<unsigned>(n));
             std::string path = stem + number + suffix;
-            *error = Platform::FileOpen(
-                path.c_str(), Platform::FileAccess::Write, Platform::FileShare::None,
-                Platform::FileDisposition::CreateNew, Platform::FileHint::Sequential, &m_handle);
+            *error = Platform::FileOpen(path.c_str(), access, Platform::FileShare::None,
+                                        Platform::FileDisposition::CreateNew,
+                                        Platform::FileHint::Normal, &m_handle);
             if (*error == Platform::Error::FileExists || *error == Platform::Error::AlreadyExists)
                 continue;
             if (*error != Platform::Error::None) return false;
@@ -189,7 +203,14 @@ public:
         }
         return false;
     }
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() { Discard(); }
+    void Swap(TemporaryFile* other) {
+        std::swap(m_path, other->m_path);
+        std::swap(m_handle, other->m_handle);
+    }
     const std::string& Path() const { return m_path; }
     Platform::FileHandle Handle() const { return m_handle; }
     // Closes the handle; false when the system reports that the data did not all go out.
@@ -248,8 +269,9 @@ std::string Normalized(const std::string& path) {
 // ---- create ---------------------------------------------------------------------------------
 
 struct Found {
-    std::string name;  // the entry name: relative path with "\" between components
-    std::string path;  // framework path of the file
+    std::string name;        // the entry name: relative path with "\" between components
+    std::string path;        // framework path of the file
+    std::uint64_t size = 0;  // its size when the folder was walked
 };
 
 // Walks folder (framework path ending in a separator) and collects every visible file. Whatever
@@ -307,7 +329,7 @@ void Collect(const std::string& folder, const std::string& relative, const std::
                 } else if (entryName.size() > ArchiveFormat::kMaxNameLength) {
                     refuse(path, "name too long for the archive: left out");
                 } else {
-                    found->push_back({entryName, path});
+                    found->push_back({entryName, path, facts.size});
                 }
                 break;
             case Platform::PathKind::LinkToFolder:
@@ -326,7 +348,238 @@ void Collect(const std::string& folder, const std::string& relative, const std::
     }
 }
 
-int Create(const char* hostArchive, const char* hostFolder) {
+// How many workers to use when -j is not given: one per processor.
+unsigned DefaultJobs() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n;
+}
+
+// One file on its way into the archive: read and compressed by a worker, then written by the
+// main thread in entry order.
+struct PackJob {
+    const Found* file = nullptr;
+    std::uint64_t cost = 0;          // bytes it may hold: content and block while packed
+    unsigned char* block = nullptr;  // the data block (header and payload) once packed
+    std::uint32_t blockSize = 0;
+    std::string problem;  // why it is left out (empty: packed)
+    bool done = false;
+};
+
+std::uint64_t PackCost(std::uint64_t size) {
+    return size + ArchiveFormat::kBlockHeaderSize +
+           CompressedSizeBound(static_cast<std::uint32_t>(size));
+}
+
+// Reads the file whole and makes its data block as the framework's archive writer does: the
+// whole content compressed at once, or stored when compression fails.
+void Pack(PackJob* job, CompressDevice* device) {
+    const std::string& path = job->file->path;
+    Platform::FileHandle file = Platform::NullFile;
+    Platform::Error error = Platform::FileOpen(
+        path.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
+        Platform::FileDisposition::OpenExisting, Platform::FileHint::Sequential, &file);
+    if (error != Platform::Error::None) {
+        job->problem = "cannot be opened (" + Why(error) + "): left out";
+        return;
+    }
+    std::uint32_t size = 0;
+    unsigned char* content = nullptr;
+    error = Platform::FileGetSize(file, &size);
+    if (error == Platform::Error::None) {
+        const std::uint64_t room = CompressedSizeBound(size);
+        content = static_cast<unsigned char*>(Allocate(size));
+        if (room + ArchiveFormat::kBlockHeaderSize <= ArchiveFormat::kMaxSize)
+            job->block = static_cast<unsigned char*>(
+                Allocate(static_cast<std::size_t>(room) + ArchiveFormat::kBlockHeaderSize));
+        if (content == nullptr || job->block == nullptr) {
+            job->problem = "cannot be packed (out of memory): left out";
+        } else {
+            std::uint32_t got = 0;
+            while (got < size) {
+                std::uint32_t n = 0;
+                error = Platform::FileRead(file, content + got, size - got, &n);
+                if (error != Platform::Error::None || n == 0) break;
+                got += n;
+            }
+            if (got < size) {
+                job->problem = error != Platform::Error::None
+                                   ? "cannot be read whole (" + Why(error) + "): left out"
+                                   : "cannot be read whole (it shrank): left out";
+            } else {
+                std::uint32_t length = static_cast<std::uint32_t>(room);
+                const bool packed = device->Compress(job->block + ArchiveFormat::kBlockHeaderSize,
+                                                     &length, content, size) == 0;
+                if (!packed) {
+                    std::memcpy(job->block + ArchiveFormat::kBlockHeaderSize, content, size);
+                    length = size;
+                }
+                ArchiveFormat::EncodeBlockHeader(job->block, packed, size);
+                job->blockSize = ArchiveFormat::kBlockHeaderSize + length;
+            }
+        }
+    } else {
+        job->problem = "cannot be read (" + Why(error) + "): left out";
+    }
+    Platform::FileClose(file);
+    Free(content);
+    if (!job->problem.empty()) {
+        Free(job->block);
+        job->block = nullptr;
+        job->blockSize = 0;
+    }
+}
+
+// Hands the files to the workers in entry order, and keeps the memory that packed and waiting
+// blocks hold within a budget: a worker takes the next file only when its content and block
+// fit beside what is held (or when nothing is held, so the largest file always gets through).
+class PackQueue {
+public:
+    PackQueue(std::vector<PackJob>* jobs, std::uint64_t budget, CompressDevice* device)
+        : m_jobs(*jobs), m_budget(budget), m_device(device) {}
+
+    // A worker's loop: packs files until none is left or Stop.
+    void Work() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_stop || m_next == m_jobs.size() || Fits(); });
+            if (m_stop || m_next == m_jobs.size()) return;
+            Run(&lock);
+        }
+    }
+
+    // Waits until job index is packed (packing it here when there are no workers); false when
+    // the user asked to stop.
+    bool WaitFor(std::size_t index, bool hasWorkers) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!hasWorkers && m_next == index) Run(&lock);
+        while (!m_jobs[index].done) {
+            if (Platform::CancelRequested()) return false;
+            m_changed.wait_for(lock, std::chrono::milliseconds(50));
+        }
+        return !Platform::CancelRequested();
+    }
+
+    // The block of job index has been written or dropped: its memory is free again.
+    void Release(std::size_t index) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        PackJob& job = m_jobs[index];
+        Free(job.block);
+        job.block = nullptr;
+        m_held -= job.cost;
+        job.cost = 0;
+        m_changed.notify_all();
+    }
+
+    void Stop() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+        m_changed.notify_all();
+    }
+
+private:
+    // Packs the next job; called and returning with the lock held.
+    void Run(std::unique_lock<std::mutex>* lock) {
+        PackJob& job = m_jobs[m_next++];
+        m_held += job.cost;
+        lock->unlock();
+        Pack(&job, m_device);
+        lock->lock();
+        // Only the block stays until the main thread has written it.
+        m_held -= job.cost;
+        job.cost = job.blockSize;
+        m_held += job.cost;
+        job.done = true;
+        m_changed.notify_all();
+    }
+
+    bool Fits() const { return m_held == 0 || m_held + m_jobs[m_next].cost <= m_budget; }
+
+    std::vector<PackJob>& m_jobs;
+    std::uint64_t m_budget;
+    CompressDevice* m_device;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_next = 0;
+    std::uint64_t m_held = 0;
+    bool m_stop = false;
+};
+
+// Worker threads that are joined however the scope is left.
+class Workers {
+public:
+    ~Workers() { Join(); }
+    // Fewer threads start when the system refuses more.
+    // Starts up to count threads, each running work(its number from 0).
+    template <class Work>
+    void Start(unsigned count, Work work) {
+        for (unsigned i = 0; i < count; ++i) {
+            try {
+                m_threads.emplace_back(work, i);
+            } catch (...) {
+                break;  // the threads already running (or the main thread) do the work
+            }
+        }
+    }
+    bool Any() const { return !m_threads.empty(); }
+    void Join() {
+        for (std::thread& t : m_threads) t.join();
+        m_threads.clear();
+    }
+
+private:
+    std::vector<std::thread> m_threads;
+};
+
+// The header and directory of entries as bytes, ready to be written in front of the data.
+bool FrontBytes(const std::vector<ArchiveEntry*>& entries, std::uint32_t directorySize,
+                std::vector<unsigned char>* bytes) {
+    Held<MemoryStream> memory(TypeMemoryStream);
+    Stream* stream = InterfaceOf<Stream>(memory.p, InterfaceStream);
+    std::uint32_t size = 0;
+    if (stream == nullptr ||
+        !ArchiveFormat::WriteFront(stream, entries.data(),
+                                   static_cast<std::uint32_t>(entries.size()), directorySize,
+                                   ArchiveFormat::kDefaultVersion, 0) ||
+        stream->GetSize(&size) != 0 || stream->SetPosition(0) != 0)
+        return false;
+    bytes->resize(size);
+    return stream->Read(bytes->data(), size) == size;
+}
+
+bool WriteAll(Platform::FileHandle file, const void* data, std::uint32_t count) {
+    std::uint32_t written = 0;
+    return Platform::FileWrite(file, data, count, &written) == Platform::Error::None &&
+           written == count;
+}
+
+// Releases the archive entries made for a create.
+struct EntryList {
+    std::vector<ArchiveEntry*> all;
+    ~EntryList() {
+        for (ArchiveEntry* e : all) ReleaseElement(e);
+    }
+};
+
+// Copies the blocks [from, end) of the first file behind the front of the second: the way out
+// when files were left out after their neighbours' blocks had already been placed behind a
+// directory that counted them.
+bool MoveBlocks(Platform::FileHandle source, std::uint64_t from, std::uint64_t end,
+                Platform::FileHandle target) {
+    const std::uint32_t chunk = 1u << 20;
+    unsigned char* buffer = static_cast<unsigned char*>(Allocate(chunk));
+    bool ok = buffer != nullptr;
+    for (std::uint64_t at = from; ok && at < end;) {
+        std::uint32_t n = end - at < chunk ? static_cast<std::uint32_t>(end - at) : chunk;
+        std::uint32_t got = 0;
+        ok = Platform::FileReadAt(source, at, buffer, n, &got) == Platform::Error::None &&
+             got == n && WriteAll(target, buffer, n);
+        at += n;
+    }
+    Free(buffer);
+    return ok;
+}
+
+int Create(const char* hostArchive, const char* hostFolder, unsigned jobCount) {
     std::string archivePath;
     std::string folderPath;
     if (!ToFramework(hostArchive, &archivePath)) return Error(hostArchive, "not a usable path");
@@ -350,46 +603,118 @@ int Create(const char* hostArchive, const char* hostFolder) {
               [](const Found& a, const Found& b) { return a.name < b.name; });
     if (Platform::CancelRequested()) return Stopped();
 
+    // Every record's length is known from its name, so the directory's size is known before
+    // any block: the blocks go straight behind the room left for it, and the front is written
+    // last. The result is byte for byte what the framework's writer makes of the same files.
+    EntryList entries;
+    std::vector<PackJob> jobs(found.size());
+    std::uint64_t largest = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        ArchiveEntry* entry = CreateElementAs<ArchiveEntry>(TypeArchiveEntry);
+        if (entry == nullptr) return Error(hostArchive, "out of memory");
+        entries.all.push_back(entry);
+        if (entry->SetName(found[i].name.c_str()) != 0) return Error(hostArchive, "out of memory");
+        jobs[i].file = &found[i];
+        jobs[i].cost = PackCost(found[i].size);
+        largest = std::max(largest, jobs[i].cost);
+    }
+    std::uint32_t directorySize = 0;
+    if (ArchiveFormat::MeasureDirectory(entries.all.data(),
+                                        static_cast<std::uint32_t>(entries.all.size()),
+                                        &directorySize) != ArchiveFormat::Damage::None)
+        return Error(hostArchive, "out of memory");
+    const std::uint64_t dataStart =
+        static_cast<std::uint64_t>(directorySize) + ArchiveFormat::kPrefixSize;
+    if (dataStart > 0x7FFFFFFF) return Error(hostArchive, "directory too large for the archive");
+    Held<CompressDevice> device(TypeCompressDevice);
+    if (!device) return Error(hostArchive, "out of memory");
+
     // The archive is made under a new name of its own beside the target and replaces it only
     // once complete: a failure or a stop never leaves a damaged archive or destroys an old one.
     TemporaryFile partial;
-    if (!partial.Create(archivePath, ".partial", &error))
+    if (!partial.Create(archivePath, ".partial", &error, Platform::FileAccess::ReadWrite))
         return Error(hostArchive,
                      "temporary file cannot be created beside it (" + Why(error) + ")");
-    partial.CloseHandle();
+    bool written =
+        Platform::FileSeek(partial.Handle(), static_cast<std::int32_t>(dataStart),
+                           Platform::SeekOrigin::Begin, nullptr) == Platform::Error::None;
 
     int result = problems == 0 ? kOk : kFailed;
-    bool written = true;
-    if (found.empty()) {
-        // No entries: an archive with an empty directory, so list, test and extract accept it.
-        Held<BinaryStream> file(TypeBinaryStream);
-        Stream* stream = InterfaceOf<Stream>(file.p, InterfaceStream);
-        written = stream != nullptr && file->SetPathName(partial.Path().c_str()) == 0 &&
-                  stream->SetAccessMode(Stream::AccessReadWrite) == 0 && stream->Open() == 0 &&
-                  ArchiveFormat::Commit(stream, nullptr, 0, ArchiveFormat::kDefaultVersion, 0) == 0;
-        if (stream != nullptr && stream->IsClosed() == 0 && stream->Close() != 0) written = false;
-    } else {
-        Held<Archive> archive(TypeArchive);
-        if (!archive) return Error(hostArchive, "out of memory");
-        archive->SetMode(0);
-        if (archive->Open(partial.Path().c_str()) != 0)
-            return Error(Host(partial.Path()), "cannot be opened for writing");
-        Progress progress(found.size());
-        for (const Found& file : found) {
-            if (Platform::CancelRequested()) break;
-            std::int32_t code = archive->AddFile(file.path.c_str(), file.name.c_str());
-            if (code != 0) {
-                progress.Finish();
-                result = Error(Host(file.path),
-                               code == 17 ? "cannot be opened (in use or no rights): left out"
-                                          : "cannot be read whole: left out");
+    bool tooLarge = false;
+    std::vector<ArchiveEntry*> kept;
+    std::uint64_t end = dataStart;
+    {
+        const unsigned workerCount =
+            jobCount > 1 ? static_cast<unsigned>(std::min<std::size_t>(jobCount, jobs.size())) : 0;
+        PackQueue queue(&jobs, std::max<std::uint64_t>(workerCount, 1) * largest, device.p);
+        Workers workers;
+        workers.Start(workerCount, [&queue](unsigned) { queue.Work(); });
+        Progress progress(jobs.size());
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            if (!queue.WaitFor(i, workers.Any())) {
+                queue.Stop();
+                break;
             }
-            progress.Step(file.name);
+            PackJob& job = jobs[i];
+            if (!job.problem.empty()) {
+                progress.Finish();
+                result = Error(Host(job.file->path), job.problem);
+            } else if (end + job.blockSize > ArchiveFormat::kMaxSize) {
+                tooLarge = true;
+            } else if (written) {
+                written = WriteAll(partial.Handle(), job.block, job.blockSize);
+                entries.all[i]->SetOffset(static_cast<std::uint32_t>(end));
+                entries.all[i]->SetStoredSize(job.blockSize);
+                kept.push_back(entries.all[i]);
+                end += job.blockSize;
+            }
+            queue.Release(i);
+            progress.Step(job.file->name);
+            if (tooLarge || !written) {
+                queue.Stop();
+                break;
+            }
         }
         progress.Finish();
-        written = archive->Close() == 0;
+        queue.Stop();
+        workers.Join();
+        for (std::size_t i = 0; i < jobs.size(); ++i) Free(jobs[i].block);
     }
     if (Platform::CancelRequested()) return Stopped();
+    if (tooLarge)
+        return Error(hostArchive,
+                     "the archive would pass 4,294,967,295 bytes, its format's limit; nothing "
+                     "replaced");
+
+    std::vector<unsigned char> front;
+    if (written && kept.size() == entries.all.size()) {
+        written =
+            FrontBytes(kept, directorySize, &front) &&
+            Platform::FileSeek(partial.Handle(), 0, Platform::SeekOrigin::Begin, nullptr) ==
+                Platform::Error::None &&
+            WriteAll(partial.Handle(), front.data(), static_cast<std::uint32_t>(front.size()));
+        written = partial.CloseHandle() && written;
+    } else if (written) {
+        // Files were left out: their records shrink the directory, so the blocks move forward
+        // into a second new file behind the smaller front.
+        std::uint32_t smaller = 0;
+        TemporaryFile moved;
+        written =
+            ArchiveFormat::MeasureDirectory(kept.data(), static_cast<std::uint32_t>(kept.size()),
+                                            &smaller) == ArchiveFormat::Damage::None &&
+            moved.Create(archivePath, ".partial", &error);
+        if (written) {
+            const std::uint32_t shift = directorySize - smaller;
+            for (ArchiveEntry* entry : kept) entry->SetOffset(entry->GetOffset() - shift);
+            written =
+                FrontBytes(kept, smaller, &front) &&
+                WriteAll(moved.Handle(), front.data(), static_cast<std::uint32_t>(front.size())) &&
+                MoveBlocks(partial.Handle(), dataStart, end, moved.Handle());
+            written = moved.CloseHandle() && written;
+            partial.Discard();
+            if (written) partial.Swap(&moved);
+        }
+    }
     if (!written)
         return Error(hostArchive, "writing the archive failed (disk full?); nothing replaced");
     error = partial.ReplaceInto(archivePath);
@@ -431,11 +756,44 @@ public:
                          "cannot be opened (refused by the system: in use or no rights)"),
                    false;
         }
-        m_damage = ArchiveFormat::ReadDirectory(m_stream, &m_header, this, &m_dataStart);
+        m_damage = ReadDirectory();
         if (m_damage != ArchiveFormat::Damage::None &&
             m_damage != ArchiveFormat::Damage::DirectoryCutShort)
             return Error(hostArchive, ArchiveFormat::Explain(m_damage)), false;
         return true;
+    }
+    // The directory is parsed from one copy of the file's front in memory, one read instead of
+    // several per record. The copy takes a byte beyond the directory's declared end, so it
+    // never ends where the file does not; should the records run past it (a size that
+    // understates them), the file itself is read instead.
+    ArchiveFormat::Damage ReadDirectory() {
+        constexpr std::uint32_t kLargestCopy = 64u << 20;
+        std::uint32_t fileSize = 0;
+        unsigned char fixed[ArchiveFormat::kPrefixSize + ArchiveFormat::kDirectoryFixedSize];
+        if (m_stream->GetSize(&fileSize) == 0 && fileSize >= sizeof fixed &&
+            m_stream->SetPosition(0) == 0 && m_stream->Read(fixed, sizeof fixed) == sizeof fixed) {
+            const std::uint64_t size = static_cast<std::uint64_t>(fixed[12]) |
+                                       static_cast<std::uint64_t>(fixed[13]) << 8 |
+                                       static_cast<std::uint64_t>(fixed[14]) << 16 |
+                                       static_cast<std::uint64_t>(fixed[15]) << 24;
+            const std::uint64_t copy = size + ArchiveFormat::kPrefixSize + 1;
+            Held<MemoryStream> memory(TypeMemoryStream);
+            Stream* view = InterfaceOf<Stream>(memory.p, InterfaceStream);
+            std::vector<unsigned char> front;
+            if (view != nullptr && copy <= fileSize && copy <= kLargestCopy) {
+                front.resize(static_cast<std::size_t>(copy));
+                const std::uint32_t n = static_cast<std::uint32_t>(copy);
+                if (m_stream->SetPosition(0) == 0 && m_stream->Read(front.data(), n) == n &&
+                    memory->SetData(front.data(), n) == 0) {
+                    ArchiveFormat::Damage damage =
+                        ArchiveFormat::ReadDirectory(view, &m_header, this, &m_dataStart);
+                    if (damage != ArchiveFormat::Damage::DirectoryCutShort) return damage;
+                }
+                for (ArchiveEntry* entry : m_entries) ReleaseElement(entry);
+                m_entries.clear();
+            }
+        }
+        return ArchiveFormat::ReadDirectory(m_stream, &m_header, this, &m_dataStart);
     }
     bool CutShort() const { return m_damage == ArchiveFormat::Damage::DirectoryCutShort; }
     Stream* File() const { return m_stream; }
@@ -557,9 +915,11 @@ private:
 };
 
 // Makes the folders of rest's leading components below destination, refusing any that is not
-// a real folder (a link met on the way would carry the file outside the destination).
-// Empty, or the reason the entry is refused.
-std::string PrepareFolders(const std::string& destination, const std::string& rest) {
+// a real folder (a link met on the way would carry the file outside the destination). Folders
+// found or made once are remembered in ready, so a tree of many files examines each folder
+// once. Empty, or the reason the entry is refused.
+std::string PrepareFolders(const std::string& destination, const std::string& rest,
+                           std::unordered_set<std::string>* ready) {
     std::string path = destination;
     std::size_t start = 0;
     for (std::size_t cut = rest.find('\\'); cut != std::string::npos;
@@ -567,26 +927,211 @@ std::string PrepareFolders(const std::string& destination, const std::string& re
         path += rest.substr(start, cut - start);
         start = cut + 1;
         if (path.back() == '\\') continue;  // an empty component
-        Platform::PathFacts facts;
-        Platform::Error error = Platform::InspectPath(path.c_str(), &facts);
-        if (error != Platform::Error::None)
-            return Host(path) + " cannot be examined (" + Why(error) + ")";
-        if (facts.kind == Platform::PathKind::Missing) {
-            error = Platform::FolderCreate(path.c_str());
-            if (error != Platform::Error::None && error != Platform::Error::AlreadyExists)
-                return "folder " + Host(path) + " cannot be created (" + Why(error) + ")";
-        } else if (facts.kind != Platform::PathKind::Folder) {
-            return Host(path) + (facts.kind == Platform::PathKind::LinkToFolder
-                                     ? " is a link to a folder, which would lead outside the "
-                                       "destination: refused"
-                                     : " is in the way of a folder: refused");
+        if (ready->count(path) == 0) {
+            Platform::PathFacts facts;
+            Platform::Error error = Platform::InspectPath(path.c_str(), &facts);
+            if (error != Platform::Error::None)
+                return Host(path) + " cannot be examined (" + Why(error) + ")";
+            if (facts.kind == Platform::PathKind::Missing) {
+                error = Platform::FolderCreate(path.c_str());
+                if (error != Platform::Error::None && error != Platform::Error::AlreadyExists)
+                    return "folder " + Host(path) + " cannot be created (" + Why(error) + ")";
+                // Someone else's folder made at this very moment is examined next time.
+                if (error == Platform::Error::None) ready->insert(path);
+            } else if (facts.kind != Platform::PathKind::Folder) {
+                return Host(path) + (facts.kind == Platform::PathKind::LinkToFolder
+                                         ? " is a link to a folder, which would lead outside "
+                                           "the destination: refused"
+                                         : " is in the way of a folder: refused");
+            } else {
+                ready->insert(path);
+            }
         }
         path += '\\';
     }
     return std::string();
 }
 
-int Extract(const char* hostArchive, const char* hostDestination, const char* prefixArgument) {
+// The archive file read at offsets, shared by the extracting workers.
+class ArchiveFile : public ArchiveFormat::BlockSource {
+public:
+    ~ArchiveFile() {
+        if (m_file != Platform::NullFile) Platform::FileClose(m_file);
+    }
+    bool Open(const std::string& path) {
+        std::uint32_t size = 0;
+        if (Platform::FileOpen(path.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
+                               Platform::FileDisposition::OpenExisting, Platform::FileHint::Random,
+                               &m_file) != Platform::Error::None ||
+            Platform::FileGetSize(m_file, &size) != Platform::Error::None)
+            return false;
+        m_size = size;
+        return true;
+    }
+    bool ReadAt(std::uint64_t offset, void* into, std::uint32_t count,
+                std::uint32_t* got) override {
+        return Platform::FileReadAt(m_file, offset, into, count, got) == Platform::Error::None;
+    }
+    bool Size(std::uint64_t* size) override {
+        *size = m_size;
+        return true;
+    }
+
+private:
+    Platform::FileHandle m_file = Platform::NullFile;
+    std::uint64_t m_size = 0;
+};
+
+// One matched entry of an extraction. The main thread prepares it in entry order (name checks,
+// folders) and reports it in entry order; a worker inflates it into a temporary file and puts
+// that in place.
+struct UnpackJob {
+    ArchiveEntry* entry = nullptr;
+    const char* archive = nullptr;  // the archive as the user named it, for messages
+    std::string target;             // framework path of the file to make; empty: refused beforehand
+    std::vector<std::pair<std::string, std::string>> messages;  // (what, reason), in order
+    bool done = false;
+};
+
+// The working memory of one extracting thread: it takes a block of up to 2 MiB in one read
+// and hands an entry of up to 4 MiB to the file in one write.
+constexpr std::uint32_t kUnpackInput = 2u << 20;
+constexpr std::uint32_t kUnpackOutput = 4u << 20;
+
+// Inflates the entry into a new file beside its target and moves that over the target only
+// once the entry checked out whole: a damaged entry never touches an existing file, and a link
+// at the target's place is replaced rather than written through.
+void Unpack(UnpackJob* job, ArchiveFormat::ContentReader* reader, ArchiveFile* archive,
+            std::uint32_t dataStart) {
+    const std::string& target = job->target;
+    auto fail = [job](const std::string& what, const std::string& reason) {
+        job->messages.emplace_back(what, reason);
+    };
+    TemporaryFile temporary;
+    Platform::Error error = Platform::Error::None;
+    if (!temporary.Create(target, ".partial", &error))
+        return fail(Host(target), "cannot be written (" + Why(error) + ")");
+    FileSink sink(temporary.Handle());
+    ArchiveFormat::Damage damage = reader->Read(
+        archive, job->entry->GetOffset(), job->entry->GetStoredSize(), dataStart, &sink, nullptr);
+    if (Platform::CancelRequested()) return;  // the temporary file goes with it
+    const bool good = damage == ArchiveFormat::Damage::None && temporary.CloseHandle();
+    if (damage == ArchiveFormat::Damage::WriteFailed) {
+        fail(Host(target), "cannot be written (" + Why(sink.LastError()) + ")");
+    } else if (damage != ArchiveFormat::Damage::None) {
+        fail(EntryLabel(job->archive, NameOf(job->entry)), ArchiveFormat::Explain(damage));
+    } else if (!good) {
+        fail(Host(target), "cannot be written (disk full?)");
+    } else if ((error = temporary.ReplaceInto(target)) != Platform::Error::None) {
+        // Examined only now: a folder at the target's place is rare, a look before every
+        // file is not.
+        Platform::PathFacts facts;
+        Platform::InspectPath(target.c_str(), &facts);
+        if (facts.kind == Platform::PathKind::Folder)
+            fail(Host(target), "is a folder: entry not extracted");
+        else
+            fail(Host(target), "cannot be replaced (" + Why(error) + ")");
+    }
+}
+
+// The entries being extracted, oldest first. Workers take them in order; the main thread adds
+// them and reports each once it is done, in the same order.
+class UnpackQueue {
+public:
+    UnpackQueue(ArchiveFile* archive, std::uint32_t dataStart)
+        : m_archive(archive), m_dataStart(dataStart) {}
+
+    void Work(ArchiveFormat::ContentReader* reader) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_stop || !m_waiting.empty(); });
+            if (m_stop) return;
+            UnpackJob* job = m_waiting.front();
+            m_waiting.pop_front();
+            lock.unlock();
+            Unpack(job, reader, m_archive, m_dataStart);
+            lock.lock();
+            job->done = true;
+            m_changed.notify_all();
+        }
+    }
+
+    // Adds a job; without workers it is done here at once.
+    UnpackJob* Add(UnpackJob job, ArchiveFormat::ContentReader* inline_reader) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+        UnpackJob* added = &m_jobs.back();
+        if (added->target.empty()) {
+            added->done = true;
+        } else if (inline_reader != nullptr) {
+            Unpack(added, inline_reader, m_archive, m_dataStart);
+            added->done = true;
+        } else {
+            m_waiting.push_back(added);
+            m_changed.notify_all();
+        }
+        return added;
+    }
+
+    std::size_t Pending() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_jobs.size();
+    }
+
+    // Waits until the oldest job is done and hands it over (false when there is none or the
+    // user asked to stop).
+    bool TakeOldest(UnpackJob* out) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_jobs.empty()) return false;
+        while (!m_jobs.front().done) {
+            if (Platform::CancelRequested()) return false;
+            m_changed.wait_for(lock, std::chrono::milliseconds(50));
+        }
+        *out = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        return !Platform::CancelRequested();
+    }
+
+    void Stop() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+        m_changed.notify_all();
+    }
+
+private:
+    ArchiveFile* m_archive;
+    std::uint32_t m_dataStart;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<UnpackJob> m_jobs;      // added and not yet reported, in entry order
+    std::deque<UnpackJob*> m_waiting;  // not yet taken by a worker
+    bool m_stop = false;
+};
+
+// An entry's target below the destination as a key that two spellings of one place share:
+// components without empty ones, ASCII letters folded (the file system may ignore case).
+std::string PlaceKey(const std::string& rest, std::vector<std::string>* folders) {
+    std::string key;
+    std::string part;
+    for (std::size_t i = 0; i <= rest.size(); ++i) {
+        char c = i < rest.size() ? rest[i] : '\\';
+        if (c == '\\' || c == '/') {
+            if (part.empty()) continue;
+            if (!key.empty()) {
+                if (folders != nullptr) folders->push_back(key);
+                key += '\\';
+            }
+            key += part;
+            part.clear();
+        } else {
+            part += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+    }
+    return key;
+}
+
+int Extract(const char* hostArchive, const char* hostDestination, const char* prefixArgument,
+            unsigned jobCount) {
     std::string destination;
     if (!ToFramework(hostDestination, &destination))
         return Error(hostDestination, "not a usable path");
@@ -596,11 +1141,27 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
 
     Reader reader;
     if (!reader.Open(hostArchive)) return kFailed;
+    std::string archivePath;
+    ArchiveFile archive;
+    if (!ToFramework(hostArchive, &archivePath) || !archive.Open(archivePath))
+        return Error(hostArchive, "cannot be opened (refused by the system: in use or no rights)");
     Held<FileFunc> files(TypeFileFunc);
     if (!files) return Error(hostArchive, "out of memory");
     if (files->CreateFolders(destination.c_str()) != 0)
         return Error(hostDestination, "folder cannot be created");
     Platform::InstallCancelHandlers();
+
+    const unsigned workerCount =
+        jobCount > 1
+            ? static_cast<unsigned>(std::min<std::size_t>(jobCount, reader.Entries().size()))
+            : 0;
+    std::vector<std::unique_ptr<ArchiveFormat::ContentReader>> readers;
+    for (unsigned i = 0; i < std::max(workerCount, 1u); ++i) {
+        readers.emplace_back(new (std::nothrow)
+                                 ArchiveFormat::ContentReader(kUnpackInput, kUnpackOutput, false));
+        if (readers.back() == nullptr || !readers.back()->Ready())
+            return Error(hostArchive, "out of memory");
+    }
 
     int result = kOk;
     if (reader.CutShort())
@@ -608,67 +1169,121 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
             Error(hostArchive, ArchiveFormat::Explain(ArchiveFormat::Damage::DirectoryCutShort));
     std::size_t matched = 0;
     Progress progress(reader.Entries().size());
+    UnpackQueue queue(&archive, reader.DataStart());
+    Workers workers;
+    workers.Start(workerCount, [&queue, &readers](unsigned i) { queue.Work(readers[i].get()); });
+    ArchiveFormat::ContentReader* inlineReader = workers.Any() ? nullptr : readers[0].get();
+
+    // Reports the oldest job; false when there is none or the user asked to stop.
+    bool stopped = false;
+    auto reportOldest = [&]() {
+        UnpackJob job;
+        if (!queue.TakeOldest(&job)) {
+            stopped = Platform::CancelRequested();
+            return false;
+        }
+        if (!job.messages.empty()) progress.Finish();
+        for (const auto& message : job.messages) result = Error(message.first, message.second);
+        progress.Step(NameOf(job.entry));
+        return true;
+    };
+    // Entries that lead to the same place, or one to another's folder, must be done one after
+    // the other, as a single thread would: the later waits until all before it are done.
+    std::unordered_set<std::string> places;
+    std::unordered_set<std::string> folders;
+    const std::size_t window = 16 + 4 * static_cast<std::size_t>(workerCount);
+    std::unordered_set<std::string> ready;
+    std::string lastParent;
+    bool prepared = false;
     for (ArchiveEntry* entry : reader.Entries()) {
+        if (stopped || Platform::CancelRequested()) break;
         const std::string name = NameOf(entry);
         std::string rest;
-        progress.Step(name);
-        if (!BelowPrefix(name, prefix, &rest)) continue;
+        if (!BelowPrefix(name, prefix, &rest)) {
+            progress.Step(name);
+            continue;
+        }
         ++matched;
-        const std::string label = EntryLabel(hostArchive, name);
+        UnpackJob job;
+        job.entry = entry;
+        job.archive = hostArchive;
         // Nothing may land outside the destination folder.
         if (!ArchiveFormat::IsSafeEntryName(name.c_str()) ||
             !ArchiveFormat::IsSafeEntryName(rest.c_str())) {
-            progress.Finish();
-            result = Error(label, "name is absolute, has a drive or \"..\": refused");
-            continue;
+            job.messages.emplace_back(EntryLabel(hostArchive, name),
+                                      "name is absolute, has a drive or \"..\": refused");
+        } else {
+            if (inlineReader == nullptr) {
+                std::vector<std::string> above;
+                const std::string place = PlaceKey(rest, &above);
+                bool meets = places.count(place) != 0 || folders.count(place) != 0;
+                for (const std::string& folder : above) meets = meets || places.count(folder) != 0;
+                if (meets) {
+                    while (queue.Pending() != 0 && reportOldest()) {
+                    }
+                    if (stopped) break;
+                }
+                places.insert(place);
+                folders.insert(above.begin(), above.end());
+            }
+            // Entries come sorted, so most share the folder the one before them needed.
+            const std::size_t cut = rest.rfind('\\');
+            const std::string parent = cut == std::string::npos ? "" : rest.substr(0, cut + 1);
+            std::string refusal;
+            if (!prepared || parent != lastParent) {
+                refusal = PrepareFolders(destination, rest, &ready);
+                prepared = refusal.empty();
+                lastParent = parent;
+            }
+            if (!refusal.empty())
+                job.messages.emplace_back(EntryLabel(hostArchive, name), refusal);
+            else
+                job.target = destination + rest;
         }
-        std::string refusal = PrepareFolders(destination, rest);
-        if (!refusal.empty()) {
-            progress.Finish();
-            result = Error(label, refusal);
-            continue;
-        }
-        const std::string target = destination + rest;
-        Platform::PathFacts facts;
-        Platform::InspectPath(target.c_str(), &facts);
-        if (facts.kind == Platform::PathKind::Folder) {
-            progress.Finish();
-            result = Error(Host(target), "is a folder: entry not extracted");
-            continue;
-        }
-        // The content goes into a new file beside the target and replaces it only once the
-        // entry checked out whole: a damaged entry never touches an existing file, and a link
-        // at the target's place is replaced rather than written through.
-        TemporaryFile temporary;
-        Platform::Error error = Platform::Error::None;
-        if (!temporary.Create(target, ".partial", &error)) {
-            progress.Finish();
-            result = Error(Host(target), "cannot be written (" + Why(error) + ")");
-            continue;
-        }
-        FileSink sink(temporary.Handle());
-        ArchiveFormat::Damage damage =
-            ArchiveFormat::ReadContent(reader.File(), entry->GetOffset(), entry->GetStoredSize(),
-                                       reader.DataStart(), &sink, nullptr);
-        if (Platform::CancelRequested()) return progress.Finish(), Stopped();
-        // The bar is cleared only when a message is about to be written under it.
-        const bool good = damage == ArchiveFormat::Damage::None && temporary.CloseHandle();
-        if (!good) progress.Finish();
-        if (damage == ArchiveFormat::Damage::WriteFailed) {
-            result = Error(Host(target), "cannot be written (" + Why(sink.LastError()) + ")");
-        } else if (damage != ArchiveFormat::Damage::None) {
-            result = Error(label, ArchiveFormat::Explain(damage));
-        } else if (!good) {
-            result = Error(Host(target), "cannot be written (disk full?)");
-        } else if ((error = temporary.ReplaceInto(target)) != Platform::Error::None) {
-            progress.Finish();
-            result = Error(Host(target), "cannot be replaced (" + Why(error) + ")");
+        queue.Add(std::move(job), inlineReader);
+        while (queue.Pending() > (inlineReader != nullptr ? 0 : window) && reportOldest()) {
         }
     }
+    while (!stopped && queue.Pending() != 0 && reportOldest()) {
+    }
+    queue.Stop();
+    workers.Join();
     progress.Finish();
+    if (stopped || Platform::CancelRequested()) return Stopped();
     if (matched == 0 && !prefix.empty())
         result = Error(hostArchive, "no entry below \"" + prefix + "\"");
     return result;
+}
+
+// Takes "-j N" (or "-jN") from the front of the operands: the number of worker threads, at
+// least 1; "--" ends the options, so a name may begin with "-j". false with the reason when
+// the number is missing or not a positive count.
+bool TakeJobs(std::vector<std::string>* operands, unsigned* jobs, std::string* problem) {
+    if (operands->empty()) return true;
+    const std::string first = operands->front();
+    if (first == "--") {
+        operands->erase(operands->begin());
+        return true;
+    }
+    if (first.compare(0, 2, "-j") != 0) return true;
+    std::string value = first.substr(2);
+    std::size_t used = 1;
+    if (value.empty()) {
+        if (operands->size() < 2) return *problem = "-j needs a number of workers", false;
+        value = (*operands)[1];
+        used = 2;
+    }
+    unsigned long n = 0;
+    bool digits = !value.empty() && value.size() <= 4;
+    for (char c : value) digits = digits && c >= '0' && c <= '9';
+    if (digits) n = std::stoul(value);
+    if (!digits || n == 0 || n > 256)
+        return *problem = "-j takes a number of workers from 1 to 256, not \"" + value + "\"",
+               false;
+    *jobs = static_cast<unsigned>(n);
+    operands->erase(operands->begin(), operands->begin() + static_cast<long>(used));
+    if (!operands->empty() && operands->front() == "--") operands->erase(operands->begin());
+    return true;
 }
 
 // Output that could not be written is a failure: a listing cut short must not pass as whole.
@@ -693,29 +1308,36 @@ int main(int argc, char** argv) {
         std::printf("qxarc 1.0.0\n");
         return Finish(kOk);
     }
+    const std::string command = args[0];
+    std::vector<std::string> operands(args.begin() + 1, args.end());
+    unsigned jobs = DefaultJobs();
+    if (command == "create" || command == "extract") {
+        std::string problem;
+        if (!TakeJobs(&operands, &jobs, &problem)) return UsageError(problem);
+    }
     FrameworkSession framework;
     if (framework.Start() == nullptr) {
         std::fprintf(stderr, "qxarc: cannot start (out of memory)\n");
         return kFailed;
     }
-    const std::string& command = args[0];
-    std::size_t operands = args.size() - 1;
+    const std::size_t count = operands.size();
     if (command == "create") {
-        if (operands != 2) return UsageError("create takes ARCHIVE FOLDER");
-        return Finish(Create(argv[2], argv[3]));
+        if (count != 2) return UsageError("create takes [-j N] ARCHIVE FOLDER");
+        return Finish(Create(operands[0].c_str(), operands[1].c_str(), jobs));
     }
     if (command == "list") {
-        if (operands != 1) return UsageError("list takes ARCHIVE");
-        return Finish(List(argv[2]));
+        if (count != 1) return UsageError("list takes ARCHIVE");
+        return Finish(List(operands[0].c_str()));
     }
     if (command == "test") {
-        if (operands != 1) return UsageError("test takes ARCHIVE");
-        return Finish(Test(argv[2]));
+        if (count != 1) return UsageError("test takes ARCHIVE");
+        return Finish(Test(operands[0].c_str()));
     }
     if (command == "extract") {
-        if (operands != 2 && operands != 3)
-            return UsageError("extract takes ARCHIVE DEST [PREFIX]");
-        return Finish(Extract(argv[2], argv[3], operands == 3 ? argv[4] : nullptr));
+        if (count != 2 && count != 3)
+            return UsageError("extract takes [-j N] ARCHIVE DEST [PREFIX]");
+        return Finish(Extract(operands[0].c_str(), operands[1].c_str(),
+                              count == 3 ? operands[2].c_str() : nullptr, jobs));
     }
     return UsageError("unknown command \"" + command + "\"");
 }
