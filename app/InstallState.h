@@ -10,10 +10,10 @@ class String;
 class Archive;
 
 struct InstallState {
-    String* archivePath = nullptr;  // full path of the temporary archive file, owned
-    Archive* archive = nullptr;     // the payload archive, open for reading after phase 0, owned
-    std::int32_t currentPhase = -1; // the phase whose status text the window shows
-    const char* notice = nullptr;   // a static text an action leaves for the end of a completed run
+    String* archivePath = nullptr;   // full path of the temporary archive file, owned
+    Archive* archive = nullptr;      // the payload archive, open for reading after phase 0, owned
+    std::int32_t currentPhase = -1;  // the phase whose status text the window shows
+    const char* notice = nullptr;  // a static text an action leaves for the end of a completed run
 };
 
 }  // namespace QRV2

@@ -8,10 +8,10 @@
 #include "app/ProgressBarImp.h"
 #include "app/Sequencer.h"
 #include "framework/FrameworkSession.h"
+#include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/archive/Archive.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/SystemApp.h"
 #include "framework/system/WriteResourceToFile.h"
@@ -69,7 +69,8 @@ ActionResult OpenPayloadArchive(InstallState* state) {
         state->archive->Close();
         ReleaseElement(state->archive);
     }
-    if (WriteResourceToFile(core, state->archivePath->GetString(), "IDR_ARCHIVE", "ARCHIVE", 16) != 0) {
+    if (WriteResourceToFile(core, state->archivePath->GetString(), "IDR_ARCHIVE", "ARCHIVE", 16) !=
+        0) {
         return ActionResult::FailedQuietly;
     }
     return OpenWrittenPayload(state);
@@ -106,19 +107,17 @@ void RealInstallerEnvironment::DeleteProgressBar(ProgressBar* bar) {
 
 ActionResult RealInstallerEnvironment::RunPhaseAction(int phase, InstallState* state) {
     switch (phase) {
-        case 0:
-            return OpenPayloadArchive(state);
-        case 1:
-            return StepOutcome(InstallMozillaPlugin(state));
+        case 0: return OpenPayloadArchive(state);
+        case 1: return StepOutcome(InstallMozillaPlugin(state));
         case 2: {
             const ActionResult control = StepOutcome(InstallActiveXPlugin(state));
             if (control != ActionResult::Succeeded) return control;
             // Without its uninstaller and entry the product could not be removed again: that
             // fails the phase too (no browser holds the uninstaller, so it is no held library).
-            return InstallUninstaller(state) == 0 ? ActionResult::Succeeded : ActionResult::FailedQuietly;
+            return InstallUninstaller(state) == 0 ? ActionResult::Succeeded
+                                                  : ActionResult::FailedQuietly;
         }
-        default:
-            return ActionResult::Failed;
+        default: return ActionResult::Failed;
     }
 }
 
@@ -130,7 +129,8 @@ bool RealInstallerEnvironment::CancelRequested() { return Platform::CancelReques
 
 void RealInstallerEnvironment::OpenDocument(const char* commandLine) {
     Core* core = GetCore();
-    if (auto* app = core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp))) {
+    if (auto* app = core == nullptr ? nullptr
+                                    : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp))) {
         app->OpenWithShell(commandLine);
     }
 }
@@ -154,7 +154,8 @@ std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& 
     return 0;
 }
 
-std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show) {
+std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine,
+                           std::int32_t show) {
     // A second installer of the product in this session changes nothing: it would write the
     // same libraries and values the first is writing. It ends before the framework (and its
     // temporary folder) is even started. Where no claim can be made at all, the run goes on.

@@ -17,9 +17,9 @@ class Core;
 constexpr std::int32_t kInstallerNoMemory = kInstallFailed;
 
 // Phase 0: writes the payload resource into the temporary folder, opens it as an archive and
-// reads its three entries (the two plug-ins and the uninstaller) once, so a damaged payload is caught before anything is installed.
-// Failures: FailedQuietly when the payload cannot be written (no temporary folder, no room),
-// else what OpenWrittenPayload reports.
+// reads its three entries (the two plug-ins and the uninstaller) once, so a damaged payload is
+// caught before anything is installed. Failures: FailedQuietly when the payload cannot be written
+// (no temporary folder, no room), else what OpenWrittenPayload reports.
 ActionResult OpenPayloadArchive(InstallState* state);
 // The second half of phase 0, on the file archivePath names: Failed (the phase's message) when
 // it cannot be opened as an archive or an entry cannot be read whole.
@@ -58,6 +58,7 @@ extern const char* const kInstanceName;
 // Returns the exit code: 0, kInstallCancelled, kInstallFailed (also when the framework cannot
 // be started or the state record allocated: nothing was installed), or
 // kInstallAlreadyRunning when another run of the installer holds the session's claim.
-std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine, std::int32_t show);
+std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine,
+                           std::int32_t show);
 
 }  // namespace QRV2

@@ -14,9 +14,9 @@ struct InstallState;
 // lock heals in that time) and then stops the run.
 enum class ActionResult {
     Succeeded,
-    Held,            // the library is in use: the phase's failure message, retried without limit
-    Failed,          // the phase's failure message replaces the status text; a few attempts
-    FailedQuietly,   // the status text stays (e.g. the payload could not be written); a few attempts
+    Held,           // the library is in use: the phase's failure message, retried without limit
+    Failed,         // the phase's failure message replaces the status text; a few attempts
+    FailedQuietly,  // the status text stays (e.g. the payload could not be written); a few attempts
 };
 
 class InstallerEnvironment {

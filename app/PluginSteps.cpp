@@ -1,9 +1,9 @@
 // Plug-in steps: replace a library in the local product folder from the payload, then register it.
 #include "app/PluginSteps.h"
 
+#include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
-#include "framework/archive/Archive.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/FilePath.h"
 #include "framework/system/RegistryKey.h"
@@ -18,7 +18,8 @@ const char* const kMozillaPluginId = "@orvane.com/Orvane2011";
 const char* const kPartialSuffix = ".partial";
 const char* const kUninstallerFileName = QRV2_UNINSTALLER_FILE;
 const char* const kUninstallerEntryName = "Uninstall\\" QRV2_UNINSTALLER_FILE;
-const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane2011";
+const char* const kUninstallKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane2011";
 
 namespace {
 
@@ -41,7 +42,8 @@ std::int32_t RegisterActiveXControl(const char* libraryPath) {
     }
     using RegisterServer = std::int32_t (*)();  // HRESULT: S_OK (0) or a failure code
     std::int32_t result = kStepRegistrationFailed;
-    if (auto entry = reinterpret_cast<RegisterServer>(Platform::FindExport(library, "DllRegisterServer"))) {
+    if (auto entry =
+            reinterpret_cast<RegisterServer>(Platform::FindExport(library, "DllRegisterServer"))) {
         if (entry() == 0) result = 0;
     }
     Platform::FreeLibrary(library);
@@ -51,7 +53,8 @@ std::int32_t RegisterActiveXControl(const char* libraryPath) {
 
 // Writes the entry under the partial name and gives it the library's name only when it is
 // complete; whatever fails on the way, the partial file is removed again.
-std::int32_t WriteLibrary(FileFunc* files, Archive* archive, const char* target, const char* entryName) {
+std::int32_t WriteLibrary(FileFunc* files, Archive* archive, const char* target,
+                          const char* entryName) {
     String* partial = CreateElementAs<String>(TypeString);
     if (partial == nullptr) return kStepNoElement;
     std::int32_t result = kStepNotWritten;
@@ -59,8 +62,10 @@ std::int32_t WriteLibrary(FileFunc* files, Archive* archive, const char* target,
         result = kStepNoElement;
     } else if (files->CreateFolders(target) == 0) {
         const char* temporary = partial->GetString();
-        if (files->Exists(temporary) == 0) files->Delete(temporary);  // left by a run that was killed
-        if (archive->ExtractEntry(temporary, entryName) == 0 && files->Rename(temporary, target) == 0) {
+        if (files->Exists(temporary) == 0)
+            files->Delete(temporary);  // left by a run that was killed
+        if (archive->ExtractEntry(temporary, entryName) == 0 &&
+            files->Rename(temporary, target) == 0) {
             result = 0;
         } else {
             files->Delete(temporary);
@@ -78,7 +83,8 @@ std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
                             : kind == StepKind::ActiveX ? "ActiveX\\QX2011.dll"
                                                         : kUninstallerEntryName;
     Core* core = GetCore();
-    SystemApp* app = core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
+    SystemApp* app =
+        core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
     if (app == nullptr || state == nullptr) return kStepNoElement;
     FilePath* path = CreateElementAs<FilePath>(TypeFilePath);
     if (path == nullptr) return kStepNoElement;
@@ -90,8 +96,8 @@ std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
 
     std::int32_t result = kStepNotWritten;
     // A path that could not be composed whole must not be used: it might name another file.
-    const bool composed = path->SetPath(app->GetLocalProductFolder()) == 0 &&
-                          path->SetFileName(fileName) == 0;
+    const bool composed =
+        path->SetPath(app->GetLocalProductFolder()) == 0 && path->SetFileName(fileName) == 0;
     const char* target = path->GetPath();
     if (!composed || target == nullptr) {
         result = kStepNoElement;
@@ -134,11 +140,17 @@ bool WriteValue(RegistryKey& key, const char* name, const char* text) {
 
 }  // namespace
 
-std::int32_t InstallMozillaPlugin(InstallState* state) { return InstallLibrary(state, StepKind::Mozilla); }
+std::int32_t InstallMozillaPlugin(InstallState* state) {
+    return InstallLibrary(state, StepKind::Mozilla);
+}
 
-std::int32_t InstallActiveXPlugin(InstallState* state) { return InstallLibrary(state, StepKind::ActiveX); }
+std::int32_t InstallActiveXPlugin(InstallState* state) {
+    return InstallLibrary(state, StepKind::ActiveX);
+}
 
-std::int32_t InstallUninstaller(InstallState* state) { return InstallLibrary(state, StepKind::Uninstaller); }
+std::int32_t InstallUninstaller(InstallState* state) {
+    return InstallLibrary(state, StepKind::Uninstaller);
+}
 
 std::int32_t WriteUninstallEntry(const char* productFolder, const char* uninstallerPath) {
     if (productFolder == nullptr || uninstallerPath == nullptr) return kStepRegistryFailed;
@@ -161,13 +173,14 @@ std::int32_t WriteUninstallEntry(const char* productFolder, const char* uninstal
     ReleaseElement(command);
     // The list offers only removal: the installer has no modify or repair mode to start.
     Platform::RegKey handle = nullptr;
-    if (written && Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), kUninstallKey,
-                                             Platform::KeySetValue, &handle) == Platform::Error::None) {
+    if (written &&
+        Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), kUninstallKey,
+                                  Platform::KeySetValue, &handle) == Platform::Error::None) {
         const std::uint32_t one = 1;
-        written = Platform::RegistrySetValue(handle, "NoModify", Platform::RegDword, &one, sizeof one) ==
-                      Platform::Error::None &&
-                  Platform::RegistrySetValue(handle, "NoRepair", Platform::RegDword, &one, sizeof one) ==
-                      Platform::Error::None;
+        written = Platform::RegistrySetValue(handle, "NoModify", Platform::RegDword, &one,
+                                             sizeof one) == Platform::Error::None &&
+                  Platform::RegistrySetValue(handle, "NoRepair", Platform::RegDword, &one,
+                                             sizeof one) == Platform::Error::None;
         Platform::RegistryCloseKey(handle);
     } else {
         written = false;

@@ -42,10 +42,12 @@ std::int32_t InstallMozillaPlugin(InstallState* state);
 std::int32_t InstallActiveXPlugin(InstallState* state);
 
 // The uninstaller's file name in the product folder and its entry in the payload archive.
-extern const char* const kUninstallerFileName;   // "Orvane2011Uninstall.exe" ("orvane2011-uninstall")
+extern const char* const
+    kUninstallerFileName;  // "Orvane2011Uninstall.exe" ("orvane2011-uninstall")
 extern const char* const kUninstallerEntryName;  // "Uninstall\" + the file name
 // Where the system's list of installed programs finds the product, under HKEY_CURRENT_USER.
-extern const char* const kUninstallKey;  // "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane2011"
+extern const char* const
+    kUninstallKey;  // "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane2011"
 
 // Writes the uninstaller from the state's archive into the product folder (replacing an older
 // one, as the steps above replace their libraries) and then the uninstall entry. The status

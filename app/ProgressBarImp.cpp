@@ -45,7 +45,8 @@ std::int32_t ProgressBarImp::SetProgress(float fraction) {
     m_progress = fraction;
     if (m_window == nullptr) return 0;
     // Truncation toward zero: 29/30 in single precision lands on 63350, 0.5 on 32767.
-    auto position = static_cast<std::uint16_t>(static_cast<std::uint32_t>(m_progress * 65535.0) & 0xFFFFu);
+    auto position =
+        static_cast<std::uint16_t>(static_cast<std::uint32_t>(m_progress * 65535.0) & 0xFFFFu);
     Platform::SetProgressPosition(m_window, kProgressBarControl, position);
     switch (Platform::PumpMessages(m_window)) {
         case Platform::PumpResult::Empty: return 0;

@@ -2,10 +2,10 @@
 #include "app/Sequencer.h"
 
 #include "app/ProgressBar.h"
+#include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/archive/Archive.h"
 #include "framework/system/SystemApp.h"
 
 namespace QRV2 {
@@ -42,7 +42,8 @@ void ReleaseArchiveAndPath(InstallState* state) {
 
 // Leaves a stop text (or a completed run's notice) on screen for a while, the window kept
 // serviced; a stop request only cuts the wait short.
-void ShowFinalText(ProgressBar* bar, InstallerEnvironment& environment, const char* text, float fraction) {
+void ShowFinalText(ProgressBar* bar, InstallerEnvironment& environment, const char* text,
+                   float fraction) {
     bar->SetText(text);
     environment.ReportStopped(text);
     for (std::uint32_t waited = 0; waited < kStoppedNoticeMs && !environment.CancelRequested();
@@ -58,7 +59,8 @@ std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment
     return RunSequence(state, environment, kInstallerTexts);
 }
 
-std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment, const SequenceTexts& texts) {
+std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment,
+                         const SequenceTexts& texts) {
     Core* core = GetCore();
     if (state == nullptr || core == nullptr) return kInstallFailed;
     state->archivePath = CreateElementAs<String>(TypeString);
@@ -126,7 +128,8 @@ std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment,
     }
 
     // What a completed run wants the user to know (something deliberately left in place).
-    if (result == 0 && state->notice != nullptr) ShowFinalText(bar, environment, state->notice, 1.0f);
+    if (result == 0 && state->notice != nullptr)
+        ShowFinalText(bar, environment, state->notice, 1.0f);
     Free(done);
     bar->Close();
     environment.DeleteProgressBar(bar);

@@ -21,7 +21,6 @@ struct SequenceTexts {
 // The installer's texts.
 extern const SequenceTexts kInstallerTexts;
 
-
 // Result of RunInstaller when the user ended the run before the sequence was through; the
 // code Windows installers use for an installation the user cancelled.
 constexpr std::int32_t kInstallCancelled = 1602;
@@ -46,7 +45,8 @@ constexpr std::uint32_t kStoppedNoticeMs = 3000;
 // while); kInstallCancelled when the user stopped it before; kInstallFailed when a phase kept
 // failing or the sequence could not run at all for want of memory or of the application
 // singleton (nothing was done, which must not pass for success).
-std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment, const SequenceTexts& texts);
+std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment,
+                         const SequenceTexts& texts);
 
 // The installer's sequence: RunSequence with kInstallerTexts.
 std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment);

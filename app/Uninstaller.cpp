@@ -40,16 +40,13 @@ const SequenceTexts kUninstallerTexts = {
 
 ActionResult RealUninstallerEnvironment::RunPhaseAction(int phase, InstallState* state) {
     switch (phase) {
-        case 0:
-            return StepOutcome(RemoveActiveXControl(state));
-        case 1:
-            return StepOutcome(RemoveMozillaPlugin(state));
+        case 0: return StepOutcome(RemoveActiveXControl(state));
+        case 1: return StepOutcome(RemoveMozillaPlugin(state));
         case 2:
             // Nothing of it is held by a browser: every failure gets its few attempts only.
             return RemoveLeftovers(state) == 0 ? ActionResult::Succeeded
                                                : ActionResult::FailedQuietly;
-        default:
-            return ActionResult::Failed;
+        default: return ActionResult::Failed;
     }
 }
 
@@ -78,7 +75,8 @@ std::int32_t RunFromTemporaryCopy() {
     if (files != nullptr) {
         // What earlier removals left: the uninstaller each ran from, and its original beside it.
         char started[64];
-        std::snprintf(started, sizeof started, "%s%s", kUninstallerFileName, kRemovedOriginalSuffix);
+        std::snprintf(started, sizeof started, "%s%s", kUninstallerFileName,
+                      kRemovedOriginalSuffix);
         const char* const names[] = {kUninstallerFileName, started};
         RemoveLeftoverRunFolders(folder, names, 2, files);
     }

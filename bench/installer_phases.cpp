@@ -57,13 +57,15 @@ int main(int argc, char** argv) {
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    std::printf("installer phase actions, median of %d runs (baseline: the sequence's pauses, %.3f s)\n",
-                rounds, pauses);
+    std::printf(
+        "installer phase actions, median of %d runs (baseline: the sequence's pauses, %.3f s)\n",
+        rounds, pauses);
     const char* names[3] = {"payload written, opened, checked", "Mozilla plug-in installed",
                             "ActiveX control installed"};
     for (int p = 0; p < 3; ++p) {
         const double m = median(phases[p]);
-        std::printf("  phase %d %-34s %8.3f ms  %6.3f%% of pauses\n", p, names[p], m * 1000, 100 * m / pauses);
+        std::printf("  phase %d %-34s %8.3f ms  %6.3f%% of pauses\n", p, names[p], m * 1000,
+                    100 * m / pauses);
     }
     const double m = median(totals);
     std::printf("  all actions %40.3f ms  ratio %.4f (target < 0.05)\n", m * 1000, m / pauses);

@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
     std::uint64_t total = 0;
     for (const std::string& name : names) {
         std::ifstream in(root + "/" + name, std::ios::binary);
-        contents.emplace_back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        contents.emplace_back((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
         total += contents.back().size();
     }
 
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < contents.size(); ++i) {
         uLongf length = compressBound(contents[i].size());
         packed[i].resize(length);
-        if (compress2(packed[i].data(), &length, contents[i].data(), contents[i].size(), 9) != Z_OK) return 1;
+        if (compress2(packed[i].data(), &length, contents[i].data(), contents[i].size(), 9) != Z_OK)
+            return 1;
         packed[i].resize(length);
     }
     double packSeconds = Seconds(std::chrono::steady_clock::now() - start);
@@ -80,19 +82,23 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < contents.size(); ++i) {
         block.resize(contents[i].size());
         uLongf length = block.size();
-        if (!block.empty() && uncompress(block.data(), &length, packed[i].data(), packed[i].size()) != Z_OK)
+        if (!block.empty() &&
+            uncompress(block.data(), &length, packed[i].data(), packed[i].size()) != Z_OK)
             return 1;
         std::string path = out + "/" + names[i];
         MakeParents(path, &made);
         int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0) return 1;
-        if (length != 0 && write(fd, block.data(), length) != static_cast<ssize_t>(length)) return 1;
+        if (length != 0 && write(fd, block.data(), length) != static_cast<ssize_t>(length))
+            return 1;
         close(fd);
     }
     double extractSeconds = Seconds(std::chrono::steady_clock::now() - start);
     double extractCpu = CpuSeconds() - cpu;
-    std::printf("files %zu bytes %llu pack_seconds %.3f extract_seconds %.3f pack_cpu %.3f extract_cpu %.3f\n",
-                names.size(), static_cast<unsigned long long>(total), packSeconds, extractSeconds, packCpu,
-                extractCpu);
+    std::printf(
+        "files %zu bytes %llu pack_seconds %.3f extract_seconds %.3f pack_cpu %.3f extract_cpu "
+        "%.3f\n",
+        names.size(), static_cast<unsigned long long>(total), packSeconds, extractSeconds, packCpu,
+        extractCpu);
     return 0;
 }

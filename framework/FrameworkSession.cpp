@@ -20,7 +20,8 @@ Core* FrameworkSession::Start() {
         slot = Platform::TlsAllocate();
         core->SetParam(static_cast<std::int32_t>(slot));
     }
-    if (slot == Platform::InvalidTlsSlot || !Platform::TlsSet(slot, core) || core->Initialize() != 0) {
+    if (slot == Platform::InvalidTlsSlot || !Platform::TlsSet(slot, core) ||
+        core->Initialize() != 0) {
         Stop();
         return nullptr;
     }

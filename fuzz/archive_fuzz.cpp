@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "framework/containers/ElementContainer.h"
-#include "framework/containers/Iterator.h"
-#include "framework/core/Core.h"
 #include "framework/FrameworkSession.h"
 #include "framework/archive/Archive.h"
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
-#include "framework/io/BinaryStream.h"
+#include "framework/containers/ElementContainer.h"
+#include "framework/containers/Iterator.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Core.h"
+#include "framework/io/BinaryStream.h"
 #include "platform/CommandLine.h"
 
 using namespace QRV2;

@@ -23,7 +23,8 @@ Key* FirstKeyWithValue(const Tree& tree) {
         Key* key = pending.back();
         pending.pop_back();
         if (!key->values.empty()) return key;
-        for (auto it = key->subKeys.rbegin(); it != key->subKeys.rend(); ++it) pending.push_back(it->get());
+        for (auto it = key->subKeys.rbegin(); it != key->subKeys.rend(); ++it)
+            pending.push_back(it->get());
     }
     return nullptr;
 }
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ChangeOneValue(&tree);
     const std::string written = Platform::RegStore::Serialize(tree);
     Tree reread;
-    if (!Platform::RegStore::Parse(written, &reread)) __builtin_trap();  // its own text refused
+    if (!Platform::RegStore::Parse(written, &reread)) __builtin_trap();      // its own text refused
     if (Platform::RegStore::Serialize(reread) != written) __builtin_trap();  // something changed
     return 0;
 }

@@ -18,7 +18,8 @@ bool Replay(const std::filesystem::path& file) {
         std::fprintf(stderr, "replay: %s: cannot be read\n", file.string().c_str());
         return false;
     }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     return true;
 }

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/containers/IO.h"
-#include "framework/core/Core.h"
 #include "framework/FrameworkSession.h"
-#include "framework/io/MemoryStream.h"
+#include "framework/containers/IO.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Core.h"
+#include "framework/io/MemoryStream.h"
 
 using namespace QRV2;
 
@@ -40,7 +40,8 @@ std::int32_t ReadInto(Element* element, const std::uint8_t* data, std::size_t si
     if (memory == nullptr) return 1;
     std::int32_t result = 1;
     if (memory->SetData(data, static_cast<std::uint32_t>(size)) == 0) {
-        result = InterfaceOf<IO>(element, InterfaceIO)->ReadFrom(InterfaceOf<Stream>(memory, InterfaceStream), 0);
+        result = InterfaceOf<IO>(element, InterfaceIO)
+                     ->ReadFrom(InterfaceOf<Stream>(memory, InterfaceStream), 0);
     }
     ReleaseElement(memory);
     return result;

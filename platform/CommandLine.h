@@ -1,4 +1,5 @@
-// CommandLine: what a command-line tool needs from the host: its paths as framework paths, terminals.
+// CommandLine: what a command-line tool needs from the host: its paths as framework paths,
+// terminals.
 #pragma once
 
 #include <string>

@@ -20,11 +20,10 @@ using DirectoryHandle = DirectorySearch*;
 
 // Starts a search for "folder\pattern" (a Windows-shaped path; '\' or '/' separate; on POSIX
 // drive Z: is the root). The pattern follows Windows rules on every platform: '*' any run of
-// characters, '?' exactly one character, letter case ignored, "*.*" every name (also names without a
-// dot), a trailing ".*" also matching names without that extension. The entries "." and ".."
-// are never delivered. Entries come in the order the system lists them. A symbolic link (on
-// Windows any reparse point) is reported as a file, never as a folder, so a walk cannot loop
-// through one.
+// characters, '?' exactly one character, letter case ignored, "*.*" every name (also names without
+// a dot), a trailing ".*" also matching names without that extension. The entries "." and ".." are
+// never delivered. Entries come in the order the system lists them. A symbolic link (on Windows any
+// reparse point) is reported as a file, never as a folder, so a walk cannot loop through one.
 // Returns the handle and fills *entry with the first match; null when nothing is delivered,
 // with *error (when error is not null):
 //   FileNotFound    the folder exists and no entry matches,

@@ -72,7 +72,8 @@ Error FileReadAt(FileHandle file, std::uint64_t offset, void* data, std::uint32_
 
 // Writes count bytes at the position and advances it. *transferred gets the bytes written.
 // None only when every byte was written; DiskFull (with the bytes that fit) when the medium is
-// full or the test hook (platform/testing/FileTestHook.h) says so; InvalidHandle / AccessDenied as for FileRead.
+// full or the test hook (platform/testing/FileTestHook.h) says so; InvalidHandle / AccessDenied as
+// for FileRead.
 Error FileWrite(FileHandle file, const void* data, std::uint32_t count, std::uint32_t* transferred);
 
 // Moves the position by distance from the start or the current position; *position (may be

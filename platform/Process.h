@@ -32,8 +32,8 @@ Error GetExecutableFileName(ModuleHandle module, char* buffer, std::uint32_t siz
 Error GetTempFolderPath(char* buffer, std::uint32_t size, std::uint32_t* length);
 
 enum class SpecialFolder {
-    Desktop,         // the user's desktop
-    LocalAppData,    // per-user application data that stays on this machine
+    Desktop,       // the user's desktop
+    LocalAppData,  // per-user application data that stays on this machine
 };
 
 // The folder as it currently is named (not created). None; InsufficientBuffer;

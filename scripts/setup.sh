@@ -2,8 +2,10 @@
 # Installs the Debian packages the builds and tests need; quick and silent when all are present.
 set -euo pipefail
 
-# Native build, unit tests, sanitizers and benchmarks.
-packages=(cmake ninja-build g++ zlib1g-dev googletest libgtest-dev libbenchmark-dev)
+# Native build, unit tests and sanitizers.
+packages=(cmake ninja-build g++ zlib1g-dev googletest libgtest-dev)
+# The source format check.
+packages+=(clang-format)
 # Windows cross build and the Wine run of its tests under a virtual display.
 packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth)
 # Authenticode signing of the Windows build and the throwaway certificate its tests sign with.

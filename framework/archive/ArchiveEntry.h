@@ -1,4 +1,5 @@
-// ArchiveEntry: one directory record of an archive in memory (type id 18): name, offset, stored size.
+// ArchiveEntry: one directory record of an archive in memory (type id 18): name, offset, stored
+// size.
 #pragma once
 
 #include <cstdint>

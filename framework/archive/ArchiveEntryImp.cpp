@@ -1,9 +1,9 @@
 // ArchiveEntryImp: name, offset and stored size of one archive entry, read and written as a record.
 #include "framework/archive/ArchiveEntryImp.h"
 
+#include "framework/containers/Stream.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
-#include "framework/containers/Stream.h"
 
 namespace QRV2 {
 
@@ -17,9 +17,7 @@ void* ArchiveEntryImp::GetInterface(std::int32_t interfaceId) {
     return interfaceId == InterfaceIO ? static_cast<IO*>(this) : nullptr;
 }
 
-const char* ArchiveEntryImp::GetName() {
-    return m_name == nullptr ? nullptr : m_name->GetString();
-}
+const char* ArchiveEntryImp::GetName() { return m_name == nullptr ? nullptr : m_name->GetString(); }
 
 std::int32_t ArchiveEntryImp::SetName(const char* name) {
     if (name == nullptr) {

@@ -1,9 +1,9 @@
 // ArchiveEntryImp: an archive directory record in memory and its IO view in the file layout.
 #pragma once
 
+#include "framework/archive/ArchiveEntry.h"
 #include "framework/containers/IO.h"
 #include "framework/core/ElementImpBase.h"
-#include "framework/archive/ArchiveEntry.h"
 
 namespace QRV2 {
 

@@ -3,13 +3,13 @@
 
 #include <cstring>
 
+#include "framework/archive/ArchiveEntry.h"
+#include "framework/archive/CompressStream.h"
 #include "framework/containers/IO.h"
+#include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/archive/ArchiveEntry.h"
 #include "framework/io/CompressDevice.h"
-#include "framework/archive/CompressStream.h"
-#include "framework/containers/Stream.h"
 #include "platform/Lock.h"
 
 namespace QRV2 {
@@ -57,40 +57,25 @@ bool WriteAt(Stream* file, std::uint32_t position, const void* from, std::uint32
 
 const char* Explain(Damage damage) {
     switch (damage) {
-        case Damage::None:
-            return "no damage";
-        case Damage::NotAnArchive:
-            return "not an archive (no \"QX11\" at the start)";
-        case Damage::BadDirectoryTag:
-            return "not an archive (bad directory tag)";
-        case Damage::DirectoryCutShort:
-            return "directory cut short (archive truncated)";
+        case Damage::None: return "no damage";
+        case Damage::NotAnArchive: return "not an archive (no \"QX11\" at the start)";
+        case Damage::BadDirectoryTag: return "not an archive (bad directory tag)";
+        case Damage::DirectoryCutShort: return "directory cut short (archive truncated)";
         case Damage::OffsetInsideDirectory:
             return "record damaged (block offset inside the directory)";
-        case Damage::BlockHeaderMissing:
-            return "block header missing (archive cut short)";
-        case Damage::UnknownBlockTag:
-            return "unknown block tag";
-        case Damage::StoredSizeTooSmall:
-            return "stored size too small for a compressed block";
-        case Damage::BlockCutShort:
-            return "block cut short";
+        case Damage::BlockHeaderMissing: return "block header missing (archive cut short)";
+        case Damage::UnknownBlockTag: return "unknown block tag";
+        case Damage::StoredSizeTooSmall: return "stored size too small for a compressed block";
+        case Damage::BlockCutShort: return "block cut short";
         case Damage::ImpossibleContentSize:
             return "content size impossible for its compressed data";
-        case Damage::CompressedDataDamaged:
-            return "compressed data damaged (bad data or checksum)";
-        case Damage::CompressedDataCutShort:
-            return "compressed data cut short";
-        case Damage::ContentShorter:
-            return "content shorter than its block declares";
-        case Damage::ContentLonger:
-            return "content longer than its block declares";
-        case Damage::NoMemory:
-            return "out of memory";
-        case Damage::ReadFailed:
-            return "read failed";
-        case Damage::WriteFailed:
-            return "content could not be written";
+        case Damage::CompressedDataDamaged: return "compressed data damaged (bad data or checksum)";
+        case Damage::CompressedDataCutShort: return "compressed data cut short";
+        case Damage::ContentShorter: return "content shorter than its block declares";
+        case Damage::ContentLonger: return "content longer than its block declares";
+        case Damage::NoMemory: return "out of memory";
+        case Damage::ReadFailed: return "read failed";
+        case Damage::WriteFailed: return "content could not be written";
     }
     return "damaged";
 }

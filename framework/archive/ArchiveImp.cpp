@@ -1,17 +1,17 @@
 // ArchiveImp: opening and committing archive files, entry streams, packing files and extracting.
 #include "framework/archive/ArchiveImp.h"
 
+#include "framework/archive/ArchiveEntry.h"
+#include "framework/archive/ArchiveFormat.h"
+#include "framework/archive/CompressStream.h"
 #include "framework/containers/ElementContainer.h"
 #include "framework/containers/Iterator.h"
+#include "framework/containers/Stream.h"
 #include "framework/containers/String.h"
 #include "framework/containers/StringUtil.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/archive/ArchiveEntry.h"
-#include "framework/archive/ArchiveFormat.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/archive/CompressStream.h"
-#include "framework/containers/Stream.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/FileSystemIterator.h"
 
@@ -142,14 +142,17 @@ std::int32_t ArchiveImp::ReadDirectory() {
     DirectoryAppender appender(append);
     ArchiveFormat::Header header;
     std::uint32_t dataStart = 0;
-    ArchiveFormat::Damage damage = ArchiveFormat::ReadDirectory(FileStream(), &header, &appender, &dataStart);
+    ArchiveFormat::Damage damage =
+        ArchiveFormat::ReadDirectory(FileStream(), &header, &appender, &dataStart);
     m_directory->ReturnIterator(&append);
-    if (damage == ArchiveFormat::Damage::NotAnArchive || damage == ArchiveFormat::Damage::BadDirectoryTag)
+    if (damage == ArchiveFormat::Damage::NotAnArchive ||
+        damage == ArchiveFormat::Damage::BadDirectoryTag)
         return 1;
     m_version = header.version;
     m_subVersion = header.subVersion;
     // A directory cut short still opens with the records read so far.
-    if (damage != ArchiveFormat::Damage::None && damage != ArchiveFormat::Damage::DirectoryCutShort) return 1;
+    if (damage != ArchiveFormat::Damage::None && damage != ArchiveFormat::Damage::DirectoryCutShort)
+        return 1;
     m_dataStart = dataStart;
     return 0;
 }
@@ -191,7 +194,8 @@ std::int32_t ArchiveImp::Commit() {
                 if (entries[i] == nullptr) all = false;
             }
             if (all)
-                result = ArchiveFormat::Commit(FileStream(), entries, count, m_version, m_subVersion);
+                result =
+                    ArchiveFormat::Commit(FileStream(), entries, count, m_version, m_subVersion);
             Free(entries);
         }
     }
@@ -355,7 +359,9 @@ std::int32_t ArchiveImp::ExtractTo(ArchiveEntry* entry, const char* destinationP
     std::int32_t result = 1;
     unsigned char* buffer = static_cast<unsigned char*>(Allocate(kTransferBlock));
     FileFunc* files = createFolders ? CreateElementAs<FileFunc>(TypeFileFunc) : nullptr;
-    bool ready = buffer != nullptr && (!createFolders || (files != nullptr && files->CreateFolders(destinationPath) == 0));
+    bool ready =
+        buffer != nullptr &&
+        (!createFolders || (files != nullptr && files->CreateFolders(destinationPath) == 0));
     if (ready) {
         std::int32_t opened = 0;
         BinaryStream* destination = OpenFile(destinationPath, Stream::AccessWrite, &opened);
@@ -389,7 +395,8 @@ std::int32_t ArchiveImp::ExtractEntry(const char* destinationPath, const char* n
 
 std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* prefix) {
     // An empty folder would put every entry at the root of the current drive.
-    if (destinationFolder == nullptr || destinationFolder[0] == '\0' || m_directory == nullptr) return 1;
+    if (destinationFolder == nullptr || destinationFolder[0] == '\0' || m_directory == nullptr)
+        return 1;
     String* path = CreateElementAs<String>(TypeString);
     StringUtil* util = CreateElementAs<StringUtil>(TypeStringUtil);
     Iterator* it = m_directory->GetIterator(ElementContainer::IteratorRead, nullptr);
@@ -456,7 +463,8 @@ std::int32_t ArchiveImp::AddFolder(const char* folderPath) {
             for (found->First(); result == 0 && found->IsAtEnd() == 0; found->Next()) {
                 String* relative = static_cast<String*>(found->GetCurrent());
                 const char* r = relative == nullptr ? nullptr : relative->GetString();
-                if (r == nullptr || path->SetString(folderPath) != 0 || path->AppendString(r) != 0) {
+                if (r == nullptr || path->SetString(folderPath) != 0 ||
+                    path->AppendString(r) != 0) {
                     result = 1;
                 } else {
                     result = AddFile(path->GetString(), r);

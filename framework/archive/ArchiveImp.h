@@ -1,8 +1,8 @@
 // ArchiveImp: the archive element: directory in memory, entry streams, packing and extraction.
 #pragma once
 
-#include "framework/core/ElementImpBase.h"
 #include "framework/archive/Archive.h"
+#include "framework/core/ElementImpBase.h"
 
 namespace QRV2 {
 

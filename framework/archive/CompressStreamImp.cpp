@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "framework/core/Allocator.h"
-#include "framework/core/Core.h"
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
+#include "framework/core/Allocator.h"
+#include "framework/core/Core.h"
 #include "framework/io/CompressDevice.h"
 #include "platform/Lock.h"
 

@@ -1,10 +1,10 @@
 // CompressStreamImp: the compressing entry stream: memory block, data-block writer and reader.
 #pragma once
 
-#include "framework/core/ElementImpBase.h"
 #include "framework/archive/ArchiveFormat.h"
 #include "framework/archive/CompressStream.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/ElementImpBase.h"
 
 namespace QRV2 {
 
@@ -29,7 +29,9 @@ public:
 
     std::int32_t Initialize() override;
     std::int32_t Dispose() override;
-    std::int32_t SetParam(std::int32_t) override { return 0; }  // no parameter; the value is dropped
+    std::int32_t SetParam(std::int32_t) override {
+        return 0;
+    }  // no parameter; the value is dropped
     void* GetInterface(std::int32_t interfaceId) override;
 
     Stream* GetInputStream() override { return m_input; }

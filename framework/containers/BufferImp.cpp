@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "framework/core/Allocator.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Allocator.h"
 
 namespace QRV2 {
 
@@ -145,10 +145,10 @@ std::int32_t BufferImp::ReadFrom(Stream* stream, std::int32_t) {
 
 std::int32_t BufferImp::WriteTo(Stream* stream, std::int32_t) {
     if (stream == nullptr) return 1;
-    std::uint8_t prefix[4] = {
-        static_cast<std::uint8_t>(m_size & 0xFF), static_cast<std::uint8_t>((m_size >> 8) & 0xFF),
-        static_cast<std::uint8_t>((m_size >> 16) & 0xFF),
-        static_cast<std::uint8_t>((m_size >> 24) & 0xFF)};
+    std::uint8_t prefix[4] = {static_cast<std::uint8_t>(m_size & 0xFF),
+                              static_cast<std::uint8_t>((m_size >> 8) & 0xFF),
+                              static_cast<std::uint8_t>((m_size >> 16) & 0xFF),
+                              static_cast<std::uint8_t>((m_size >> 24) & 0xFF)};
     stream->Write(prefix, 4);
     if (m_size != 0) stream->Write(m_data, m_size);
     return stream->HasError();

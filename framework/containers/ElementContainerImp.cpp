@@ -9,8 +9,8 @@
 #include "framework/containers/ListEntry.h"
 #include "framework/containers/StaticElementArray.h"
 #include "framework/containers/StaticSizeElementIterator.h"
-#include "framework/core/Allocator.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Allocator.h"
 
 namespace QRV2 {
 
@@ -76,15 +76,10 @@ Iterator* ElementContainerImp::GetIterator(std::int32_t kind, Element* argument)
     switch (kind) {
         case IteratorRead:
             return argument == nullptr ? GetReadIterator() : GetFilteredIterator(argument);
-        case IteratorChange:
-            return GetListIterator();
-        case IteratorWrite:
-            return GetWriteIterator();
-        case IteratorClear:
-            Clear();
-            return nullptr;
-        default:
-            return nullptr;
+        case IteratorChange: return GetListIterator();
+        case IteratorWrite: return GetWriteIterator();
+        case IteratorClear: Clear(); return nullptr;
+        default: return nullptr;
     }
 }
 
@@ -190,7 +185,8 @@ Iterator* ElementContainerImp::GetFilteredIterator(Element* filterElement) {
             return nullptr;
         }
         std::uint32_t accepted = 0;
-        for (ListEntry* e = m_list->GetFirst(); e != nullptr && accepted < available; e = e->GetNext()) {
+        for (ListEntry* e = m_list->GetFirst(); e != nullptr && accepted < available;
+             e = e->GetNext()) {
             Element* item = static_cast<Element*>(e->GetPayload());
             if (item != nullptr && filter->Accept(item) == 0) block[accepted++] = item;
         }
@@ -414,11 +410,14 @@ std::int32_t ElementContainerImp::ReadFrom(Stream* stream, std::int32_t) {
             const unsigned char* p = buffer + i * idSize;
             std::int32_t value;
             if (idSize == 2) {
-                std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
+                std::uint32_t v =
+                    static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
                 value = v == 0xFFFFu ? -1 : static_cast<std::int32_t>(v);
             } else {
-                std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                                  (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+                std::uint32_t v = static_cast<std::uint32_t>(p[0]) |
+                                  (static_cast<std::uint32_t>(p[1]) << 8) |
+                                  (static_cast<std::uint32_t>(p[2]) << 16) |
+                                  (static_cast<std::uint32_t>(p[3]) << 24);
                 value = static_cast<std::int32_t>(v);
             }
             block[filled++] = FromPlainValue(value);

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "framework/core/Allocator.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Allocator.h"
 
 namespace QRV2 {
 

@@ -31,7 +31,8 @@ public:
     // and moves the cursor past it and its delimiter. 0; 1 when the token did not fit (the
     // first size - 1 characters are in out, the cursor stands on the rest) or there is no
     // buffer or cursor.
-    virtual std::int32_t NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) = 0;
+    virtual std::int32_t NextToken(const char** cursor, int delimiter, char* out,
+                                   std::int32_t size) = 0;
     // Position just past the character that follows the needle's first match, or -1.
     virtual std::int32_t Find(const char* needle, const char* haystack, std::uint32_t end,
                               std::uint32_t start) = 0;

@@ -148,8 +148,7 @@ std::int32_t StringUtilImp::SkipPattern(const char** cursor, const char* pattern
     return 0;
 }
 
-std::int32_t StringUtilImp::ReplaceAll(char** holder, const char* search,
-                                       const char* replacement) {
+std::int32_t StringUtilImp::ReplaceAll(char** holder, const char* search, const char* replacement) {
     if (holder == nullptr) return 1;
     const char* text = *holder;
     std::size_t textLength = text == nullptr ? 0 : std::strlen(text);
@@ -204,7 +203,8 @@ std::int32_t StringUtilImp::ReplaceAll(char** holder, const char* search,
     return 0;
 }
 
-std::int32_t StringUtilImp::NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) {
+std::int32_t StringUtilImp::NextToken(const char** cursor, int delimiter, char* out,
+                                      std::int32_t size) {
     if (out == nullptr || size <= 0) return 1;
     if (cursor == nullptr || *cursor == nullptr) {
         out[0] = '\0';
@@ -398,8 +398,8 @@ std::int32_t StringUtilImp::ParseInt(const char* text, std::int32_t* value) {
 std::int32_t StringUtilImp::FormatInt(std::int32_t value, char* out, std::int32_t size) {
     if (out == nullptr || size <= 0) return 0;
     // The magnitude in unsigned arithmetic, so -2147483648 needs no negation of an int.
-    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value)
-                                        : static_cast<std::uint32_t>(value);
+    std::uint32_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
     char digits[10];
     int count = 0;
     do {

@@ -47,7 +47,8 @@ public:
     std::int32_t SkipPrefix(const char** cursor, const char* word) override;
     std::int32_t SkipPattern(const char** cursor, const char* pattern) override;
     std::int32_t ReplaceAll(char** holder, const char* search, const char* replacement) override;
-    std::int32_t NextToken(const char** cursor, int delimiter, char* out, std::int32_t size) override;
+    std::int32_t NextToken(const char** cursor, int delimiter, char* out,
+                           std::int32_t size) override;
     std::int32_t Find(const char* needle, const char* haystack, std::uint32_t end,
                       std::uint32_t start) override;
     std::int32_t ParseColor(const char* text, std::uint32_t* colour) override;

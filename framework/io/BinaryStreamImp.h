@@ -1,9 +1,9 @@
 // BinaryStreamImp: the unbuffered file stream element and its Stream view.
 #pragma once
 
+#include "framework/containers/Stream.h"
 #include "framework/core/ElementImpBase.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/containers/Stream.h"
 #include "platform/File.h"
 
 namespace QRV2 {

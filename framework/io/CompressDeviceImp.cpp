@@ -87,16 +87,11 @@ Inflater::Result Inflater::Run(const void* input, std::uint32_t inputCount, std:
     *consumed = inputCount - stream->avail_in;
     *produced = room - stream->avail_out;
     switch (code) {
-        case Z_OK:
-            return Progress;
-        case Z_STREAM_END:
-            return StreamEnd;
-        case Z_MEM_ERROR:
-            return NoMemory;
-        case Z_BUF_ERROR:
-            return NoProgress;
-        default:
-            return DataError;  // Z_DATA_ERROR, Z_NEED_DICT, Z_STREAM_ERROR
+        case Z_OK: return Progress;
+        case Z_STREAM_END: return StreamEnd;
+        case Z_MEM_ERROR: return NoMemory;
+        case Z_BUF_ERROR: return NoProgress;
+        default: return DataError;  // Z_DATA_ERROR, Z_NEED_DICT, Z_STREAM_ERROR
     }
 }
 

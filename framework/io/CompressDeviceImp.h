@@ -16,8 +16,8 @@ public:
 
     std::int32_t Compress(void* destination, std::uint32_t* destinationLength, const void* source,
                           std::uint32_t sourceLength) override;
-    std::int32_t Uncompress(void* destination, std::uint32_t* destinationLength,
-                            const void* source, std::uint32_t sourceLength) override;
+    std::int32_t Uncompress(void* destination, std::uint32_t* destinationLength, const void* source,
+                            std::uint32_t sourceLength) override;
 };
 
 }  // namespace QRV2

@@ -88,7 +88,8 @@ std::uint32_t MemoryStreamImp::Write(const void* data, std::uint32_t count) {
     std::uint64_t need = static_cast<std::uint64_t>(m_position) + count;
     if (need > kLargestBlock) return 0;
     if (m_block == nullptr && m_capacity == 0) {
-        m_capacity = count < kFirstBlock ? kFirstBlock : static_cast<std::uint32_t>(NextPow2(count));
+        m_capacity =
+            count < kFirstBlock ? kFirstBlock : static_cast<std::uint32_t>(NextPow2(count));
         m_block = static_cast<std::uint8_t*>(Allocate(m_capacity));
         if (m_block == nullptr) m_state = StateNoMemory;
     }

@@ -1,9 +1,9 @@
 // MemoryStreamImp: the memory stream element and its Stream view.
 #pragma once
 
+#include "framework/containers/Stream.h"
 #include "framework/core/ElementImpBase.h"
 #include "framework/io/MemoryStream.h"
-#include "framework/containers/Stream.h"
 
 namespace QRV2 {
 

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
+#include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/containers/Stream.h"
 #include "framework/system/FilePath.h"
 #include "platform/File.h"
 
@@ -103,9 +103,7 @@ std::int32_t FileFuncImp::RemoveFolder(const char* path) {
     return Platform::FolderRemove(path) == Platform::Error::None ? 0 : 1;
 }
 
-std::int32_t FileFuncImp::Exists(const char* path) {
-    return Platform::FileExists(path) ? 0 : 1;
-}
+std::int32_t FileFuncImp::Exists(const char* path) { return Platform::FileExists(path) ? 0 : 1; }
 
 std::int32_t FileFuncImp::Copy(const char* source, const char* destination) {
     Stream* in = nullptr;

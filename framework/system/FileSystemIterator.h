@@ -1,4 +1,5 @@
-// FileSystemIterator: walks a folder tree depth-first, reporting and collecting what passes filters.
+// FileSystemIterator: walks a folder tree depth-first, reporting and collecting what passes
+// filters.
 #pragma once
 
 #include "framework/core/Element.h"

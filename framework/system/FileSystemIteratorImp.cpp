@@ -189,8 +189,7 @@ bool FileSystemIteratorImp::PassesSuffixFilter(const char* name) {
     return m_util->CompareNoCase(name + (nameLength - suffixLength), suffix) == 0;
 }
 
-FileSystemIteratorImp::Handled FileSystemIteratorImp::HandleEntry(bool isFolder,
-                                                                  const char* folder,
+FileSystemIteratorImp::Handled FileSystemIteratorImp::HandleEntry(bool isFolder, const char* folder,
                                                                   const char* name,
                                                                   std::int32_t userValue) {
     if (isFolder && m_reportFolders == 0) return Continue;

@@ -31,8 +31,7 @@ bool RegistryKey::IsOpen() const { return m_key != nullptr; }
 std::int32_t RegistryKey::Create(const char* path) {
     Platform::RegKey created = nullptr;
     Platform::Error e = Platform::RegistryCreateKey(m_key != nullptr ? m_key : m_root, path,
-                                                    Platform::KeyMaximumAllowed, &created,
-                                                    nullptr);
+                                                    Platform::KeyMaximumAllowed, &created, nullptr);
     if (e != Platform::Error::None) return -1;
     Platform::RegistryCloseKey(created);
     return 0;

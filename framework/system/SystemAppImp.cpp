@@ -127,8 +127,8 @@ std::int32_t SystemAppImp::Initialize() {
 
     char folder[kPathRoom + 1];
     std::uint32_t length = 0;
-    if (Platform::GetSpecialFolder(Platform::SpecialFolder::Desktop, folder, kPathRoom,
-                                   &length) == Platform::Error::None) {
+    if (Platform::GetSpecialFolder(Platform::SpecialFolder::Desktop, folder, kPathRoom, &length) ==
+        Platform::Error::None) {
         EndInSeparator(folder, sizeof folder);
         SetField(&m_desktopFolder, folder);
     }
@@ -138,8 +138,8 @@ std::int32_t SystemAppImp::Initialize() {
             Platform::Error::None) {
             SetField(&m_userDataFolder, m_scratch);
         }
-    } else if (Platform::GetSpecialFolder(Platform::SpecialFolder::LocalAppData, folder,
-                                          kPathRoom, &length) == Platform::Error::None) {
+    } else if (Platform::GetSpecialFolder(Platform::SpecialFolder::LocalAppData, folder, kPathRoom,
+                                          &length) == Platform::Error::None) {
         EndInSeparator(folder, sizeof folder);
         if (SetField(&m_userDataFolder, folder) == 0) AppendField(&m_userDataFolder, "Orvane\\");
     }
@@ -181,7 +181,8 @@ std::int32_t SystemAppImp::TryCreateTempFolder() {
     std::memcpy(m_scratch, temp, n - 1);
     m_scratch[n - 1] = '\0';
     // A folder this run did not make is never named as its own: its end would empty it.
-    if (m_fileFunc->CreateFolders(m_scratch) != 0 || Platform::FolderCreate(m_scratch) != Platform::Error::None) {
+    if (m_fileFunc->CreateFolders(m_scratch) != 0 ||
+        Platform::FolderCreate(m_scratch) != Platform::Error::None) {
         SetField(&m_tempFolder, nullptr);
         return 1;
     }
@@ -203,10 +204,9 @@ std::int32_t SystemAppImp::Dispose() {
             m_fileFunc->RemoveFolder(folder);
         }
     }
-    String** fields[] = {&m_commandLine,   &m_installFolder, &m_mainFolder,
-                         &m_mainFolder64,  &m_boxFolder,     &m_localProductFolder,
-                         &m_moduleFolder,  &m_tempFolder,    &m_desktopFolder,
-                         &m_userDataFolder, &m_computerName, &m_osName};
+    String** fields[] = {&m_commandLine,   &m_installFolder,      &m_mainFolder,   &m_mainFolder64,
+                         &m_boxFolder,     &m_localProductFolder, &m_moduleFolder, &m_tempFolder,
+                         &m_desktopFolder, &m_userDataFolder,     &m_computerName, &m_osName};
     for (String** field : fields) ReleaseElement(*field);
     ReleaseElement(m_fileFunc);
     return 0;
@@ -338,9 +338,7 @@ void SystemAppImp::StoreMainFolder(String* field, bool view64) {
 
 std::int32_t SystemAppImp::SetInstallFolder(const char* text, std::int32_t kind) {
     switch (kind) {
-        case 0:
-            SetField(&m_installFolder, text);
-            break;
+        case 0: SetField(&m_installFolder, text); break;
         case 1:
             SetField(&m_mainFolder, text);
             StoreMainFolder(m_mainFolder, false);
@@ -349,8 +347,7 @@ std::int32_t SystemAppImp::SetInstallFolder(const char* text, std::int32_t kind)
             SetField(&m_mainFolder64, text);
             StoreMainFolder(m_mainFolder64, true);
             break;
-        default:
-            break;
+        default: break;
     }
     return DeriveProductFolders();
 }

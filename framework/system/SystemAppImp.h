@@ -72,8 +72,7 @@ private:
     // when its String cannot be had, which ends the attempts), 1 otherwise.
     std::int32_t TryCreateTempFolder();
     // Reads a registry string into the field: root code, key path, value name, 64-bit view.
-    void LookUp(String** field, std::int32_t root, const char* path, const char* name,
-                bool view64);
+    void LookUp(String** field, std::int32_t root, const char* path, const char* name, bool view64);
     // Writes the field as the product's main folder per user and per machine.
     void StoreMainFolder(String* field, bool view64);
 

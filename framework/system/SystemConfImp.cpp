@@ -18,8 +18,7 @@ Platform::RegKey RootFor(std::int32_t code) {
         case SystemConfImp::RootClassesRoot: return Platform::RootKey(RegRoot::ClassesRoot);
         case SystemConfImp::RootLocalMachine: return Platform::RootKey(RegRoot::LocalMachine);
         case SystemConfImp::RootUsers: return Platform::RootKey(RegRoot::Users);
-        case SystemConfImp::RootPerformanceData:
-            return Platform::RootKey(RegRoot::PerformanceData);
+        case SystemConfImp::RootPerformanceData: return Platform::RootKey(RegRoot::PerformanceData);
         case SystemConfImp::RootCurrentConfig: return Platform::RootKey(RegRoot::CurrentConfig);
         case SystemConfImp::RootDynData: return Platform::RootKey(RegRoot::DynData);
         default: return Platform::RootKey(RegRoot::CurrentUser);
@@ -83,8 +82,8 @@ std::int32_t SystemConfImp::OpenKey(std::int32_t rootCode, std::uint8_t readOnly
     if (m_keyPath == nullptr || m_keyPath->GetString() == nullptr) return ResultFailed;
     std::uint32_t access = readOnly ? Platform::KeyRead : Platform::KeyWrite;
     if (view64) access |= Platform::KeyWow64View64;
-    return ResultOf(Platform::RegistryOpenKey(RootFor(rootCode), m_keyPath->GetString(), access,
-                                              &m_key));
+    return ResultOf(
+        Platform::RegistryOpenKey(RootFor(rootCode), m_keyPath->GetString(), access, &m_key));
 }
 
 std::int32_t SystemConfImp::CreateKey(std::int32_t rootCode) {
@@ -119,8 +118,8 @@ std::int32_t SystemConfImp::ReadString(const char* name, String** field) {
                     std::uint32_t dataSize = longestData;
                     std::uint32_t type = 0;
                     if (Platform::RegistryEnumValue(m_key, i, nameBuffer, &nameSize, &type,
-                                                    dataBuffer, &dataSize) !=
-                        Platform::Error::None) {
+                                                    dataBuffer,
+                                                    &dataSize) != Platform::Error::None) {
                         continue;
                     }
                     if (type != Platform::RegSz) continue;

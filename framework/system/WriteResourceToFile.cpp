@@ -1,15 +1,15 @@
 // WriteResourceToFile: resource lookup through the platform, bytes out through a BinaryStream.
 #include "framework/system/WriteResourceToFile.h"
 
+#include "framework/containers/Stream.h"
 #include "framework/core/Core.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/containers/Stream.h"
 #include "platform/Resources.h"
 
 namespace QRV2 {
 
-std::int32_t WriteResourceToFile(Core* core, const char* path, const char* name,
-                                 const char* type, std::uint32_t minimumSize) {
+std::int32_t WriteResourceToFile(Core* core, const char* path, const char* name, const char* type,
+                                 std::uint32_t minimumSize) {
     if (core == nullptr) return 1;
     Element* element = core->CreateElement(TypeBinaryStream, 0);
     if (element == nullptr) return 1;

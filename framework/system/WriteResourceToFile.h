@@ -12,7 +12,7 @@ class Core;
 // when the stream cannot be created or opened, the resource is missing, smaller than
 // minimumSize bytes or has no data, or fewer bytes than its size were written. A failure
 // after the file was opened leaves it as far as it got (possibly empty).
-std::int32_t WriteResourceToFile(Core* core, const char* path, const char* name,
-                                 const char* type, std::uint32_t minimumSize);
+std::int32_t WriteResourceToFile(Core* core, const char* path, const char* name, const char* type,
+                                 std::uint32_t minimumSize);
 
 }  // namespace QRV2

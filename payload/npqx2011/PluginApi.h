@@ -1,4 +1,5 @@
-/* Browser plug-in entry-point declarations: the function tables a browser and a plug-in exchange. */
+/* Browser plug-in entry-point declarations: the function tables a browser and a plug-in exchange.
+ */
 #ifndef QX2011_PLUGIN_API_H
 #define QX2011_PLUGIN_API_H
 

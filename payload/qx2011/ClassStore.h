@@ -14,10 +14,10 @@ bool SetText(const char* keyPath, const char* name, const char* text);
 bool DeleteKey(const char* keyPath);
 
 enum class TextRead {
-    Read,     // buffer holds the value's text
-    NoText,   // the key is there; the value is missing, not REG_SZ or longer than buffer
-    NoKey,    // keyPath is not there
-    Failed,   // keyPath could not be opened for reading and changing
+    Read,    // buffer holds the value's text
+    NoText,  // the key is there; the value is missing, not REG_SZ or longer than buffer
+    NoKey,   // keyPath is not there
+    Failed,  // keyPath could not be opened for reading and changing
 };
 
 // Reads value name of keyPath into buffer (NUL-terminated) when it is REG_SZ text.

@@ -1,10 +1,12 @@
-// The few COM types the control's library needs: the system's on Windows, a compatible set elsewhere.
+// The few COM types the control's library needs: the system's on Windows, a compatible set
+// elsewhere.
 #pragma once
 
 #include <cstdint>
 
 #if defined(_WIN32)
 #include <windows.h>
+
 #include <objbase.h>
 #include <olectl.h>
 #define QX_EXPORT_API extern "C" HRESULT STDAPICALLTYPE
@@ -44,7 +46,8 @@ protected:
 };
 
 struct IClassFactory : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                                     void** object) = 0;
     virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;
 
 protected:
@@ -58,11 +61,14 @@ protected:
 namespace QX2011 {
 
 // The interface ids the library answers, spelled out so no system import library is needed.
-constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr GUID kIidClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // The control's class id; ClassIdText is its registry spelling.
-constexpr GUID kClassId = {0x2888B771, 0x2BCC, 0x43E1, {0xA5, 0x4B, 0xF5, 0xF4, 0xE1, 0x72, 0x66, 0x36}};
+constexpr GUID kClassId = {
+    0x2888B771, 0x2BCC, 0x43E1, {0xA5, 0x4B, 0xF5, 0xF4, 0xE1, 0x72, 0x66, 0x36}};
 constexpr const char kClassIdText[] = "{2888B771-2BCC-43E1-A54B-F5F4E1726636}";
 
 bool SameGuid(const GUID& a, const GUID& b);

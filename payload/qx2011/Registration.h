@@ -14,7 +14,8 @@ namespace QX2011 {
 //                                       "CLSID" = "{class id}", "Extension" = ".qrv"
 constexpr const char kClassesRoot[] = "Software\\Classes";
 constexpr const char kClassName[] = "Orvane2011 Control";
-constexpr const char kContentTypeKey[] = "Software\\Classes\\MIME\\Database\\Content Type\\application/x-qx2011";
+constexpr const char kContentTypeKey[] =
+    "Software\\Classes\\MIME\\Database\\Content Type\\application/x-qx2011";
 
 // Full path of this library (Windows-shaped on every platform) into buffer; false when it
 // cannot be found or does not fit.

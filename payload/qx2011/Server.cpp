@@ -77,7 +77,10 @@ public:
         return result;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock) ++g_locks; else --g_locks;
+        if (lock)
+            ++g_locks;
+        else
+            --g_locks;
         return S_OK;
     }
 };

@@ -1,4 +1,5 @@
-// POSIX files and folders behind Windows-shaped paths, with Windows sharing rules emulated by locks.
+// POSIX files and folders behind Windows-shaped paths, with Windows sharing rules emulated by
+// locks.
 #include "platform/File.h"
 
 #include <dirent.h>
@@ -166,7 +167,10 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
     bool empties = false;
     switch (disposition) {
         case FileDisposition::CreateNew: flags |= O_CREAT | O_EXCL; break;
-        case FileDisposition::CreateAlways: flags |= O_CREAT; empties = true; break;
+        case FileDisposition::CreateAlways:
+            flags |= O_CREAT;
+            empties = true;
+            break;
         case FileDisposition::OpenExisting: break;
         case FileDisposition::OpenAlways: flags |= O_CREAT; break;
         case FileDisposition::TruncateExisting:
@@ -309,8 +313,7 @@ Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
     return result;
 }
 
-Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin,
-               std::uint32_t* position) {
+Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin, std::uint32_t* position) {
     if (file == NullFile) return Error::InvalidHandle;
     int whence = origin == SeekOrigin::Current ? SEEK_CUR : SEEK_SET;
     off_t at = lseek(file->fd, static_cast<off_t>(distance), whence);

@@ -1,4 +1,5 @@
-// The process-wide critical section on POSIX: one recursive mutex that lives as long as the process.
+// The process-wide critical section on POSIX: one recursive mutex that lives as long as the
+// process.
 #include "platform/Lock.h"
 
 #include <pthread.h>

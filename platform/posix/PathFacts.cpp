@@ -54,12 +54,8 @@ Error InspectPath(const char* path, PathFacts* facts) {
             facts->kind = PathKind::LinkToFile;
             facts->size = static_cast<std::uint64_t>(target.st_size);
             break;
-        case PathKind::Folder:
-            facts->kind = PathKind::LinkToFolder;
-            break;
-        default:
-            facts->kind = PathKind::Special;
-            break;
+        case PathKind::Folder: facts->kind = PathKind::LinkToFolder; break;
+        default: facts->kind = PathKind::Special; break;
     }
     return Error::None;
 }

@@ -80,8 +80,8 @@ std::string DesktopFolder() {
 Error EnsurePrivateFolder(const std::string& path) {
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return FromErrno(errno);
     int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return (errno == ELOOP || errno == ENOTDIR) ? Error::AccessDenied
-                                                              : FromErrno(errno);
+    if (fd < 0)
+        return (errno == ELOOP || errno == ENOTDIR) ? Error::AccessDenied : FromErrno(errno);
     struct stat st;
     Error e = Error::None;
     if (fstat(fd, &st) != 0) {
@@ -152,8 +152,7 @@ void SetOsVersionForTesting(bool active, std::int32_t major, std::int32_t minor)
     g_overrideMinor = minor;
 }
 
-Error GetExecutableFileName(ModuleHandle, char* buffer, std::uint32_t size,
-                            std::uint32_t* length) {
+Error GetExecutableFileName(ModuleHandle, char* buffer, std::uint32_t size, std::uint32_t* length) {
     char self[4096];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n < 0) return FromErrno(errno);

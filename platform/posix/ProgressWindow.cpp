@@ -121,7 +121,9 @@ void SetDialogTitle(WindowHandle window, const char* title) {
     Draw(window);
 }
 
-bool HasControl(WindowHandle window, int controlId) { return window != nullptr && IsControl(window, controlId); }
+bool HasControl(WindowHandle window, int controlId) {
+    return window != nullptr && IsControl(window, controlId);
+}
 
 bool SetControlText(WindowHandle window, int controlId, const char* text) {
     if (!HasControl(window, controlId)) return false;
@@ -135,8 +137,11 @@ bool SetControlText(WindowHandle window, int controlId, const char* text) {
 
 bool GetControlText(WindowHandle window, int controlId, char* buffer, int size) {
     if (!HasControl(window, controlId) || buffer == nullptr || size <= 0) return false;
-    const std::string& text = controlId == window->textControl ? window->text : std::string("Progress1");
-    std::size_t n = text.size() < static_cast<std::size_t>(size - 1) ? text.size() : static_cast<std::size_t>(size - 1);
+    const std::string& text =
+        controlId == window->textControl ? window->text : std::string("Progress1");
+    std::size_t n = text.size() < static_cast<std::size_t>(size - 1)
+                        ? text.size()
+                        : static_cast<std::size_t>(size - 1);
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
     return true;

@@ -98,7 +98,7 @@ bool StoreFor(RegRoot root, StoreFile* out, const char** rootName) {
     } else {
         const char* config = std::getenv("XDG_CONFIG_HOME");
         std::string base = (config != nullptr && config[0] == '/') ? std::string(config)
-                                                                  : HomeFolder() + "/.config";
+                                                                   : HomeFolder() + "/.config";
         out->folder = base + "/qrv2";
         out->path = out->folder + "/registry.reg";
     }
@@ -474,8 +474,8 @@ Error OpenForWrite(RegKey key, std::uint32_t need, Session* s) {
     return s->Begin(true);
 }
 
-Error MakeHandle(const Target& parent, const std::vector<std::string>& path,
-                 std::uint32_t access, RegKey* out) {
+Error MakeHandle(const Target& parent, const std::vector<std::string>& path, std::uint32_t access,
+                 RegKey* out) {
     auto* h = new (std::nothrow) RegistryKeyHandle;
     if (h == nullptr) return Error::NotEnoughMemory;
     h->magic = kHandleMagic;

@@ -49,8 +49,7 @@ void AppendValue(std::string* out, const Value& v) {
     }
     out->push_back('=');
     const std::string& d = v.data;
-    if (v.type == 1 && !d.empty() && d.back() == '\0' &&
-        QuotableText(d.substr(0, d.size() - 1))) {
+    if (v.type == 1 && !d.empty() && d.back() == '\0' && QuotableText(d.substr(0, d.size() - 1))) {
         AppendQuoted(out, d.substr(0, d.size() - 1));
     } else if (v.type == 4 && d.size() == 4) {
         std::uint32_t n = 0;

@@ -1,4 +1,5 @@
-// Win32 clock: GetSystemTime, the multimedia millisecond timer (loaded from the system folder) and Sleep.
+// Win32 clock: GetSystemTime, the multimedia millisecond timer (loaded from the system folder) and
+// Sleep.
 #include "platform/Clock.h"
 
 #include <windows.h>
@@ -20,7 +21,8 @@ TimeGetTimeFunction LoadTimeGetTime() {
     lstrcpyA(path + length, "\\winmm.dll");
     HMODULE winmm = LoadLibraryA(path);  // kept loaded for the life of the process
     if (winmm == nullptr) return nullptr;
-    return reinterpret_cast<TimeGetTimeFunction>(reinterpret_cast<void*>(GetProcAddress(winmm, "timeGetTime")));
+    return reinterpret_cast<TimeGetTimeFunction>(
+        reinterpret_cast<void*>(GetProcAddress(winmm, "timeGetTime")));
 }
 
 DWORD WINAPI FallbackTickCount() { return GetTickCount(); }

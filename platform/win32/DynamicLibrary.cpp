@@ -2,6 +2,7 @@
 #include "platform/DynamicLibrary.h"
 
 #include <windows.h>
+
 #include <ole2.h>
 
 #include "platform/win32/NativeError.h"
@@ -27,7 +28,8 @@ LibraryHandle Load(const char* path, DWORD flags, Error* error) {
     if (module == nullptr) {
         if (error != nullptr) {
             Error e = FromWin32(lastError);
-            if (lastError == ERROR_MOD_NOT_FOUND || e == Error::PathNotFound) e = Error::FileNotFound;
+            if (lastError == ERROR_MOD_NOT_FOUND || e == Error::PathNotFound)
+                e = Error::FileNotFound;
             if (lastError == ERROR_BAD_EXE_FORMAT) e = Error::BadFormat;
             *error = e;
         }

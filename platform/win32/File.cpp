@@ -93,8 +93,7 @@ Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
     return (allowed < count || done < allowed) ? Error::DiskFull : Error::None;
 }
 
-Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin,
-               std::uint32_t* position) {
+Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin, std::uint32_t* position) {
     if (file == NullFile) return Error::InvalidHandle;
     DWORD method = origin == SeekOrigin::Current ? FILE_CURRENT : FILE_BEGIN;
     SetLastError(ERROR_SUCCESS);

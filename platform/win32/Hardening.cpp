@@ -8,7 +8,8 @@ namespace Platform {
 namespace {
 // Spelled out for headers that predate them.
 constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-constexpr DWORD kSafeSearchMode = 0x00000001 | 0x00008000;  // BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | _PERMANENT
+constexpr DWORD kSafeSearchMode =
+    0x00000001 | 0x00008000;  // BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | _PERMANENT
 
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 using SetSearchPathModeFn = BOOL(WINAPI*)(DWORD);
@@ -21,8 +22,8 @@ bool RestrictLibrarySearch() {
     if (kernel == nullptr) return false;
     // The current folder leaves the search order in every case (an empty text removes it).
     SetDllDirectoryA("");
-    auto setSearchPathMode =
-        reinterpret_cast<SetSearchPathModeFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetSearchPathMode")));
+    auto setSearchPathMode = reinterpret_cast<SetSearchPathModeFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetSearchPathMode")));
     if (setSearchPathMode != nullptr) setSearchPathMode(kSafeSearchMode);
     auto setDefaultDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));

@@ -1,4 +1,5 @@
-// The process-wide critical section on Windows: InitializeCriticalSection before main, deleted at exit.
+// The process-wide critical section on Windows: InitializeCriticalSection before main, deleted at
+// exit.
 #include "platform/Lock.h"
 
 #include <windows.h>

@@ -2,6 +2,7 @@
 #include "platform/Process.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include <cstring>

@@ -4,6 +4,7 @@
 #include "platform/Cancel.h"
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 namespace Platform {
@@ -26,8 +27,9 @@ void InitProgressControls() {
 WindowHandle CreateDialogFromTemplate(const ProgressDialogIds& dialog) {
     // The default window procedure stands in for a dialog procedure: the window has nothing to
     // react to, and the dialog manager does the rest.
-    HWND window = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.templateId),
-                                       nullptr, reinterpret_cast<DLGPROC>(::DefWindowProcA), 0);
+    HWND window =
+        ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.templateId),
+                             nullptr, reinterpret_cast<DLGPROC>(::DefWindowProcA), 0);
     return reinterpret_cast<WindowHandle>(window);
 }
 
@@ -44,7 +46,9 @@ void SetDialogTitle(WindowHandle window, const char* title) {
     ::SendMessageA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title ? title : ""));
 }
 
-bool HasControl(WindowHandle window, int controlId) { return Control(window, controlId) != nullptr; }
+bool HasControl(WindowHandle window, int controlId) {
+    return Control(window, controlId) != nullptr;
+}
 
 bool SetControlText(WindowHandle window, int controlId, const char* text) {
     HWND control = Control(window, controlId);
@@ -57,7 +61,8 @@ bool GetControlText(WindowHandle window, int controlId, char* buffer, int size) 
     HWND control = Control(window, controlId);
     if (control == nullptr || buffer == nullptr || size <= 0) return false;
     buffer[0] = '\0';
-    ::SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer));
+    ::SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(size),
+                   reinterpret_cast<LPARAM>(buffer));
     buffer[size - 1] = '\0';
     return true;
 }

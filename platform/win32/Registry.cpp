@@ -94,14 +94,13 @@ Error RegistryQueryValue(RegKey key, const char* name, std::uint32_t* type, void
 Error RegistrySetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
                        std::uint32_t size) {
     if (data == nullptr && size > 0) return Error::InvalidParameter;
-    return Result(RegSetValueExA(Native(key), name, 0, type, static_cast<const BYTE*>(data),
-                                 size));
+    return Result(RegSetValueExA(Native(key), name, 0, type, static_cast<const BYTE*>(data), size));
 }
 
 Error RegistrySetDefaultValue(RegKey key, const char* subKey, const char* text) {
     if (text == nullptr) return Error::InvalidParameter;
-    return Result(RegSetValueA(Native(key), subKey, REG_SZ, text,
-                               static_cast<DWORD>(std::strlen(text) + 1)));
+    return Result(
+        RegSetValueA(Native(key), subKey, REG_SZ, text, static_cast<DWORD>(std::strlen(text) + 1)));
 }
 
 Error RegistryEnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
@@ -158,8 +157,8 @@ bool RegistryRedirectForTesting(const char* folder) {
     std::string machine = g_testKeyPath + "\\LocalMachine";
     if (RegCreateKeyExA(HKEY_CURRENT_USER, user.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &g_testUser, nullptr) != ERROR_SUCCESS ||
-        RegCreateKeyExA(HKEY_CURRENT_USER, machine.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &g_testMachine, nullptr) != ERROR_SUCCESS ||
+        RegCreateKeyExA(HKEY_CURRENT_USER, machine.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &g_testMachine, nullptr) != ERROR_SUCCESS ||
         RegOverridePredefKey(HKEY_CURRENT_USER, g_testUser) != ERROR_SUCCESS ||
         RegOverridePredefKey(HKEY_LOCAL_MACHINE, g_testMachine) != ERROR_SUCCESS) {
         EndRedirection();

@@ -2,6 +2,7 @@
 #include "platform/Shell.h"
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include "platform/testing/ShellSeams.h"

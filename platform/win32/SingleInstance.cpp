@@ -14,7 +14,8 @@ ClaimResult ClaimInstance(const char* name, InstanceClaim* claim) {
     HANDLE mutex = ::CreateMutexA(nullptr, FALSE, fullName.c_str());
     if (mutex == nullptr) {
         // A name held by an object of another kind, or by another user's object: someone holds it.
-        return ::GetLastError() == ERROR_ACCESS_DENIED ? ClaimResult::Taken : ClaimResult::Unavailable;
+        return ::GetLastError() == ERROR_ACCESS_DENIED ? ClaimResult::Taken
+                                                       : ClaimResult::Unavailable;
     }
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(mutex);

@@ -14,12 +14,8 @@ bool TlsSet(std::uint32_t slot, void* value) {
     return slot != InvalidTlsSlot && ::TlsSetValue(slot, value) != 0;
 }
 
-void* TlsGet(std::uint32_t slot) {
-    return slot == InvalidTlsSlot ? nullptr : ::TlsGetValue(slot);
-}
+void* TlsGet(std::uint32_t slot) { return slot == InvalidTlsSlot ? nullptr : ::TlsGetValue(slot); }
 
-bool TlsFree(std::uint32_t slot) {
-    return slot != InvalidTlsSlot && ::TlsFree(slot) != 0;
-}
+bool TlsFree(std::uint32_t slot) { return slot != InvalidTlsSlot && ::TlsFree(slot) != 0; }
 
 }  // namespace Platform

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "app/Installer.h"
-#include "framework/FrameworkSession.h"
 #include "app/PluginSteps.h"
-#include "framework/core/Allocator.h"
+#include "framework/FrameworkSession.h"
+#include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
+#include "framework/core/Allocator.h"
 #include "framework/core/CoreImp.h"
 #include "framework/core/testing/AllocatorHook.h"
-#include "framework/archive/Archive.h"
 #include "framework/system/SystemApp.h"
 #include "framework/system/SystemAppImp.h"
 #include "platform/Tls.h"

@@ -89,13 +89,15 @@ TEST(PluginLibrary, EntryPointsInitialiseCreateAndShutDown) {
     EXPECT_EQ(initialize(&future), PLUGIN_INCOMPATIBLE_VERSION);
 
     PluginInstance instance = {nullptr, nullptr};
-    EXPECT_EQ(functions.newInstance("application/x-qx2011", &instance, 1, 0, nullptr, nullptr, nullptr),
-              PLUGIN_GENERIC_ERROR);  // not initialised yet
+    EXPECT_EQ(
+        functions.newInstance("application/x-qx2011", &instance, 1, 0, nullptr, nullptr, nullptr),
+        PLUGIN_GENERIC_ERROR);  // not initialised yet
     ASSERT_EQ(initialize(&browser), PLUGIN_NO_ERROR);
     EXPECT_EQ(functions.newInstance("text/html", &instance, 1, 0, nullptr, nullptr, nullptr),
               PLUGIN_INVALID_PARAMETER);
-    ASSERT_EQ(functions.newInstance("Application/X-QX2011", &instance, 1, 0, nullptr, nullptr, nullptr),
-              PLUGIN_NO_ERROR);
+    ASSERT_EQ(
+        functions.newInstance("Application/X-QX2011", &instance, 1, 0, nullptr, nullptr, nullptr),
+        PLUGIN_NO_ERROR);
     EXPECT_NE(instance.pluginData, nullptr);
     const char* name = nullptr;
     EXPECT_EQ(functions.getValue(&instance, PLUGIN_VALUE_NAME, &name), PLUGIN_NO_ERROR);
@@ -106,8 +108,9 @@ TEST(PluginLibrary, EntryPointsInitialiseCreateAndShutDown) {
     EXPECT_EQ(saved, nullptr);
     EXPECT_EQ(functions.destroyInstance(&instance, nullptr), PLUGIN_INVALID_INSTANCE);
     EXPECT_EQ(shutdown(), PLUGIN_NO_ERROR);
-    EXPECT_EQ(functions.newInstance("application/x-qx2011", &instance, 1, 0, nullptr, nullptr, nullptr),
-              PLUGIN_GENERIC_ERROR);
+    EXPECT_EQ(
+        functions.newInstance("application/x-qx2011", &instance, 1, 0, nullptr, nullptr, nullptr),
+        PLUGIN_GENERIC_ERROR);
 }
 
 #if defined(_WIN32)
@@ -122,7 +125,9 @@ TEST(PluginLibrary, VersionResourceNamesTypeAndSuffix) {
         std::string query = std::string("\\StringFileInfo\\040904E4\\") + name;
         char* text = nullptr;
         UINT length = 0;
-        if (!::VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) return "<none>";
+        if (!::VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&text),
+                              &length))
+            return "<none>";
         return text;
     };
     EXPECT_EQ(value("MIMEType"), "application/x-qx2011");
@@ -136,7 +141,8 @@ TEST(PluginLibrary, VersionResourceNamesTypeAndSuffix) {
 TEST(ControlLibrary, ClassFactoryCreatesObjectsAndHoldsTheLibrary) {
     Library library(QRV2_TEST_CONTROL_LIBRARY);
     ASSERT_TRUE(library.Loaded()) << static_cast<int>(library.Error());
-    auto getClassObject = library.Find<HRESULT(QX_CALL*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
+    auto getClassObject =
+        library.Find<HRESULT(QX_CALL*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
     auto canUnload = library.Find<HRESULT(QX_CALL*)()>("DllCanUnloadNow");
     ASSERT_NE(getClassObject, nullptr);
     ASSERT_NE(canUnload, nullptr);
@@ -155,10 +161,13 @@ TEST(ControlLibrary, ClassFactoryCreatesObjectsAndHoldsTheLibrary) {
     EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), QX2011::kIidUnknown,
                                       reinterpret_cast<void**>(&control)),
               CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(factory->CreateInstance(nullptr, QX2011::kIidClassFactory, reinterpret_cast<void**>(&control)),
+    EXPECT_EQ(factory->CreateInstance(nullptr, QX2011::kIidClassFactory,
+                                      reinterpret_cast<void**>(&control)),
               E_NOINTERFACE);
     EXPECT_EQ(control, nullptr);
-    ASSERT_EQ(factory->CreateInstance(nullptr, QX2011::kIidUnknown, reinterpret_cast<void**>(&control)), S_OK);
+    ASSERT_EQ(
+        factory->CreateInstance(nullptr, QX2011::kIidUnknown, reinterpret_cast<void**>(&control)),
+        S_OK);
     ASSERT_NE(control, nullptr);
     factory->Release();
     EXPECT_EQ(canUnload(), S_FALSE);  // the object is still alive
@@ -170,7 +179,8 @@ TEST(ControlLibrary, ClassFactoryCreatesObjectsAndHoldsTheLibrary) {
 
 const std::string kClassKey = "Software\\Classes\\CLSID\\{2888B771-2BCC-43E1-A54B-F5F4E1726636}";
 const std::string kServerKey = kClassKey + "\\InprocServer32";
-const std::string kTypeKey = "Software\\Classes\\MIME\\Database\\Content Type\\application/x-qx2011";
+const std::string kTypeKey =
+    "Software\\Classes\\MIME\\Database\\Content Type\\application/x-qx2011";
 
 // A string value under HKEY_CURRENT_USER, or "<missing>".
 std::string ReadUserValue(const std::string& keyPath, const char* name) {
@@ -190,7 +200,8 @@ std::string RegistrationRound() {
     Library library(QRV2_TEST_CONTROL_LIBRARY);
     auto registerServer = library.Find<HRESULT(QX_CALL*)()>("DllRegisterServer");
     auto unregisterServer = library.Find<HRESULT(QX_CALL*)()>("DllUnregisterServer");
-    if (registerServer == nullptr || unregisterServer == nullptr) return "library or exports missing";
+    if (registerServer == nullptr || unregisterServer == nullptr)
+        return "library or exports missing";
     auto expect = [](const std::string& what, const std::string& got, const std::string& want) {
         return got == want ? std::string() : what + ": got '" + got + "', want '" + want + "'\n";
     };
@@ -202,13 +213,15 @@ std::string RegistrationRound() {
     failures += expect("server path", Normalised(ReadUserValue(kServerKey, nullptr)),
                        Normalised(QRV2_TEST_CONTROL_LIBRARY));
     failures += expect("threading", ReadUserValue(kServerKey, "ThreadingModel"), "Apartment");
-    failures += expect("type class", ReadUserValue(kTypeKey, "CLSID"), "{2888B771-2BCC-43E1-A54B-F5F4E1726636}");
+    failures += expect("type class", ReadUserValue(kTypeKey, "CLSID"),
+                       "{2888B771-2BCC-43E1-A54B-F5F4E1726636}");
     failures += expect("type suffix", ReadUserValue(kTypeKey, "Extension"), ".qrv");
     if (unregisterServer() != S_OK) failures += "DllUnregisterServer failed\n";
     failures += expect("server after", ReadUserValue(kServerKey, nullptr), "<missing>");
     failures += expect("class after", ReadUserValue(kClassKey, nullptr), "<missing>");
     failures += expect("type after", ReadUserValue(kTypeKey, "CLSID"), "<missing>");
-    if (unregisterServer() != S_OK) failures += "second DllUnregisterServer failed\n";  // nothing left is fine
+    if (unregisterServer() != S_OK)
+        failures += "second DllUnregisterServer failed\n";  // nothing left is fine
     return failures;
 }
 

@@ -7,10 +7,10 @@
 #include "app/InstallState.h"
 #include "app/PluginSteps.h"
 #include "app/RemovalSteps.h"
+#include "framework/archive/Archive.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
-#include "framework/archive/Archive.h"
 #include "framework/system/SystemAppImp.h"
 #include "platform/File.h"
 #include "platform/Registry.h"
@@ -34,7 +34,9 @@ std::string RegistryBytes(const std::string& key, const char* name) {
     return type == Platform::RegSz ? bytes : "<missing>";
 }
 
-std::string Z(const char* text) { return std::string(text, std::char_traits<char>::length(text) + 1); }
+std::string Z(const char* text) {
+    return std::string(text, std::char_traits<char>::length(text) + 1);
+}
 
 class PluginStepsTest : public ::testing::Test {
 protected:
@@ -55,7 +57,8 @@ protected:
 
     // Packs the given contents under the entry names the steps extract (the uninstaller's is
     // always a few bytes), and opens the archive for reading into the state.
-    void OpenPayload(const std::string& mozilla, const std::string& activeX, bool withActiveX = true) {
+    void OpenPayload(const std::string& mozilla, const std::string& activeX,
+                     bool withActiveX = true) {
         WriteBytes(m_dir / "moz.bin", mozilla);
         WriteBytes(m_dir / "ax.bin", activeX);
         Archive* writer = CreateElementAs<Archive>(TypeArchive);
@@ -117,8 +120,9 @@ TEST_F(PluginStepsTest, HeldLibraryIsReportedAndLeftAloneWithoutRegistryValues) 
     WriteBytes(target, "old library");
     Platform::FileHandle holder = Platform::NullFile;
     // The way a browser holds a loaded library: open, sharing reading only, so no deletion.
-    ASSERT_EQ(Platform::FileOpen(target.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
-                                 Platform::FileDisposition::OpenExisting, Platform::FileHint::Normal, &holder),
+    ASSERT_EQ(Platform::FileOpen(target.c_str(), Platform::FileAccess::Read,
+                                 Platform::FileShare::Read, Platform::FileDisposition::OpenExisting,
+                                 Platform::FileHint::Normal, &holder),
               Platform::Error::None);
     EXPECT_NE(InstallMozillaPlugin(&m_state), 0);
     EXPECT_NE(InstallMozillaPlugin(&m_state), 0);
@@ -145,7 +149,8 @@ TEST_F(PluginStepsTest, ActiveXStepFailsUnlessTheLibraryLoadsAndRegistersItself)
 #endif
     OpenPayload("plug-in", "not a library at all");
     EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotLoaded);
-    EXPECT_FALSE(IsHeldLibraryStatus(kStepNotLoaded) || IsHeldLibraryStatus(kStepRegistrationFailed));
+    EXPECT_FALSE(IsHeldLibraryStatus(kStepNotLoaded) ||
+                 IsHeldLibraryStatus(kStepRegistrationFailed));
 }
 
 TEST_F(PluginStepsTest, MissingEntryOrApplicationFailsWithoutLeavingAFile) {
@@ -209,7 +214,8 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
     const std::string uninstaller = m_product + kUninstallerFileName;
     ASSERT_EQ(InstallMozillaPlugin(&m_state), 0);
     ASSERT_EQ(InstallUninstaller(&m_state), 0);
-    EXPECT_EQ(RegistryBytes(kUninstallKey, "UninstallString"), Z(("\"" + uninstaller + "\"").c_str()));
+    EXPECT_EQ(RegistryBytes(kUninstallKey, "UninstallString"),
+              Z(("\"" + uninstaller + "\"").c_str()));
     EXPECT_EQ(RegistryBytes(kUninstallKey, "DisplayVersion"), Z("1.0.1.8"));
     EXPECT_EQ(RegistryBytes(kUninstallKey, "InstallLocation"), Z(m_product.c_str()));
     WriteBytes(m_product + "my notes.txt", "mine");
@@ -217,8 +223,9 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
 
     const std::string library = m_product + "npqx2011.dll";
     Platform::FileHandle holder = Platform::NullFile;
-    ASSERT_EQ(Platform::FileOpen(library.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
-                                 Platform::FileDisposition::OpenExisting, Platform::FileHint::Normal, &holder),
+    ASSERT_EQ(Platform::FileOpen(library.c_str(), Platform::FileAccess::Read,
+                                 Platform::FileShare::Read, Platform::FileDisposition::OpenExisting,
+                                 Platform::FileHint::Normal, &holder),
               Platform::Error::None);
     EXPECT_TRUE(IsHeldLibraryStatus(RemoveMozillaPlugin(&m_state)));
     EXPECT_TRUE(KeyPresent(kPluginKey));

@@ -14,6 +14,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
 #include <commctrl.h>
 #else
 #include <fcntl.h>
@@ -32,7 +33,8 @@ int BarPosition(const ProgressBarImp& bar) {
 
 std::string StatusText(const ProgressBarImp& bar) {
     char text[256];
-    if (!Platform::GetControlText(bar.GetWindow(), QRV2::kProgressTextControl, text, sizeof text)) return "<none>";
+    if (!Platform::GetControlText(bar.GetWindow(), QRV2::kProgressTextControl, text, sizeof text))
+        return "<none>";
     return text;
 }
 
@@ -59,8 +61,9 @@ TEST(ProgressBar, SetProgressClampsAndTruncatesToTheBarScale) {
         int position;
     };
     const Case cases[] = {
-        {-0.5f, 0.0f, 0},      {1.5f, 1.0f, 65535},          {0.5f, 0.5f, 32767},
-        {29.0f / 30.0f, 29.0f / 30.0f, 63350}, {1.0f, 1.0f, 65535}, {1.0f / 30.0f, 1.0f / 30.0f, 2184},
+        {-0.5f, 0.0f, 0},    {1.5f, 1.0f, 65535},
+        {0.5f, 0.5f, 32767}, {29.0f / 30.0f, 29.0f / 30.0f, 63350},
+        {1.0f, 1.0f, 65535}, {1.0f / 30.0f, 1.0f / 30.0f, 2184},
         {0.0f, 0.0f, 0},
     };
     for (const Case& c : cases) {
@@ -154,8 +157,8 @@ TEST(ProgressBar, QuitBehindOtherMessagesStopsThePumpAndLeavesTheRestQueued) {
     windowClass.hInstance = ::GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "ProgressBarTestCounter";
     ::RegisterClassA(&windowClass);
-    HWND counter = ::CreateWindowA("ProgressBarTestCounter", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   windowClass.hInstance, nullptr);
+    HWND counter = ::CreateWindowA("ProgressBarTestCounter", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                   nullptr, windowClass.hInstance, nullptr);
     ASSERT_NE(counter, nullptr);
 
     ProgressBarImp bar;
@@ -172,7 +175,7 @@ TEST(ProgressBar, QuitBehindOtherMessagesStopsThePumpAndLeavesTheRestQueued) {
     EXPECT_EQ(bar.SetProgress(0.5f), -1);
     EXPECT_EQ(g_dispatched, 2);
     EXPECT_FALSE(Platform::CancelRequested());  // a quit alone does not stop the run
-    EXPECT_NE(bar.GetWindow(), nullptr);  // a quit does not take the window away
+    EXPECT_NE(bar.GetWindow(), nullptr);        // a quit does not take the window away
     MSG message;
     ASSERT_TRUE(::PeekMessageA(&message, counter, WM_APP + 2, WM_APP + 2, PM_REMOVE));
     EXPECT_EQ(bar.SetProgress(0.6f), 0);  // the quit was consumed

@@ -20,8 +20,8 @@ namespace {
 
 // Everything the sequencer does to the window and the world, in order, as one event list.
 struct Recorder {
-    std::vector<std::string> texts;    // Create's status text and every SetText
-    std::vector<float> progress;       // every SetProgress value, in order
+    std::vector<std::string> texts;  // Create's status text and every SetText
+    std::vector<float> progress;     // every SetProgress value, in order
     std::vector<std::uint32_t> sleeps;
     int actions[3] = {0, 0, 0};
     int made = 0, created = 0, closed = 0, deleted = 0;
@@ -58,7 +58,8 @@ public:
     Recorder rec;
     // Per phase: how many times its action fails before it succeeds, and how.
     int failures[3] = {0, 0, 0};
-    ActionResult failureKind[3] = {ActionResult::Failed, ActionResult::Failed, ActionResult::Failed};
+    ActionResult failureKind[3] = {ActionResult::Failed, ActionResult::Failed,
+                                   ActionResult::Failed};
     bool noBar = false;
     int cancelAfterActions = -1;  // -1: never
 
@@ -102,7 +103,9 @@ protected:
     void SetUp() override { GetCore()->SetSingleton(TypeSystemApp, &m_app); }
     void TearDown() override { GetCore()->SetSingleton(TypeSystemApp, nullptr); }
 
-    std::int32_t Run(FakeEnvironment& env, InstallState& state) { return RunInstaller(&state, env); }
+    std::int32_t Run(FakeEnvironment& env, InstallState& state) {
+        return RunInstaller(&state, env);
+    }
 
     AppStandIn m_app;
 };
@@ -112,16 +115,17 @@ TEST_F(SequencerTest, RunsThreePhasesWithTextsProgressAndOneActionEach) {
     InstallState state;
     EXPECT_EQ(Run(env, state), 0);
     EXPECT_EQ(env.rec.texts, (std::vector<std::string>{"Installing Orvane2011....",
-                                                      "Installing Orvane2011 - Opening Archive.",
-                                                      "Installing Orvane2011 - XPCOM Plugin",
-                                                      "Installing Orvane2011 - ActiveX Plugin."}));
+                                                       "Installing Orvane2011 - Opening Archive.",
+                                                       "Installing Orvane2011 - XPCOM Plugin",
+                                                       "Installing Orvane2011 - ActiveX Plugin."}));
     for (int p = 0; p < 3; ++p) {
         EXPECT_EQ(env.rec.actions[p], 1) << p;
     }
     ASSERT_EQ(env.rec.progress.size(), 90u);
     for (int i = 0; i < 90; ++i) EXPECT_FLOAT_EQ(env.rec.progress[i], (i % 30) / 30.0f) << i;
     ASSERT_EQ(env.rec.sleeps.size(), 90u);
-    for (std::size_t i = 0; i < 90; ++i) EXPECT_EQ(env.rec.sleeps[i], i % 30 == 0 ? 250u : 20u) << i;
+    for (std::size_t i = 0; i < 90; ++i)
+        EXPECT_EQ(env.rec.sleeps[i], i % 30 == 0 ? 250u : 20u) << i;
     EXPECT_EQ(env.rec.created, 1);
     EXPECT_EQ(env.rec.closed, 1);
     EXPECT_EQ(env.rec.deleted, 1);
@@ -138,16 +142,18 @@ TEST_F(SequencerTest, FailingMozillaStepRetriesAndItsMessageStaysUntilNextPhase)
     EXPECT_EQ(env.rec.actions[0], 1);
     EXPECT_EQ(env.rec.actions[1], 3);
     EXPECT_EQ(env.rec.actions[2], 1);
-    EXPECT_EQ(env.rec.texts, (std::vector<std::string>{"Installing Orvane2011....",
-                                                      "Installing Orvane2011 - Opening Archive.",
-                                                      "Installing Orvane2011 - XPCOM Plugin",
-                                                      "Please close Mozilla Firefox to update the Orvane2011.",
-                                                      "Please close Mozilla Firefox to update the Orvane2011.",
-                                                      "Installing Orvane2011 - ActiveX Plugin."}));
+    EXPECT_EQ(env.rec.texts,
+              (std::vector<std::string>{"Installing Orvane2011....",
+                                        "Installing Orvane2011 - Opening Archive.",
+                                        "Installing Orvane2011 - XPCOM Plugin",
+                                        "Please close Mozilla Firefox to update the Orvane2011.",
+                                        "Please close Mozilla Firefox to update the Orvane2011.",
+                                        "Installing Orvane2011 - ActiveX Plugin."}));
     // Each failure goes back to the phase's first tick: 250 ms after the failure, 250 ms on
     // the restarted first tick, then the action again: two extra ticks per failure.
     ASSERT_EQ(env.rec.sleeps.size(), 94u);
-    const std::vector<std::uint32_t> phase1Start(env.rec.sleeps.begin() + 30, env.rec.sleeps.begin() + 36);
+    const std::vector<std::uint32_t> phase1Start(env.rec.sleeps.begin() + 30,
+                                                 env.rec.sleeps.begin() + 36);
     EXPECT_EQ(phase1Start, (std::vector<std::uint32_t>{250, 250, 250, 250, 250, 20}));
     for (float f : env.rec.progress) EXPECT_LT(f, 1.0f);
 }
@@ -198,11 +204,14 @@ TEST_F(SequencerTest, OtherFailureStopsAfterItsAttemptsAsFailed) {
     EXPECT_EQ(RunInstallerProgram("plan.qrv", env), kInstallFailed);
     EXPECT_EQ(env.rec.actions[1], kFailureAttempts);
     EXPECT_EQ(env.rec.actions[2], 0);
-    EXPECT_EQ(env.rec.texts, (std::vector<std::string>{"Installing Orvane2011....",
-                                                      "Installing Orvane2011 - Opening Archive.",
-                                                      "Installing Orvane2011 - XPCOM Plugin",
-                                                      "Installation Stopped - Unable to install the XPCOM Plugin."}));
-    EXPECT_EQ(env.stopped, (std::vector<std::string>{"Installation Stopped - Unable to install the XPCOM Plugin."}));
+    EXPECT_EQ(env.rec.texts,
+              (std::vector<std::string>{
+                  "Installing Orvane2011....", "Installing Orvane2011 - Opening Archive.",
+                  "Installing Orvane2011 - XPCOM Plugin",
+                  "Installation Stopped - Unable to install the XPCOM Plugin."}));
+    EXPECT_EQ(
+        env.stopped,
+        (std::vector<std::string>{"Installation Stopped - Unable to install the XPCOM Plugin."}));
     std::uint32_t slept = 0;  // after the first tick of phase 1
     for (std::size_t i = 30; i < env.rec.sleeps.size(); ++i) slept += env.rec.sleeps[i];
     EXPECT_GE(slept, 2 * 250u * (kFailureAttempts - 1) + kStoppedNoticeMs);

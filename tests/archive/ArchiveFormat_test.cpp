@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "framework/core/Core.h"
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
 #include "framework/archive/CompressStream.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Core.h"
 #include "tests/support/Noise.h"
 #include "tests/support/VectorStream.h"
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "framework/core/Allocator.h"
-#include "framework/core/Core.h"
-#include "framework/core/testing/AllocatorHook.h"
 #include "framework/archive/Archive.h"
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Allocator.h"
+#include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
 #include "platform/File.h"
 #include "platform/testing/FileTestHook.h"
 #include "tests/support/AllocationWalk.h"
@@ -33,7 +33,8 @@ struct HeldArchive {
 };
 
 // Writes an archive of (name, content) pairs through BeginEntry/EndEntry.
-int WriteArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+int WriteArchive(const std::string& path,
+                 const std::vector<std::pair<std::string, std::string>>& entries) {
     HeldArchive archive;
     if (archive.a == nullptr) return 1;
     archive->SetMode(0);
@@ -60,7 +61,9 @@ std::string ReadEntry(Archive* archive, const char* name) {
 }
 
 std::uint32_t U32(const std::string& b, std::size_t at) {
-    auto u = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + i])); };
+    auto u = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + i]));
+    };
     return u(0) | u(1) << 8 | u(2) << 16 | u(3) << 24;
 }
 
@@ -69,7 +72,8 @@ std::uint32_t U32(const std::string& b, std::size_t at) {
 TEST(ArchiveWrite, EntriesReadBackAndTheLayoutIsExact) {
     ScratchFolder dir;
     std::string path = dir / "a.qx";
-    ASSERT_EQ(0, WriteArchive(path, {{"XPCOM\\npqx2011.dll", "abc"}, {"ActiveX\\QX2011.dll", Noise(3000, 1)}}));
+    ASSERT_EQ(0, WriteArchive(path, {{"XPCOM\\npqx2011.dll", "abc"},
+                                     {"ActiveX\\QX2011.dll", Noise(3000, 1)}}));
     std::string bytes = ReadBytes(path);
     EXPECT_EQ(70u, U32(bytes, 12));
     EXPECT_EQ(78u, U32(bytes, 41));
@@ -103,7 +107,8 @@ TEST(ArchiveWrite, EntriesOfMoreThanTwoChunksMoveIntact) {
     EXPECT_GT(bytes.size() - d - 8, 8192u) << "E spans more than two chunks";
     HeldArchive archive;
     ASSERT_EQ(0, archive->Open(path.c_str()));
-    for (const auto& [name, content] : entries) EXPECT_EQ(content, ReadEntry(archive.a, name.c_str())) << name;
+    for (const auto& [name, content] : entries)
+        EXPECT_EQ(content, ReadEntry(archive.a, name.c_str())) << name;
 }
 
 TEST(ArchiveWrite, ClosingWithoutEntriesLeavesTheFileAlone) {
@@ -165,7 +170,8 @@ TEST(ArchiveRead, EmptyEntriesOpenAsNullButExtractAsEmptyFiles) {
 TEST(ArchiveRead, ExtractAllBuildsPathsUnderTheFolderAndHonoursThePrefix) {
     ScratchFolder dir;
     std::string path = dir / "p.qx";
-    ASSERT_EQ(0, WriteArchive(path, {{"XPCOM\\npqx2011.dll", "moz"}, {"ActiveX\\QX2011.dll", "ax"}}));
+    ASSERT_EQ(0,
+              WriteArchive(path, {{"XPCOM\\npqx2011.dll", "moz"}, {"ActiveX\\QX2011.dll", "ax"}}));
     HeldArchive archive;
     ASSERT_EQ(0, archive->Open(path.c_str()));
     std::string out = dir / "out\\\\\\";
@@ -181,8 +187,8 @@ TEST(ArchiveRead, ExtractAllBuildsPathsUnderTheFolderAndHonoursThePrefix) {
 
 TEST(ArchiveRead, ExtractAllNeverWritesOutsideTheDestination) {
     ScratchFolder dir;
-    const char* unsafe[] = {"..\\escaped.txt", "sub\\..\\..\\escaped.txt", "\\rooted.txt", "C:\\drive.txt",
-                            "\\\\server\\share\\net.txt", "../slash.txt"};
+    const char* unsafe[] = {"..\\escaped.txt", "sub\\..\\..\\escaped.txt",   "\\rooted.txt",
+                            "C:\\drive.txt",   "\\\\server\\share\\net.txt", "../slash.txt"};
     for (const char* name : unsafe) {
         std::string path = dir / "u.qx";
         ASSERT_EQ(0, WriteArchive(path, {{name, "bad"}, {"fine.txt", "ok"}}));
@@ -351,7 +357,9 @@ TEST(ArchiveFiles, AddFolderPacksTheVisibleTreeWithRelativeNames) {
     // the archive's own operations. Names beginning with "." count as hidden on POSIX and
     // under Wine, which marks such files hidden.
     std::string seed = dir / "seed.qx";
-    ASSERT_EQ(0, WriteArchive(seed, {{"a.txt", "top"}, {"sub\\b.txt", "below"}, {".hidden\\c.txt", "secret"},
+    ASSERT_EQ(0, WriteArchive(seed, {{"a.txt", "top"},
+                                     {"sub\\b.txt", "below"},
+                                     {".hidden\\c.txt", "secret"},
                                      {"sub\\.d.txt", "secret"}}));
     ASSERT_EQ(0, maker->Open(seed.c_str()));
     ASSERT_EQ(0, maker->ExtractAll(src.c_str(), nullptr));

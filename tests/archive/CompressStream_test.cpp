@@ -4,12 +4,12 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/core/Core.h"
-#include "framework/core/testing/AllocatorHook.h"
 #include "framework/archive/ArchiveEntry.h"
-#include "framework/io/CompressDevice.h"
 #include "framework/archive/CompressStream.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Core.h"
+#include "framework/core/testing/AllocatorHook.h"
+#include "framework/io/CompressDevice.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/VectorStream.h"
 
@@ -33,7 +33,8 @@ Bytes Pack(const Bytes& content) {
     c.element->SetOutputStream(&out);
     c.stream->SetAccessMode(Stream::AccessWrite);
     EXPECT_EQ(0, c.stream->Open());
-    EXPECT_EQ(content.size(), c.stream->Write(content.data(), static_cast<std::uint32_t>(content.size())));
+    EXPECT_EQ(content.size(),
+              c.stream->Write(content.data(), static_cast<std::uint32_t>(content.size())));
     EXPECT_EQ(0, c.stream->Close());
     return out.bytes;
 }
@@ -93,7 +94,8 @@ TEST(CompressStreamBlock, AbcPacksToTheKnownBytesAndReadsBack) {
 
 TEST(CompressStreamBlock, EmptyContentWritesSixteenBytesThatDoNotReadBack) {
     Bytes block = Pack({});
-    Bytes expected = {0x50, 0x41, 0x43, 0x00, 0, 0, 0, 0, 0x78, 0xDA, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
+    Bytes expected = {0x50, 0x41, 0x43, 0x00, 0,    0,    0,    0,
+                      0x78, 0xDA, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
     EXPECT_EQ(expected, block);
     Bytes content;
     EXPECT_EQ(1, Unpack(block, 16, &content));
@@ -109,7 +111,8 @@ TEST(CompressStreamBlock, LargeContentGrowsTheBlockAndRoundTrips) {
         ASSERT_EQ(0, c.stream->Open());
         // Written in odd pieces so the block grows several times mid-write.
         for (std::size_t at = 0; at < content.size(); at += 1000) {
-            std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(1000, content.size() - at));
+            std::uint32_t n =
+                static_cast<std::uint32_t>(std::min<std::size_t>(1000, content.size() - at));
             ASSERT_EQ(n, c.stream->Write(content.data() + at, n));
         }
         ASSERT_EQ(0, c.stream->Close());
@@ -229,7 +232,7 @@ TEST(CompressStreamWrite, StoredFormWritesTheBytesWithoutHeader) {
     EXPECT_EQ(3u, r.stream->Read(back, 4));
     EXPECT_STREQ("xyz", back);
     r.stream->Close();
-    entry->SetStoredSize(10);  // beyond the end of the input
+    entry->SetStoredSize(10);    // beyond the end of the input
     r.element->SetEntry(entry);  // Close forgets the entry
     EXPECT_EQ(1, r.stream->Open());
     ReleaseElement(entry);

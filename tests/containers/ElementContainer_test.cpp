@@ -8,11 +8,11 @@
 #include "framework/containers/ElementContainer.h"
 #include "framework/containers/IO.h"
 #include "framework/containers/Iterator.h"
+#include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/ElementImpBase.h"
 #include "framework/core/testing/AllocatorHook.h"
-#include "framework/containers/Stream.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/VectorStream.h"
 
@@ -212,7 +212,8 @@ TEST_F(ElementContainerTest, ReaderLentDuringAChangeKeepsItsSnapshotUntilHandedB
     auto more = MakeItems({3});
     AppendAll(c, more);  // drops the array while the shared reader still walks it
     std::vector<Element*> seen;
-    for (reader->First(); reader->IsAtEnd() == 0; reader->Next()) seen.push_back(reader->GetCurrent());
+    for (reader->First(); reader->IsAtEnd() == 0; reader->Next())
+        seen.push_back(reader->GetCurrent());
     EXPECT_EQ(seen, items);
     EXPECT_EQ(items[0]->GetReferenceCount(), 3);  // the old array still holds it
     c->ReturnIterator(&reader);
@@ -324,7 +325,8 @@ TEST_F(ElementContainerTest, WritesCountAndIdsInFourOrTwoBytes) {
     plain->AddReference();
     held.push_back(plain);
     AppendAll(c, {items[0], plain});
-    EXPECT_EQ(Written(c), (std::vector<unsigned char>{2, 0, 0, 0, 5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Written(c),
+              (std::vector<unsigned char>{2, 0, 0, 0, 5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
 
     ElementContainer* shortIds = CreateElementAs<ElementContainer>(TypeElementContainer, 1);
     AppendAll(shortIds, {items[0], plain});
@@ -336,8 +338,10 @@ TEST_F(ElementContainerTest, WritesCountAndIdsInFourOrTwoBytes) {
     ElementContainer* copies = CreateElementAs<ElementContainer>(TypeElementContainer);
     copies->SetPayloadMode(4);
     std::int32_t values[2] = {5, 6};
-    AppendAll(copies, {reinterpret_cast<Element*>(&values[0]), reinterpret_cast<Element*>(&values[1])});
-    EXPECT_EQ(Written(copies), (std::vector<unsigned char>{2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    AppendAll(copies,
+              {reinterpret_cast<Element*>(&values[0]), reinterpret_cast<Element*>(&values[1])});
+    EXPECT_EQ(Written(copies), (std::vector<unsigned char>{2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                           0xFF, 0xFF, 0xFF}));
     ReleaseElement(copies);
 
     // A write that falls short is no success.

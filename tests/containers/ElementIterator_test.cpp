@@ -284,8 +284,8 @@ TEST(ListIteratorChanges, AppendAndInsertFailCleanlyWhenStorageRunsOut) {
             for (Probe* p : s.items) ASSERT_EQ(p->GetReferenceCount(), 1);
         }
         std::uint64_t data = 0x0102030405060708ull;
-        Element* item = mode == 0 ? static_cast<Element*>(s.items[0])
-                                  : reinterpret_cast<Element*>(&data);
+        Element* item =
+            mode == 0 ? static_cast<Element*>(s.items[0]) : reinterpret_cast<Element*>(&data);
         for (bool insert : {false, true}) {
             int reached = QRV2Test::WalkAllocationFailures([&](int) {
                 std::uint32_t before = s.it->GetCount();
@@ -333,7 +333,7 @@ TEST(ArrayIteratorChanges, SetContentsReplacesTheBlockUnlessReadOnly) {
     EXPECT_EQ(s.it->GetCount(), 1u);
     EXPECT_EQ(fresh->GetReferenceCount(), 2);
     EXPECT_EQ(s.items[0]->GetReferenceCount(), 1);  // released by the array
-    EXPECT_EQ(s.it->GetCurrent(), nullptr);  // the position is kept, now past the block
+    EXPECT_EQ(s.it->GetCurrent(), nullptr);         // the position is kept, now past the block
     s.it->First();
     EXPECT_EQ(s.it->GetCurrent(), fresh);
     EXPECT_EQ(s.it->RemoveAll(), 0);

@@ -55,7 +55,8 @@ TEST(CoreFactory, IdsWithoutAClassCreateNothing) {
 
 TEST(CoreFactory, EveryClassOfThisProgramIsCreatedWithItsOwnTypeIdAndName) {
     Core* core = GetCore();
-    const std::int32_t ids[] = {0, 2, 3, 4, 5, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 112, 118, 119};
+    const std::int32_t ids[] = {0,  2,  3,  4,  5,  8,  9,  10,  12,  13, 14,
+                                15, 16, 17, 18, 19, 20, 21, 112, 118, 119};
     for (std::int32_t id : ids) {
         Element* e = core->CreateElement(id, 0);
         ASSERT_NE(e, nullptr) << id;
@@ -64,7 +65,8 @@ TEST(CoreFactory, EveryClassOfThisProgramIsCreatedWithItsOwnTypeIdAndName) {
         EXPECT_EQ(e->GetReferenceCount(), 0) << id;
         // Only the container keeps a parameter; the two memory-backed streams take and drop
         // theirs; every other class has none and says so.
-        const bool takes = id == TypeElementContainer || id == TypeCompressStream || id == TypeMemoryStream;
+        const bool takes =
+            id == TypeElementContainer || id == TypeCompressStream || id == TypeMemoryStream;
         EXPECT_EQ(e->SetParam(0), takes ? 0 : 1) << id;
         EXPECT_STREQ(core->GetTypeName(static_cast<std::uint32_t>(expected)),
                      core->GetTypeName(static_cast<std::uint32_t>(e->GetTypeId())));
@@ -116,8 +118,10 @@ TEST(CoreTypeNames, NamedAndUnnamedPositions) {
 
 TEST(CoreTypeNames, SingletonKinds) {
     Core* core = GetCore();
-    for (std::uint32_t id : {0u, 11u, 12u, 14u, 112u, 23u, 179u}) EXPECT_TRUE(core->IsSingletonType(id)) << id;
-    for (std::uint32_t id : {1u, 2u, 13u, 118u, 180u, 182u, 5000u}) EXPECT_FALSE(core->IsSingletonType(id)) << id;
+    for (std::uint32_t id : {0u, 11u, 12u, 14u, 112u, 23u, 179u})
+        EXPECT_TRUE(core->IsSingletonType(id)) << id;
+    for (std::uint32_t id : {1u, 2u, 13u, 118u, 180u, 182u, 5000u})
+        EXPECT_FALSE(core->IsSingletonType(id)) << id;
 }
 
 TEST(CoreName, SetNameCopiesAndReportsStorageFailure) {

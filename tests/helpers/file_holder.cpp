@@ -12,8 +12,8 @@
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
-    std::uint32_t timeout = argc > 4 ? static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10))
-                                     : 15000u;
+    std::uint32_t timeout =
+        argc > 4 ? static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 15000u;
     Platform::FileHandle held = Platform::NullFile;
     if (Platform::FileOpen(argv[1], Platform::FileAccess::Write, Platform::FileShare::Read,
                            Platform::FileDisposition::OpenAlways, Platform::FileHint::Normal,

@@ -1,15 +1,16 @@
-// BinaryStream: open rules and codes, cutting on close, typed values, errors, a file held elsewhere.
+// BinaryStream: open rules and codes, cutting on close, typed values, errors, a file held
+// elsewhere.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 
+#include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/containers/Stream.h"
 #include "platform/File.h"
 #include "platform/testing/FileTestHook.h"
 #include "tests/support/ChildProcess.h"
@@ -186,7 +187,8 @@ TEST(BinaryStreamSharing, FileHeldForWritingByAnotherProcessGivesSeventeenUntilI
     std::string release = dir / "release.mark";
     WriteBytes(path, "held content");
     QRV2Test::ChildProcess holder;
-    ASSERT_TRUE(holder.Start(QRV2Test::HelperProgram("file_holder"), {path, ready, release, "20000"}));
+    ASSERT_TRUE(
+        holder.Start(QRV2Test::HelperProgram("file_holder"), {path, ready, release, "20000"}));
     ASSERT_TRUE(WaitFor(ready, holder)) << "the helper never signalled readiness";
 
     FileStream writer(path, Stream::AccessWrite);

@@ -1,4 +1,5 @@
-// Directory enumeration: names, folder and hidden flags, Windows patterns, failures, on real folders.
+// Directory enumeration: names, folder and hidden flags, Windows patterns, failures, on real
+// folders.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +13,6 @@
 #include "platform/File.h"
 #include "tests/support/FolderTree.h"
 #include "tests/support/ScratchFolder.h"
-
 
 namespace fs = std::filesystem;
 using namespace Platform;
@@ -115,7 +115,8 @@ TEST(DirectoryEnumeration, ReportsWhyNothingWasDelivered) {
 TEST(DirectoryEnumerationPosix, LinksAreNeverFoldersAndOnlyDriveZExists) {
     QRV2Test::ScratchFolder tree;
     MakeFolder(tree, "real");
-    fs::create_directory_symlink(QRV2Test::NativePath(tree.Path()), QRV2Test::NativePath(tree / "loop"));
+    fs::create_directory_symlink(QRV2Test::NativePath(tree.Path()),
+                                 QRV2Test::NativePath(tree / "loop"));
     std::vector<Found> found = List(tree.Path() + "*.*");
     ASSERT_EQ(found.size(), 2u);
     for (const Found& f : found) EXPECT_EQ(f.folder, f.name == "real") << f.name;

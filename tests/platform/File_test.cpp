@@ -54,8 +54,9 @@ TEST(PlatformFileSharing, CreateAlwaysNeverEmptiesAFileSomeoneHolds) {
     QRV2Test::WriteBytes(path, "precious");
     FileHandle reader = NullFile, writer = NullFile;
     ASSERT_EQ(Open(path, FileAccess::Read, FileShare::Read, &reader), Error::None);
-    EXPECT_EQ(Open(path, FileAccess::Write, FileShare::None, &writer, FileDisposition::CreateAlways),
-              Error::SharingViolation);
+    EXPECT_EQ(
+        Open(path, FileAccess::Write, FileShare::None, &writer, FileDisposition::CreateAlways),
+        Error::SharingViolation);
     FileClose(reader);
     EXPECT_EQ(QRV2Test::ReadBytes(path), "precious");
 }

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-
 using namespace Platform;
 
 namespace {

@@ -54,15 +54,14 @@ TEST_F(RegistryTest, KeysOpenOnlyOnceCreatedAndNamesIgnoreCase) {
     RegistryCloseKey(key);
 
     // The two roots are separate places.
-    EXPECT_EQ(Error::FileNotFound, RegistryOpenKey(RootKey(RegRoot::LocalMachine),
-                                                   "Software\\Orvane", KeyRead, &key));
+    EXPECT_EQ(Error::FileNotFound,
+              RegistryOpenKey(RootKey(RegRoot::LocalMachine), "Software\\Orvane", KeyRead, &key));
 }
 
 TEST_F(RegistryTest, ValuesKeepTheirExactBytesTypeAndSpelling) {
     RegKey key = nullptr;
-    ASSERT_EQ(Error::None,
-              RegistryCreateKey(RootKey(RegRoot::CurrentUser), "Software\\T", KeyAllAccess, &key,
-                                nullptr));
+    ASSERT_EQ(Error::None, RegistryCreateKey(RootKey(RegRoot::CurrentUser), "Software\\T",
+                                             KeyAllAccess, &key, nullptr));
     const char text[] = "C:\\Program Files\\\"quoted\" \xe9t\xe9\n[x]=y";
     const char binary[] = {0, 1, '\n', '\r', '"', '\\', 0, static_cast<char>(0xff)};
     const char noTerminator[] = {'a', 'b'};
@@ -172,8 +171,8 @@ TEST_F(RegistryTest, DeleteRemovesALeafKeyWithItsValuesButNotAKeyWithSubKeys) {
     ASSERT_EQ(Error::None, RegistrySetValue(key, "v", RegSz, "1", 2));
     RegistryCloseKey(key);
     RegKey parent = nullptr;
-    ASSERT_EQ(Error::None, RegistryOpenKey(RootKey(RegRoot::CurrentUser), "Software", KeyAllAccess,
-                                           &parent));
+    ASSERT_EQ(Error::None,
+              RegistryOpenKey(RootKey(RegRoot::CurrentUser), "Software", KeyAllAccess, &parent));
     EXPECT_NE(Error::None, RegistryDeleteKey(parent, "D"));  // still has "Leaf"
     EXPECT_EQ(Error::None, RegistryDeleteKey(parent, "d\\LEAF"));
     EXPECT_EQ(Error::FileNotFound, RegistryDeleteKey(parent, "D\\Leaf"));

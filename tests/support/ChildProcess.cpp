@@ -90,10 +90,12 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
 #else
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
     m_pid = pid;
     return true;
 #endif

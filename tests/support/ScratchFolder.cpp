@@ -48,8 +48,8 @@ struct RunFolderHolder {
     fs::path native;
     RunFolderHolder() {
         auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        native = fs::temp_directory_path() /
-                 ("qrv2-test-" + std::to_string(ProcessId()) + "-" + std::to_string(stamp % 1000000));
+        native = fs::temp_directory_path() / ("qrv2-test-" + std::to_string(ProcessId()) + "-" +
+                                              std::to_string(stamp % 1000000));
         fs::create_directories(native);
         framework = ToFrameworkPath(native);
         if (framework.empty() || framework.back() != '\\') framework += '\\';

@@ -1,4 +1,5 @@
-// Test folders: one unique folder per test run under the system temp folder, one sub-folder per test.
+// Test folders: one unique folder per test run under the system temp folder, one sub-folder per
+// test.
 #pragma once
 
 #include <string>

@@ -25,9 +25,9 @@ public:
         namespace fs = std::filesystem;
         std::error_code ec;
         fs::path base = fs::temp_directory_path(ec);
-        m_folder = (base / ("qrv2-reg-" + std::to_string(Token()) + "-" +
-                            std::to_string(counter++)))
-                       .string();
+        m_folder =
+            (base / ("qrv2-reg-" + std::to_string(Token()) + "-" + std::to_string(counter++)))
+                .string();
         fs::remove_all(m_folder, ec);
         fs::create_directories(m_folder, ec);
         m_ok = Platform::RegistryRedirectForTesting(m_folder.c_str());
@@ -46,8 +46,8 @@ public:
 private:
     // Distinguishes runs of several test processes at once without asking the system.
     static long long Token() {
-        return static_cast<long long>(
-            std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007);
+        return static_cast<long long>(std::chrono::steady_clock::now().time_since_epoch().count() %
+                                      1000000007);
     }
     std::string m_folder;
     bool m_ok = false;
@@ -76,8 +76,8 @@ inline void PutText(Platform::RegRoot root, const std::string& path, const char*
 inline std::string GetValue(Platform::RegRoot root, const std::string& path, const char* name,
                             std::uint32_t* type = nullptr) {
     Platform::RegKey key = nullptr;
-    if (Platform::RegistryOpenKey(Platform::RootKey(root), path.c_str(), Platform::KeyRead,
-                                  &key) != Platform::Error::None)
+    if (Platform::RegistryOpenKey(Platform::RootKey(root), path.c_str(), Platform::KeyRead, &key) !=
+        Platform::Error::None)
         return "<missing>";
     char data[1024];
     std::uint32_t size = sizeof data;
@@ -98,8 +98,8 @@ inline std::string GetText(Platform::RegRoot root, const std::string& path, cons
 // Whether root\path exists.
 inline bool KeyExists(Platform::RegRoot root, const std::string& path) {
     Platform::RegKey key = nullptr;
-    if (Platform::RegistryOpenKey(Platform::RootKey(root), path.c_str(), Platform::KeyRead,
-                                  &key) != Platform::Error::None)
+    if (Platform::RegistryOpenKey(Platform::RootKey(root), path.c_str(), Platform::KeyRead, &key) !=
+        Platform::Error::None)
         return false;
     Platform::RegistryCloseKey(key);
     return true;

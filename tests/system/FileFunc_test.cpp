@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
 #include "framework/io/BinaryStream.h"
-#include "framework/containers/Stream.h"
 #include "framework/system/FileFunc.h"
 #include "platform/File.h"
 #include "platform/testing/FileTestHook.h"

@@ -44,7 +44,8 @@ TEST_F(FilePathTest, SplitsPathsWithAndWithoutDrive) {
         const char* input;
         const char* expected;
     } cases[] = {
-        {"D:\\dir\\sub\\file.tar.gz", "D:\\dir\\sub\\file.tar.gz|D:|\\dir\\sub\\|file.tar.gz|file.tar|.gz"},
+        {"D:\\dir\\sub\\file.tar.gz",
+         "D:\\dir\\sub\\file.tar.gz|D:|\\dir\\sub\\|file.tar.gz|file.tar|.gz"},
         {"D:\\dir\\", "D:\\dir\\|D:|\\dir\\||<null>|<null>"},
         {"D:file.txt", "D:file.txt|<null>|<null>|D:file.txt|D:file|.txt"},
         {"D:/a/b.txt", "D:/a/b.txt|D:|/a/|b.txt|b|.txt"},
@@ -128,10 +129,11 @@ TEST(FilePathStorage, SetAndAppendPathFailCleanlyWhenStorageRunsOut) {
 // nothing leaks, and the object keeps working after the next SetPath.
 TEST(FilePathStorage, PartOperationsKeepTheirInvariantUnderEveryAllocationFailure) {
     using Op = std::int32_t (FilePath::*)(const char*);
-    const Op ops[] = {&FilePath::SetDrive,     &FilePath::AppendDrive,    &FilePath::SetFolder,
-                      &FilePath::AppendFolder, &FilePath::SetFileName,    &FilePath::AppendFileName,
-                      &FilePath::SetBaseName,  &FilePath::AppendBaseName, &FilePath::SetExtension,
-                      &FilePath::AppendExtension, &FilePath::SetPath,     &FilePath::AppendPath};
+    const Op ops[] = {
+        &FilePath::SetDrive,        &FilePath::AppendDrive,    &FilePath::SetFolder,
+        &FilePath::AppendFolder,    &FilePath::SetFileName,    &FilePath::AppendFileName,
+        &FilePath::SetBaseName,     &FilePath::AppendBaseName, &FilePath::SetExtension,
+        &FilePath::AppendExtension, &FilePath::SetPath,        &FilePath::AppendPath};
     for (Op op : ops) {
         std::int64_t before = AllocatorHook::LiveBlocks();
         int walked = QRV2Test::WalkAllocationFailures([&](int failedAt) {

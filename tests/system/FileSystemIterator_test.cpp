@@ -200,8 +200,8 @@ TEST_F(FileSystemIteratorTest, RootProblemsAndResultsLifetime) {
     EXPECT_EQ(walker->Walk(0), 0);
     EXPECT_EQ(Set(g_calls), (std::set<std::string>{tree.Path() + "sub\\b.txt",
                                                    tree.Path() + "sub\\deep\\c.txt"}));
-    EXPECT_EQ(Set(Results()), (std::set<std::string>{"sub\\", "sub\\b.txt", "sub\\deep\\",
-                                                      "sub\\deep\\c.txt"}));
+    EXPECT_EQ(Set(Results()),
+              (std::set<std::string>{"sub\\", "sub\\b.txt", "sub\\deep\\", "sub\\deep\\c.txt"}));
 
     // Results stay until the next walk; without collecting there are none.
     walker->SetRootFolder(tree.Path().c_str());

@@ -45,8 +45,9 @@ TEST_F(RegistryKeyTest, RootIsLocalMachineAndCanOnlyChangeWhileNothingIsHeld) {
 TEST_F(RegistryKeyTest, MissingKeyOpensAfterCreateWithItsParents) {
     RegistryKey key;
     ASSERT_TRUE(key.SetRoot(RootKey(RegRoot::CurrentUser)));
-    const char* path = "Software\\MozillaPlugins\\@orvane.example/Orvane2011\\MimeTypes\\"
-                       "application/x-qx2011";
+    const char* path =
+        "Software\\MozillaPlugins\\@orvane.example/Orvane2011\\MimeTypes\\"
+        "application/x-qx2011";
     EXPECT_EQ(1, key.Open(path));
     EXPECT_FALSE(key.IsOpen());
     EXPECT_EQ(0, key.Create(path));
@@ -67,7 +68,8 @@ TEST_F(RegistryKeyTest, CaretNamesWriteValuesOtherNamesWriteOrDeleteSubKeys) {
 
     EXPECT_EQ(0, key.WriteValue("^Version", "abc"));
     std::uint32_t type = 0;
-    EXPECT_EQ(std::string("abc", 4), GetValue(RegRoot::CurrentUser, "Software\\P", "Version", &type));
+    EXPECT_EQ(std::string("abc", 4),
+              GetValue(RegRoot::CurrentUser, "Software\\P", "Version", &type));
     EXPECT_EQ(Platform::RegSz, type);
     EXPECT_EQ(0, key.WriteValue("^qrv", ""));
     EXPECT_EQ(std::string(1, '\0'), GetValue(RegRoot::CurrentUser, "Software\\P", "qrv"));
@@ -75,7 +77,8 @@ TEST_F(RegistryKeyTest, CaretNamesWriteValuesOtherNamesWriteOrDeleteSubKeys) {
     EXPECT_EQ("<missing>", GetValue(RegRoot::CurrentUser, "Software\\P", "Nothing"));
 
     EXPECT_EQ(0, key.WriteValue("Suffixes", "x"));
-    EXPECT_EQ(std::string("x", 2), GetValue(RegRoot::CurrentUser, "Software\\P\\Suffixes", nullptr));
+    EXPECT_EQ(std::string("x", 2),
+              GetValue(RegRoot::CurrentUser, "Software\\P\\Suffixes", nullptr));
     EXPECT_EQ(0, key.WriteValue(nullptr, "own default"));
     EXPECT_EQ(std::string("own default", 12), GetValue(RegRoot::CurrentUser, "Software\\P", ""));
 

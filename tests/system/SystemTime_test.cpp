@@ -20,9 +20,13 @@ struct ClockGuard {
 };
 
 void SetFixed(int year, int month, int day, int hour, int minute, int second, int ms) {
-    g_fixed = Platform::UtcTime{static_cast<std::uint16_t>(year), static_cast<std::uint16_t>(month),
-                                0, static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour),
-                                static_cast<std::uint16_t>(minute), static_cast<std::uint16_t>(second),
+    g_fixed = Platform::UtcTime{static_cast<std::uint16_t>(year),
+                                static_cast<std::uint16_t>(month),
+                                0,
+                                static_cast<std::uint16_t>(day),
+                                static_cast<std::uint16_t>(hour),
+                                static_cast<std::uint16_t>(minute),
+                                static_cast<std::uint16_t>(second),
                                 static_cast<std::uint16_t>(ms)};
 }
 

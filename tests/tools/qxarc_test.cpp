@@ -15,12 +15,12 @@
 #include <cstdio>
 #endif
 
-#include "framework/containers/ElementContainer.h"
-#include "framework/containers/Iterator.h"
-#include "framework/core/Core.h"
 #include "framework/archive/Archive.h"
 #include "framework/archive/ArchiveEntry.h"
+#include "framework/containers/ElementContainer.h"
+#include "framework/containers/Iterator.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Core.h"
 #include "framework/system/FileFunc.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Noise.h"

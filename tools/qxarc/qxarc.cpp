@@ -16,14 +16,14 @@
 #include <utility>
 #include <vector>
 
-#include "framework/core/Allocator.h"
-#include "framework/core/Core.h"
 #include "framework/FrameworkSession.h"
 #include "framework/archive/Archive.h"
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
-#include "framework/io/BinaryStream.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Allocator.h"
+#include "framework/core/Core.h"
+#include "framework/io/BinaryStream.h"
 #include "framework/io/CompressDevice.h"
 #include "framework/io/MemoryStream.h"
 #include "framework/system/FileFunc.h"
@@ -160,22 +160,15 @@ std::string EntryLabel(const char* hostArchive, const std::string& name) {
 
 std::string Why(Platform::Error error) {
     switch (error) {
-        case Platform::Error::AccessDenied:
-            return "no permission";
-        case Platform::Error::InvalidName:
-            return "path too long or name not allowed by the system";
+        case Platform::Error::AccessDenied: return "no permission";
+        case Platform::Error::InvalidName: return "path too long or name not allowed by the system";
         case Platform::Error::FileNotFound:
-        case Platform::Error::PathNotFound:
-            return "vanished while being read";
-        case Platform::Error::SharingViolation:
-            return "in use by another program";
-        case Platform::Error::DiskFull:
-            return "disk full";
+        case Platform::Error::PathNotFound: return "vanished while being read";
+        case Platform::Error::SharingViolation: return "in use by another program";
+        case Platform::Error::DiskFull: return "disk full";
         case Platform::Error::FileExists:
-        case Platform::Error::AlreadyExists:
-            return "already exists";
-        default:
-            return "system error " + std::to_string(Platform::ToInt(error));
+        case Platform::Error::AlreadyExists: return "already exists";
+        default: return "system error " + std::to_string(Platform::ToInt(error));
     }
 }
 

@@ -8,7 +8,8 @@ int main(int argc, char** argv) {
     // The argument goes to the opener unchanged, as the one argument it is; a second one has
     // no place there, and joining them would name a different document.
     if (argc > 2) {
-        std::fprintf(stderr, "usage: %s [document or address]\n", argc > 0 ? argv[0] : "orvane2011-setup");
+        std::fprintf(stderr, "usage: %s [document or address]\n",
+                     argc > 0 ? argv[0] : "orvane2011-setup");
         return 2;
     }
     // As a Windows program started normally gets SW_SHOWNORMAL.

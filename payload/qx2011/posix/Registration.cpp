@@ -17,7 +17,8 @@ namespace QX2011 {
 
 bool GetOwnModulePath(char* buffer, std::size_t size) {
     Dl_info info;
-    if (::dladdr(reinterpret_cast<void*>(&GetOwnModulePath), &info) == 0 || info.dli_fname == nullptr) {
+    if (::dladdr(reinterpret_cast<void*>(&GetOwnModulePath), &info) == 0 ||
+        info.dli_fname == nullptr) {
         return false;
     }
     char resolved[PATH_MAX];
@@ -42,8 +43,8 @@ bool SetText(const char* keyPath, const char* name, const char* text) {
         Platform::Error::None) {
         return false;
     }
-    Platform::Error result = Platform::RegistrySetValue(key, name, Platform::RegSz, text,
-                                                        static_cast<std::uint32_t>(std::strlen(text) + 1));
+    Platform::Error result = Platform::RegistrySetValue(
+        key, name, Platform::RegSz, text, static_cast<std::uint32_t>(std::strlen(text) + 1));
     Platform::RegistryCloseKey(key);
     return result == Platform::Error::None;
 }
@@ -55,22 +56,24 @@ bool DeleteKey(const char* keyPath) {
 
 TextRead ReadText(const char* keyPath, const char* name, char* buffer, std::size_t size) {
     Platform::RegKey key = nullptr;
-    Platform::Error opened = Platform::RegistryOpenKey(CurrentUser(), keyPath,
-                                                       Platform::KeyQueryValue | Platform::KeySetValue, &key);
+    Platform::Error opened = Platform::RegistryOpenKey(
+        CurrentUser(), keyPath, Platform::KeyQueryValue | Platform::KeySetValue, &key);
     if (opened == Platform::Error::FileNotFound) return TextRead::NoKey;
     if (opened != Platform::Error::None) return TextRead::Failed;
     std::memset(buffer, 0, size);
     std::uint32_t room = static_cast<std::uint32_t>(size - 1);
     std::uint32_t type = 0;
-    bool read = Platform::RegistryQueryValue(key, name, &type, buffer, &room) == Platform::Error::None &&
-                type == Platform::RegSz;
+    bool read =
+        Platform::RegistryQueryValue(key, name, &type, buffer, &room) == Platform::Error::None &&
+        type == Platform::RegSz;
     Platform::RegistryCloseKey(key);
     return read ? TextRead::Read : TextRead::NoText;
 }
 
 bool RemoveValues(const char* keyPath, const char* const* names, std::size_t count) {
     Platform::RegKey key = nullptr;
-    if (Platform::RegistryOpenKey(CurrentUser(), keyPath, Platform::KeyQueryValue | Platform::KeySetValue,
+    if (Platform::RegistryOpenKey(CurrentUser(), keyPath,
+                                  Platform::KeyQueryValue | Platform::KeySetValue,
                                   &key) != Platform::Error::None) {
         return false;
     }
@@ -80,7 +83,9 @@ bool RemoveValues(const char* keyPath, const char* const* names, std::size_t cou
     Platform::RegistryQueryInfo(key, &subKeys, nullptr, &values, nullptr, nullptr);
     for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t type = 0, size = 0;
-        if (Platform::RegistryQueryValue(key, names[i], &type, nullptr, &size) == Platform::Error::None) --values;
+        if (Platform::RegistryQueryValue(key, names[i], &type, nullptr, &size) ==
+            Platform::Error::None)
+            --values;
     }
     Platform::RegistryCloseKey(key);
     return subKeys == 0 && values == 0 ? DeleteKey(keyPath) : true;

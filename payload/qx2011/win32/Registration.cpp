@@ -12,8 +12,9 @@ namespace QX2011 {
 
 bool GetOwnModulePath(char* buffer, std::size_t size) {
     HMODULE module = nullptr;
-    if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              reinterpret_cast<LPCSTR>(&GetOwnModulePath), &module)) {
+    if (!::GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(&GetOwnModulePath), &module)) {
         return false;
     }
     DWORD n = ::GetModuleFileNameA(module, buffer, static_cast<DWORD>(size));
@@ -42,26 +43,29 @@ bool DeleteKey(const char* keyPath) {
 
 TextRead ReadText(const char* keyPath, const char* name, char* buffer, std::size_t size) {
     HKEY key = nullptr;
-    LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    LONG opened =
+        ::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
     if (opened == ERROR_FILE_NOT_FOUND) return TextRead::NoKey;
     if (opened != ERROR_SUCCESS) return TextRead::Failed;
     std::memset(buffer, 0, size);
     DWORD room = static_cast<DWORD>(size - 1);
     DWORD type = 0;
-    LONG read = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &room);
+    LONG read =
+        ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &room);
     ::RegCloseKey(key);
     return read == ERROR_SUCCESS && type == REG_SZ ? TextRead::Read : TextRead::NoText;
 }
 
 bool RemoveValues(const char* keyPath, const char* const* names, std::size_t count) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) !=
+        ERROR_SUCCESS) {
         return false;
     }
     for (std::size_t i = 0; i < count; ++i) ::RegDeleteValueA(key, names[i]);
     DWORD subKeys = 0, values = 0;
-    bool empty = ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
-                                    nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+    bool empty = ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                    &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
                  subKeys == 0 && values == 0;
     ::RegCloseKey(key);
     return empty ? DeleteKey(keyPath) : true;

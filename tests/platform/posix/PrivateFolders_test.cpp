@@ -134,8 +134,8 @@ TEST_F(PrivateFoldersTest, DataAndDesktopFoldersFollowTheUsersSettings) {
     ScopedEnv config("XDG_CONFIG_HOME", nullptr);
     char buffer[512];
     std::uint32_t length = 0;
-    ASSERT_EQ(Error::None, GetSpecialFolder(SpecialFolder::LocalAppData, buffer, sizeof buffer,
-                                            &length));
+    ASSERT_EQ(Error::None,
+              GetSpecialFolder(SpecialFolder::LocalAppData, buffer, sizeof buffer, &length));
     EXPECT_EQ(Windows("Z:" + m_base + "/data/"), buffer);
     ASSERT_EQ(Error::None,
               GetSpecialFolder(SpecialFolder::Desktop, buffer, sizeof buffer, &length));

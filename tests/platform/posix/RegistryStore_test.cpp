@@ -191,10 +191,9 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNoValue) {
     pid_t pids[2];
     const char* prefixes[2] = {"first", "second"};
     for (int i = 0; i < 2; ++i) {
-        char* argv[] = {const_cast<char*>(helper.c_str()),
-                        const_cast<char*>(m_registry.Folder().c_str()),
-                        const_cast<char*>(prefixes[i]), const_cast<char*>(countText.c_str()),
-                        nullptr};
+        char* argv[] = {
+            const_cast<char*>(helper.c_str()), const_cast<char*>(m_registry.Folder().c_str()),
+            const_cast<char*>(prefixes[i]), const_cast<char*>(countText.c_str()), nullptr};
         ASSERT_EQ(0, posix_spawn(&pids[i], helper.c_str(), nullptr, nullptr, argv, environ));
     }
     for (pid_t pid : pids) {
@@ -256,8 +255,8 @@ TEST_F(RegistryStoreTest, MachineStoreRefusesWritersWhoAreNotAdministrator) {
         Error e = RegistryQueryValue(k, "QX11Main", nullptr, data, &size);
         RegistryCloseKey(k);
         if (e != Error::None || std::strcmp(data, "M") != 0) return 15;
-        if (RegistryOpenKey(RootKey(RegRoot::LocalMachine), "Software\\Orvane",
-                            KeyMaximumAllowed, &k) != Error::None)
+        if (RegistryOpenKey(RootKey(RegRoot::LocalMachine), "Software\\Orvane", KeyMaximumAllowed,
+                            &k) != Error::None)
             return 16;
         e = RegistrySetValue(k, "QX11Main", RegSz, "N", 2);
         RegistryCloseKey(k);

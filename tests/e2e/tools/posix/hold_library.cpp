@@ -14,12 +14,13 @@
 #include <string>
 
 #include "platform/Clock.h"
-#include "platform/DynamicLibrary.h"
 #include "platform/CommandLine.h"
+#include "platform/DynamicLibrary.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
-    std::uint32_t timeout = argc > 4 ? static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 30000u;
+    std::uint32_t timeout =
+        argc > 4 ? static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 30000u;
     std::string library;
     if (!Platform::HostPathToFrameworkPath(argv[1], &library)) return 2;
     Platform::LibraryHandle held = Platform::LoadLibraryFromPath(library.c_str(), nullptr);

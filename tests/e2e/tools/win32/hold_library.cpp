@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     DWORD timeout = argc > 4 ? static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10)) : 30000u;
     HMODULE held = LoadLibraryA(argv[1]);
     if (held == nullptr) return 3;
-    HANDLE marker = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE marker = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (marker == INVALID_HANDLE_VALUE) {
         FreeLibrary(held);
         return 4;

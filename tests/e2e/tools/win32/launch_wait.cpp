@@ -5,7 +5,8 @@
 // exactly as given, so the program receives what a user would type after its name), waits for
 // it to end and writes its exit code in decimal to <exit-code-file>. A process exit code seen
 // through Wine is cut to 8 bits; this tool keeps all of it. Exit code: 0 the program ran (its own
-// code is in the file), 2 bad arguments, 3 it could not be started, 4 the file could not be written.
+// code is in the file), 2 bad arguments, 3 it could not be started, 4 the file could not be
+// written.
 #include <windows.h>
 
 #include <cstdio>
@@ -18,8 +19,8 @@ int main(int argc, char** argv) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(argv[2], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessA(argv[2], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
         std::fprintf(stderr, "launch_wait: cannot start %s (error %lu)\n", argv[2], GetLastError());
         return 3;
     }

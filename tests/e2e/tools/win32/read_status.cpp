@@ -56,7 +56,8 @@ bool PressEscape(HWND window) {
     if (GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr) target = info.hwndFocus;
     const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(VK_ESCAPE, MAPVK_VK_TO_VSC)) << 16);
     const LPARAM up = down | (static_cast<LPARAM>(3) << 30);
-    return PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, down) != 0 && PostMessageA(target, WM_KEYUP, VK_ESCAPE, up) != 0;
+    return PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, down) != 0 &&
+           PostMessageA(target, WM_KEYUP, VK_ESCAPE, up) != 0;
 }
 
 }  // namespace
@@ -104,7 +105,8 @@ int main(int argc, char** argv) {
         std::string text;
         if (window != nullptr) {
             seenWindow = true;
-            if (topmost < 0) topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0 ? 1 : 0;
+            if (topmost < 0)
+                topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0 ? 1 : 0;
         }
         if (window != nullptr && ReadText(window, &text)) {
             if (!seenText || text != last) {

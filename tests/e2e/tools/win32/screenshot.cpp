@@ -21,10 +21,12 @@
 namespace {
 
 void PutU32(std::vector<unsigned char>* out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<unsigned char>(v >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out->push_back(static_cast<unsigned char>(v >> shift));
 }
 
-void PutChunk(std::vector<unsigned char>* out, const char type[4], const std::vector<unsigned char>& data) {
+void PutChunk(std::vector<unsigned char>* out, const char type[4],
+              const std::vector<unsigned char>& data) {
     PutU32(out, static_cast<std::uint32_t>(data.size()));
     std::size_t typeAt = out->size();
     out->insert(out->end(), type, type + 4);
@@ -44,14 +46,17 @@ bool WritePng(const char* path, int width, int height, const std::vector<unsigne
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::vector<unsigned char> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) return false;
+    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) !=
+        Z_OK)
+        return false;
     packed.resize(packedSize);
 
     std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     std::vector<unsigned char> header;
     PutU32(&header, static_cast<std::uint32_t>(width));
     PutU32(&header, static_cast<std::uint32_t>(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit, RGB, deflate, no filter set, no interlace
+    header.insert(header.end(),
+                  {8, 2, 0, 0, 0});  // 8-bit, RGB, deflate, no filter set, no interlace
     PutChunk(&png, "IHDR", header);
     PutChunk(&png, "IDAT", packed);
     PutChunk(&png, "IEND", {});
@@ -140,7 +145,8 @@ int main(int argc, char** argv) {
     area.left = area.left > margin ? area.left - margin : 0;
     area.top = area.top > margin ? area.top - margin : 0;
     area.right = (std::min)(static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)), area.right + margin);
-    area.bottom = (std::min)(static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)), area.bottom + margin);
+    area.bottom =
+        (std::min)(static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)), area.bottom + margin);
     std::vector<unsigned char> rgb;
     if (!GrabScreen(area, &rgb)) return 3;
     return WritePng(argv[1], area.right - area.left, area.bottom - area.top, rgb) ? 0 : 4;

@@ -16,8 +16,8 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     char marker[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("QRV2_PLANTED_MARKER", marker, sizeof marker);
     if (length == 0 || length >= sizeof marker) return TRUE;
-    HANDLE file = CreateFileA(marker, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(marker, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return TRUE;
     char line[2 * MAX_PATH + 16];
     DWORD n = GetModuleFileNameA(nullptr, line, MAX_PATH);
