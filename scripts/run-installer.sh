@@ -11,8 +11,8 @@ cmake --build --preset native -j "${QRV2_JOBS:-2}" --target installer
 
 installer=build/native/app/orvane2011-setup
 if [[ ! -x "$installer" ]]; then
-    echo "run-installer.sh: the installer is not built yet ($installer is missing)"
-    exit 0
+    echo "run-installer.sh: the build left no installer at $installer" >&2
+    exit 1
 fi
 echo "run-installer.sh: running $installer"
 exec "$installer" "$@"
