@@ -55,7 +55,10 @@ std::string Prefix(const std::string& folder) {
 std::string ResolveComponent(const std::string& folder, const std::string& component) {
     std::string trimmed = WithoutTrailingDotsAndSpaces(component);
     const std::string* candidates[2] = {&component, &trimmed};
-    for (const std::string* name : candidates) {
+    // A name without trailing dots or spaces is its own trimmed form: one folder scan, not two.
+    const int count = trimmed == component ? 1 : 2;
+    for (int i = 0; i < count; ++i) {
+        const std::string* name = candidates[i];
         if (Present(Prefix(folder) + *name)) return *name;
         if (*name == "." || *name == "..") continue;
         std::string found = FindIgnoringCase(folder, *name);
