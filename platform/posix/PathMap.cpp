@@ -51,19 +51,33 @@ std::string Prefix(const std::string& folder) {
     return folder + "/";
 }
 
-// The name of folder's entry that the component names (see ResolvePosixPath).
-std::string ResolveComponent(const std::string& folder, const std::string& component) {
+bool HasLetter(const std::string& name) {
+    for (char c : name) {
+        if (Fold(c) >= 'a' && Fold(c) <= 'z') return true;
+    }
+    return false;
+}
+
+// The name of folder's entry that the component names (see ResolvePosixPath); *found tells
+// whether that entry exists. With exactAbsent the caller has already seen that the component
+// as given does not.
+std::string ResolveComponent(const std::string& folder, const std::string& component,
+                             bool exactAbsent, bool* found) {
+    *found = true;
     std::string trimmed = WithoutTrailingDotsAndSpaces(component);
     const std::string* candidates[2] = {&component, &trimmed};
     // A name without trailing dots or spaces is its own trimmed form: one folder scan, not two.
     const int count = trimmed == component ? 1 : 2;
     for (int i = 0; i < count; ++i) {
         const std::string* name = candidates[i];
-        if (Present(Prefix(folder) + *name)) return *name;
-        if (*name == "." || *name == "..") continue;
-        std::string found = FindIgnoringCase(folder, *name);
-        if (!found.empty()) return found;
+        if (!(i == 0 && exactAbsent) && Present(Prefix(folder) + *name)) return *name;
+        // Without a letter no other spelling exists, so the look above settled it: the names
+        // a program makes up for its own files (numbers, temporary names) cost no folder scan.
+        if (*name == "." || *name == ".." || !HasLetter(*name)) continue;
+        std::string match = FindIgnoringCase(folder, *name);
+        if (!match.empty()) return match;
     }
+    *found = false;
     return trimmed;
 }
 
@@ -121,6 +135,18 @@ bool ResolvePosixPath(const char* windowsPath, std::string* posixPath, bool wild
         *posixPath = mapped;
         return true;
     }
+    // A new file in a folder that exists as given: only its own name needs looking for, and
+    // every component above it resolves to itself (the exact name wins).
+    const std::string::size_type cut = mapped.rfind('/');
+    if (cut == std::string::npos ||
+        (cut + 1 < mapped.size() && Present(mapped.substr(0, cut + 1)))) {
+        const std::string folder = cut == std::string::npos ? "" : mapped.substr(0, cut + 1);
+        const std::string component = mapped.substr(folder.size());
+        bool found = false;
+        *posixPath =
+            folder + (wildcardLast ? component : ResolveComponent(folder, component, true, &found));
+        return true;
+    }
     std::string resolved = mapped[0] == '/' ? "/" : "";
     bool lost = false;  // a component matched nothing: below it nothing can exist
     std::string::size_type start = 0;
@@ -135,8 +161,9 @@ bool ResolvePosixPath(const char* windowsPath, std::string* posixPath, bool wild
             } else if (lost) {
                 name = WithoutTrailingDotsAndSpaces(component);
             } else {
-                name = ResolveComponent(resolved, component);
-                lost = !Present(Prefix(resolved) + name);
+                bool found = false;
+                name = ResolveComponent(resolved, component, false, &found);
+                lost = !found;
             }
             resolved = Prefix(resolved) + name;
         } else if (last && !resolved.empty()) {

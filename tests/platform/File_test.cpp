@@ -213,6 +213,9 @@ TEST(PlatformFileNames, LetterCaseAndTrailingDotsAreIgnored) {
     EXPECT_TRUE(FileExists((dir / "A.TXT").c_str()));
     EXPECT_TRUE(FileExists((dir / "noext.").c_str()));
     EXPECT_TRUE(FileExists((dir / "noext. .").c_str()));
+    // A name without letters has one spelling, but its trailing dots still go.
+    QRV2Test::WriteBytes(dir / "2024", "d");
+    EXPECT_TRUE(FileExists((dir / "2024..").c_str()));
     EXPECT_EQ(FolderCreate((dir / "SUB").c_str()), Error::AlreadyExists);
     FileHandle file = NullFile;
     ASSERT_EQ(Open(dir / "SUB\\A.Txt", FileAccess::Write, FileShare::None, &file,

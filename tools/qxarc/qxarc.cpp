@@ -1,5 +1,6 @@
 // qxarc: creates, lists, tests and extracts archives from the command line.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cinttypes>
 #include <condition_variable>
@@ -133,6 +134,12 @@ bool ToFramework(const char* hostPath, std::string* path) {
     return Platform::HostPathToFrameworkPath(hostPath, path);
 }
 
+// The folder part of a framework path, with its separator ("" for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::string::size_type cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
 std::string AsFolder(std::string path) {
     if (path.empty() || (path.back() != '\\' && path.back() != '/')) path += '\\';
     return path;
@@ -176,14 +183,17 @@ std::string Why(Platform::Error error) {
 // or an early return cleans up after itself.
 class TemporaryFile {
 public:
-    // Creates a new file named stem.N.suffix (N counting up from a clock-derived start until
-    // a name is free): an existing file of that or any other name is never opened or emptied.
+    // Creates a new file named stem.N.suffix (N a decimal number, counting up until a name is
+    // free): an existing file of that or any other name is never opened or emptied.
     bool Create(const std::string& stem, const char* suffix, Platform::Error* error,
                 Platform::FileAccess access = Platform::FileAccess::Write) {
-        std::uint32_t n = Platform::TickMilliseconds() & 0xFFFFFF;
+        // Every call starts from a number of its own, so workers creating files at the same
+        // moment do not try the same names one after another.
+        static std::atomic<std::uint32_t> next{Platform::TickMilliseconds() % 100000000u};
+        std::uint32_t n = next.fetch_add(1);
         for (int attempt = 0; attempt < 1000; ++attempt, ++n) {
             char number[16];
-            std::snprintf(number, sizeof number, ".%X", static_cast<unsigned>(n));
+            std::snprintf(number, sizeof number, ".%u", static_cast<unsigned>(n % 1000000000u));
             std::string path = stem + number + suffix;
             *error = Platform::FileOpen(path.c_str(), access, Platform::FileShare::None,
                                         Platform::FileDisposition::CreateNew,
@@ -1002,7 +1012,9 @@ void Unpack(UnpackJob* job, ArchiveFormat::ContentReader* reader, ArchiveFile* a
     };
     TemporaryFile temporary;
     Platform::Error error = Platform::Error::None;
-    if (!temporary.Create(target, ".partial", &error))
+    // Named without a letter (".~.N"): a name with letters would make the file system layer
+    // look through the whole folder for another spelling of it, once for every file.
+    if (!temporary.Create(FolderOf(target) + ".~", "", &error))
         return fail(Host(target), "cannot be written (" + Why(error) + ")");
     FileSink sink(temporary.Handle());
     ArchiveFormat::Damage damage = reader->Read(
