@@ -11,6 +11,7 @@
 #include "framework/core/Core.h"
 #include "framework/io/CompressDevice.h"
 #include "platform/Lock.h"
+#include "platform/Memory.h"
 
 namespace QRV2 {
 namespace ArchiveFormat {
@@ -192,6 +193,8 @@ ContentReader::ContentReader(std::uint32_t inputPiece, std::uint32_t outputPiece
       m_serialise(serialise) {
     m_in = static_cast<unsigned char*>(Allocate(m_inSize));
     m_out = static_cast<unsigned char*>(Allocate(m_outSize));
+    Platform::PrepareWorkingBuffer(m_in, m_inSize);
+    Platform::PrepareWorkingBuffer(m_out, m_outSize);
 }
 
 ContentReader::~ContentReader() {

@@ -152,9 +152,14 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
                FileHint hint, FileHandle* file) {
     if (file == nullptr) return Error::InvalidParameter;
     *file = NullFile;
+    // A new file of a name with one spelling is made under the path as given, with no look
+    // at the folders first: extracting many files pays one call per file, not a lookup each.
     std::string p;
-    Error mapped = MapPath(path, &p);
-    if (mapped != Error::None) return mapped;
+    bool direct = disposition == FileDisposition::CreateNew && SingleSpellingPath(path, &p);
+    if (!direct) {
+        Error mapped = MapPath(path, &p);
+        if (mapped != Error::None) return mapped;
+    }
 
     int flags = O_CLOEXEC | O_NOCTTY;
     switch (access) {
@@ -195,6 +200,14 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
         do {
             fd = open(p.c_str(), flags, 0666);
         } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && direct && errno != EEXIST) {
+            // A folder on the way may be spelt differently: look the path up and try again.
+            Error mapped = MapPath(path, &p);
+            if (mapped != Error::None) return mapped;
+            do {
+                fd = open(p.c_str(), flags, 0666);
+            } while (fd < 0 && errno == EINTR);
+        }
     }
     if (fd < 0) {
         int e = errno;

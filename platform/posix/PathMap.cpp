@@ -176,4 +176,15 @@ bool ResolvePosixPath(const char* windowsPath, std::string* posixPath, bool wild
     return true;
 }
 
+bool SingleSpellingPath(const char* windowsPath, std::string* posixPath) {
+    std::string mapped;
+    if (!ToPosixPath(windowsPath, &mapped)) return false;
+    const std::string name = mapped.substr(mapped.rfind('/') + 1);
+    if (name.empty() || name == "." || name == ".." || HasLetter(name) ||
+        WithoutTrailingDotsAndSpaces(name) != name)
+        return false;
+    *posixPath = mapped;
+    return true;
+}
+
 }  // namespace Platform

@@ -28,4 +28,10 @@ std::string ToWindowsName(const std::string& posixName);
 // can be created. With wildcardLast, the last component is left alone (it is a search pattern).
 bool ResolvePosixPath(const char* windowsPath, std::string* posixPath, bool wildcardLast = false);
 
+// ToPosixPath, when the path's last name has one spelling only: no letter, no trailing dot or
+// space, not "." or "..". Creating such a file exclusively under the path as given then has
+// the outcome it has after ResolvePosixPath, unless a folder on the way is spelt differently,
+// which the system reports as missing (so the caller resolves and tries again).
+bool SingleSpellingPath(const char* windowsPath, std::string* posixPath);
+
 }  // namespace Platform

@@ -223,6 +223,15 @@ TEST(PlatformFileNames, LetterCaseAndTrailingDotsAreIgnored) {
               Error::None);
     FileClose(file);
     EXPECT_TRUE(QRV2Test::PathPresent(dir / "sub\\A.Txt"));
+    // A name with one spelling is made without a lookup, but not under another folder.
+    ASSERT_EQ(
+        Open(dir / "SUB\\7", FileAccess::Write, FileShare::None, &file, FileDisposition::CreateNew),
+        Error::None);
+    FileClose(file);
+    EXPECT_TRUE(QRV2Test::PathPresent(dir / "sub\\7"));
+    EXPECT_EQ(
+        Open(dir / "Sub\\7", FileAccess::Write, FileShare::None, &file, FileDisposition::CreateNew),
+        Error::FileExists);
     ASSERT_EQ(Open(dir / "A.TXT", FileAccess::Read, FileShare::Read, &file,
                    FileDisposition::OpenExisting),
               Error::None);
