@@ -26,7 +26,7 @@ std::int32_t DynamicSizeElementIteratorImp::SetList(List* list) {
     m_list = list;
     ReleaseElement(old);
     m_count = 0;
-    m_current = nullptr;
+    StandOn(nullptr);
     m_currentPayload = nullptr;
     m_index = 0;
     m_beyond = true;
@@ -43,6 +43,15 @@ std::int32_t DynamicSizeElementIteratorImp::SetPayloadMode(std::int32_t mode) {
     return 0;
 }
 
+// The iterator holds its own reference to the entry it stands on: another iterator may remove
+// that entry from the list, and this one must still be able to step off it safely.
+void DynamicSizeElementIteratorImp::StandOn(ListEntry* entry) {
+    if (entry != nullptr) entry->AddReference();
+    ListEntry* old = m_current;
+    m_current = entry;
+    ReleaseElement(old);
+}
+
 void DynamicSizeElementIteratorImp::ReadPayload() {
     m_currentPayload =
         (m_count == 0 || m_beyond || m_current == nullptr) ? nullptr : m_current->GetPayload();
@@ -51,14 +60,14 @@ void DynamicSizeElementIteratorImp::ReadPayload() {
 void DynamicSizeElementIteratorImp::First() {
     m_index = 0;
     m_beyond = m_count == 0;
-    m_current = m_list != nullptr ? m_list->GetFirst() : nullptr;
+    StandOn(m_list != nullptr ? m_list->GetFirst() : nullptr);
     ReadPayload();
 }
 
 void DynamicSizeElementIteratorImp::Last() {
     m_index = m_count == 0 ? 0 : m_count - 1;
     m_beyond = m_count == 0;
-    m_current = m_list != nullptr ? m_list->GetLast() : nullptr;
+    StandOn(m_list != nullptr ? m_list->GetLast() : nullptr);
     ReadPayload();
 }
 
@@ -80,7 +89,7 @@ void DynamicSizeElementIteratorImp::Step(bool forward) {
         m_beyond = false;
     } else {
         m_index = forward ? m_index + 1 : m_index - 1;
-        m_current = neighbour;
+        StandOn(neighbour);
     }
     ReadPayload();
 }
@@ -96,6 +105,7 @@ std::int32_t DynamicSizeElementIteratorImp::IsBeforeFirst() {
 }
 
 Element* DynamicSizeElementIteratorImp::GetCurrent() {
+    ReadPayload();  // an entry another iterator removed has given up its payload
     return static_cast<Element*>(m_currentPayload);
 }
 
@@ -137,7 +147,7 @@ std::int32_t DynamicSizeElementIteratorImp::Insert(Element* element) {
     }
     ++m_count;
     // The new element takes the current index; the one it was put in front of moves up.
-    m_current = entry;
+    StandOn(entry);
     m_beyond = false;
     ReadPayload();
     m_modified = 1;
@@ -148,17 +158,18 @@ std::int32_t DynamicSizeElementIteratorImp::RemoveCurrent() {
     if (m_current == nullptr || m_list == nullptr) return 1;
     ListEntry* entry = m_current;
     ListEntry* next = entry->GetNext();
-    entry->SetPayload(nullptr, m_payloadMode);
-    m_list->Remove(&entry);
+    // An entry another iterator removed already is no longer in the list to be removed.
+    if (m_list->Remove(&entry) != 0) return 1;
+    m_current->SetPayload(nullptr, m_payloadMode);  // still alive: this iterator's reference
     if (m_count > 0) --m_count;
     m_modified = 1;
     if (next != nullptr) {
         // The following element takes the index. The beyond flag stays: removing the first
         // element while standing before it leaves the iterator before the new first one.
-        m_current = next;
+        StandOn(next);
     } else {
         // The last element went: stand beyond the new last one, whose index is one lower.
-        m_current = m_list->GetLast();
+        StandOn(m_list->GetLast());
         m_beyond = true;
         m_index = m_count == 0 ? 0 : m_count - 1;
     }
@@ -178,7 +189,7 @@ std::int32_t DynamicSizeElementIteratorImp::RemoveAll() {
     }
     m_count = 0;
     m_index = 0;
-    m_current = nullptr;
+    StandOn(nullptr);
     m_beyond = true;
     m_currentPayload = nullptr;
     m_modified = 1;

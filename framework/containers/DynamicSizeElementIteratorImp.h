@@ -52,6 +52,7 @@ public:
 
 private:
     void ReadPayload();
+    void StandOn(ListEntry* entry);
     void Step(bool forward);
     // A new entry carrying element under the payload mode, or null when storage fails.
     ListEntry* MakeEntry(Element* element);

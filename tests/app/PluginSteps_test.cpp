@@ -134,9 +134,9 @@ TEST_F(PluginStepsTest, HeldLibraryIsReportedAndLeftAloneWithoutRegistryValues) 
     EXPECT_EQ(ReadBytes(target), "new plug-in");
 }
 
-// A control that cannot register itself is not installed: a library without the export fails
-// the step as a failed registration, bytes that are no library as a failed load. Neither is a
-// held library, which alone would be retried without limit.
+// A control that cannot register itself is not installed: a library without the export or one
+// whose registration fails fails the step as a failed registration, bytes that are no library
+// as a failed load. Neither is a held library, which alone would be retried without limit.
 TEST_F(PluginStepsTest, ActiveXStepFailsUnlessTheLibraryLoadsAndRegistersItself) {
 #ifdef QRV2_TEST_PLUGIN_LIBRARY
     // The Mozilla sample library is a real library without a self-registration export.
@@ -147,6 +147,10 @@ TEST_F(PluginStepsTest, ActiveXStepFailsUnlessTheLibraryLoadsAndRegistersItself)
     EXPECT_EQ(ReadBytes(m_product + "QX2011.dll"), library);
     CloseArchive();
 #endif
+    // A control that loads but answers its registration with a failure code.
+    OpenPayload("plug-in", ReadBytes(QRV2_TEST_REFUSING_CONTROL));
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepRegistrationFailed);
+    CloseArchive();
     OpenPayload("plug-in", "not a library at all");
     EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotLoaded);
     EXPECT_FALSE(IsHeldLibraryStatus(kStepNotLoaded) ||

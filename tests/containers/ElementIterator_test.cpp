@@ -271,6 +271,33 @@ TEST(ListIteratorChanges, AttachingCountsEntriesAndDetachingReleasesTheList) {
     ReleaseElement(list);
 }
 
+// Another iterator removing the entry this one stands on leaves this one safe: it shows no
+// element, steps off to the end, refuses to remove the entry again, and lets go of it.
+TEST(ListIteratorChanges, AnEntryRemovedUnderAnotherIteratorIsLetGo) {
+    Sequence s;
+    s.MakeList(3);
+    auto* li = static_cast<DynamicSizeElementIterator*>(s.iteratorElement);
+    auto* other = CreateElementAs<DynamicSizeElementIterator>(TypeDynamicSizeElementIterator);
+    other->AddReference();
+    other->SetList(li->GetList());
+    Iterator* it = InterfaceOf<Iterator>(other, InterfaceIterator);
+    it->MoveTo(1);
+    s.it->MoveTo(1);
+    EXPECT_EQ(s.it->RemoveCurrent(), 0);
+    EXPECT_EQ(s.items[1]->GetReferenceCount(), 1);
+    EXPECT_EQ(it->GetCurrent(), nullptr);
+    EXPECT_EQ(it->RemoveCurrent(), 1);
+    EXPECT_EQ(li->GetList()->GetCount(), 2u);
+    it->Next();
+    EXPECT_EQ(it->IsAtEnd(), 1);
+    it->First();
+    EXPECT_EQ(it->GetCurrent(), s.items[0]);
+    EXPECT_EQ(s.it->RemoveAll(), 0);
+    EXPECT_EQ(it->GetCurrent(), nullptr);
+    ReleaseElement(other);
+    for (Probe* p : s.items) EXPECT_EQ(p->GetReferenceCount(), 1);
+}
+
 TEST(ListIteratorChanges, AppendAndInsertFailCleanlyWhenStorageRunsOut) {
     for (std::int32_t mode : {0, 8}) {
         Sequence s;
