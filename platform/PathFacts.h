@@ -31,7 +31,10 @@ struct PathFacts {
 Error InspectPath(const char* path, PathFacts* facts);
 
 // Moves the file source to target in one step, replacing what target names: a file, or a link
-// itself (never the link's target). A folder at target is not replaced. None; AccessDenied;
+// itself (never the link's target). A folder at target is not replaced. The source and the
+// folders on the way are found as for FileOpen (letter case ignored); the target's own name is
+// taken as given, so where the file system keeps names apart by letter case (POSIX) a file is
+// never replaced by one whose name differs only in case. None; AccessDenied;
 // FileNotFound / PathNotFound; SharingViolation while either is held open; others as the
 // system reports them.
 Error FileReplace(const char* source, const char* target);

@@ -70,6 +70,17 @@ Error FileReplace(const char* source, const char* target) {
     // and one call per file is what an extraction of many files can afford.
     if (std::rename(from.c_str(), to.c_str()) == 0) return Error::None;
     int e = errno;
+    if (e == ENOENT || e == ENOTDIR) {
+        // Something on the way may be spelt differently: look the names up and try again,
+        // the target's own name left as given.
+        std::string foundFrom;
+        std::string foundTo;
+        if (ResolvePosixPath(source, &foundFrom) && ResolvePosixPath(target, &foundTo, true) &&
+            (foundFrom != from || foundTo != to)) {
+            if (std::rename(foundFrom.c_str(), foundTo.c_str()) == 0) return Error::None;
+            e = errno;
+        }
+    }
     if (e == EISDIR) return Error::AccessDenied;
     return e == ENOENT ? Error::FileNotFound : FromErrno(e);
 }

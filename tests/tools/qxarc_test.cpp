@@ -136,6 +136,11 @@ TEST(Qxarc, FolderTreeRoundTripsByteForByte) {
     EXPECT_FALSE(PathPresent(dir / "part\\a.txt"));
     EXPECT_FALSE(PathPresent(dir / "part\\way.txt")) << "a prefix ends at a folder boundary";
 
+    // A folder already there under another letter case takes the entries meant for it.
+    Put(dir / "cased\\SUB\\b.bin", "old");
+    ASSERT_EQ(kOk, Qxarc({"extract", archive, NativePath(dir / "cased")}));
+    EXPECT_EQ(kTree[2].second, ReadBytes(dir / "cased\\SUB\\b.bin"));
+
     // Entries come in name order, whatever order the system lists the folder in.
     std::vector<std::string> names = EntryNames(dir / "tree.qx");
     EXPECT_EQ(kTree.size(), names.size());
