@@ -39,4 +39,9 @@ Error InspectPath(const char* path, PathFacts* facts);
 // system reports them.
 Error FileReplace(const char* source, const char* target);
 
+// True where FileReplace finds the target's own name as the Windows file system does (letter
+// case ignored, trailing dots and spaces dropped), so names that differ only so are one file;
+// false where it takes that name as given (POSIX).
+bool ReplaceMatchesNamesLoosely();
+
 }  // namespace Platform

@@ -85,4 +85,6 @@ Error FileReplace(const char* source, const char* target) {
     return e == ENOENT ? Error::FileNotFound : FromErrno(e);
 }
 
+bool ReplaceMatchesNamesLoosely() { return false; }
+
 }  // namespace Platform

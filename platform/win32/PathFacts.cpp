@@ -51,4 +51,6 @@ Error FileReplace(const char* source, const char* target) {
                                                                   : FromWin32(GetLastError());
 }
 
+bool ReplaceMatchesNamesLoosely() { return true; }
+
 }  // namespace Platform

@@ -272,26 +272,48 @@ TEST(Qxarc, DamagedOrMissingArchivesFail) {
     EXPECT_EQ(kFailed, Qxarc({"test", archive})) << "block offset inside the directory";
 }
 
+namespace {
+
+// Writes an archive of the given (name, content) entries in that order.
+void WriteArchive(const std::string& path,
+                  const std::vector<std::pair<std::string, std::string>>& entries) {
+    QRV2::Archive* a = QRV2::CreateElementAs<QRV2::Archive>(QRV2::TypeArchive);
+    ASSERT_NE(nullptr, a);
+    a->SetMode(0);
+    ASSERT_EQ(0, a->Open(path.c_str()));
+    for (const auto& [name, content] : entries) {
+        QRV2::Stream* s = a->BeginEntry(name.c_str());
+        ASSERT_NE(nullptr, s);
+        s->Write(content.data(), static_cast<std::uint32_t>(content.size()));
+        ASSERT_EQ(0, a->EndEntry());
+    }
+    ASSERT_EQ(0, a->Close());
+    QRV2::ReleaseElement(a);
+}
+
+}  // namespace
+
 TEST(Qxarc, ExtractRefusesNamesThatLeaveTheDestination) {
     ScratchFolder dir;
     std::string path = dir / "evil.qx";
-    {
-        QRV2::Archive* a = QRV2::CreateElementAs<QRV2::Archive>(QRV2::TypeArchive);
-        ASSERT_NE(nullptr, a);
-        a->SetMode(0);
-        ASSERT_EQ(0, a->Open(path.c_str()));
-        for (const char* name : {"..\\escaped.txt", "good.txt"}) {
-            QRV2::Stream* s = a->BeginEntry(name);
-            ASSERT_NE(nullptr, s);
-            s->Write("x", 1);
-            ASSERT_EQ(0, a->EndEntry());
-        }
-        ASSERT_EQ(0, a->Close());
-        QRV2::ReleaseElement(a);
-    }
+    WriteArchive(path, {{"..\\escaped.txt", "x"}, {"good.txt", "x"}});
     EXPECT_EQ(kFailed, Qxarc({"extract", NativePath(path), NativePath(dir / "out")}));
     EXPECT_FALSE(PathPresent(dir / "escaped.txt"));
     EXPECT_EQ("x", ReadBytes(dir / "out\\good.txt")) << "safe entries are still extracted";
+
+    // Two entries whose names differ only in letter case are one file where the file system
+    // ignores case: the later is kept and the earlier is named as lost. Elsewhere they are two
+    // files (their folders are one in both cases).
+    std::string cased = dir / "cased.qx";
+    WriteArchive(cased, {{"c\\a.txt", "lower"}, {"C\\A.TXT", "upper"}});
+#ifdef _WIN32
+    EXPECT_EQ(kFailed, Qxarc({"extract", NativePath(cased), NativePath(dir / "c")}));
+    EXPECT_EQ("upper", ReadBytes(dir / "c\\c\\a.txt"));
+#else
+    EXPECT_EQ(kOk, Qxarc({"extract", NativePath(cased), NativePath(dir / "c")}));
+    EXPECT_EQ("lower", ReadBytes(dir / "c\\c\\a.txt"));
+    EXPECT_EQ("upper", ReadBytes(dir / "c\\c\\A.TXT"));
+#endif
 }
 
 #ifndef _WIN32

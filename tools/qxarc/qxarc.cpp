@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -992,6 +993,7 @@ struct UnpackJob {
     ArchiveEntry* entry = nullptr;
     const char* archive = nullptr;  // the archive as the user named it, for messages
     std::string target;             // framework path of the file to make; empty: refused beforehand
+    std::string replaces;           // an earlier entry of this run that named the same file
     std::vector<std::pair<std::string, std::string>> messages;  // (what, reason), in order
     bool done = false;
 };
@@ -1027,7 +1029,12 @@ void Unpack(UnpackJob* job, ArchiveFormat::ContentReader* reader, ArchiveFile* a
         fail(EntryLabel(job->archive, NameOf(job->entry)), ArchiveFormat::Explain(damage));
     } else if (!good) {
         fail(Host(target), "cannot be written (disk full?)");
-    } else if ((error = temporary.ReplaceInto(target)) != Platform::Error::None) {
+    } else if ((error = temporary.ReplaceInto(target)) == Platform::Error::None) {
+        if (!job->replaces.empty())
+            fail(EntryLabel(job->archive, job->replaces),
+                 "replaced by entry \"" + NameOf(job->entry) +
+                     "\" after it, which names the same file");
+    } else {
         // Examined only now: a folder at the target's place is rare, a look before every
         // file is not.
         Platform::PathFacts facts;
@@ -1114,23 +1121,30 @@ private:
 };
 
 // An entry's target below the destination as a key that two spellings of one place share:
-// components without empty ones, ASCII letters folded (the file system may ignore case).
-std::string PlaceKey(const std::string& rest, std::vector<std::string>* folders) {
+// components without empty ones, ASCII letters folded and trailing dots and spaces dropped (as
+// the file system may do), the last component only when looseLast.
+std::string PlaceKey(const std::string& rest, std::vector<std::string>* folders,
+                     bool looseLast = true) {
     std::string key;
     std::string part;
     for (std::size_t i = 0; i <= rest.size(); ++i) {
         char c = i < rest.size() ? rest[i] : '\\';
-        if (c == '\\' || c == '/') {
-            if (part.empty()) continue;
-            if (!key.empty()) {
-                if (folders != nullptr) folders->push_back(key);
-                key += '\\';
-            }
-            key += part;
-            part.clear();
-        } else {
-            part += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (c != '\\' && c != '/') {
+            part += c;
+            continue;
         }
+        if (i < rest.size() || looseLast) {
+            for (char& letter : part)
+                if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter - 'A' + 'a');
+            while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+        }
+        if (part.empty()) continue;
+        if (!key.empty()) {
+            if (folders != nullptr) folders->push_back(key);
+            key += '\\';
+        }
+        key += part;
+        part.clear();
     }
     return key;
 }
@@ -1196,6 +1210,8 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
     // the other, as a single thread would: the later waits until all before it are done.
     std::unordered_set<std::string> places;
     std::unordered_set<std::string> folders;
+    std::unordered_map<std::string, std::string> madeBy;  // file -> the entry that made it
+    const bool looseNames = Platform::ReplaceMatchesNamesLoosely();
     const std::size_t window = 16 + 4 * static_cast<std::size_t>(workerCount);
     std::unordered_set<std::string> ready;
     std::string lastParent;
@@ -1218,9 +1234,9 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
             job.messages.emplace_back(EntryLabel(hostArchive, name),
                                       "name is absolute, has a drive or \"..\": refused");
         } else {
+            std::vector<std::string> above;
+            const std::string place = PlaceKey(rest, &above);
             if (inlineReader == nullptr) {
-                std::vector<std::string> above;
-                const std::string place = PlaceKey(rest, &above);
                 bool meets = places.count(place) != 0 || folders.count(place) != 0;
                 for (const std::string& folder : above) meets = meets || places.count(folder) != 0;
                 if (meets) {
@@ -1231,6 +1247,11 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
                 places.insert(place);
                 folders.insert(above.begin(), above.end());
             }
+            // The file this entry becomes here: an earlier entry that became the same file is
+            // lost to this one, and named.
+            const auto made =
+                madeBy.emplace(looseNames ? place : PlaceKey(rest, nullptr, false), name);
+            if (!made.second) job.replaces = made.first->second;
             // Entries come sorted, so most share the folder the one before them needed.
             const std::size_t cut = rest.rfind('\\');
             const std::string parent = cut == std::string::npos ? "" : rest.substr(0, cut + 1);
