@@ -25,6 +25,7 @@
 #include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/Held.h"
 #include "framework/io/BinaryStream.h"
 #include "framework/io/CompressDevice.h"
 #include "framework/io/MemoryStream.h"
@@ -113,18 +114,6 @@ private:
     bool m_drawn = false;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_last;
-};
-
-// Element holders that release on scope exit.
-template <class T>
-struct Held {
-    T* p = nullptr;
-    explicit Held(std::int32_t typeId) : p(CreateElementAs<T>(typeId)) {}
-    ~Held() { ReleaseElement(p); }
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    T* operator->() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
 };
 
 std::string Host(const std::string& frameworkPath) {
@@ -538,7 +527,7 @@ private:
 bool FrontBytes(const std::vector<ArchiveEntry*>& entries, std::uint32_t directorySize,
                 std::vector<unsigned char>* bytes) {
     Held<MemoryStream> memory(TypeMemoryStream);
-    Stream* stream = InterfaceOf<Stream>(memory.p, InterfaceStream);
+    Stream* stream = InterfaceOf<Stream>(memory.Get(), InterfaceStream);
     std::uint32_t size = 0;
     if (stream == nullptr ||
         !ArchiveFormat::WriteFront(stream, entries.data(),
@@ -650,7 +639,7 @@ int Create(const char* hostArchive, const char* hostFolder, unsigned jobCount) {
     {
         const unsigned workerCount =
             jobCount > 1 ? static_cast<unsigned>(std::min<std::size_t>(jobCount, jobs.size())) : 0;
-        PackQueue queue(&jobs, std::max<std::uint64_t>(workerCount, 1) * largest, device.p);
+        PackQueue queue(&jobs, std::max<std::uint64_t>(workerCount, 1) * largest, device.Get());
         Workers workers;
         workers.Start(workerCount, [&queue](unsigned) { queue.Work(); });
         Progress progress(jobs.size());
@@ -744,7 +733,7 @@ public:
     bool Open(const char* hostArchive) {
         std::string path;
         if (!ToFramework(hostArchive, &path)) return Error(hostArchive, "not a usable path"), false;
-        m_stream = InterfaceOf<Stream>(m_file.p, InterfaceStream);
+        m_stream = InterfaceOf<Stream>(m_file.Get(), InterfaceStream);
         if (m_stream == nullptr || m_file->SetPathName(path.c_str()) != 0 ||
             m_stream->SetAccessMode(Stream::AccessRead) != 0)
             return Error(hostArchive, "out of memory"), false;
@@ -782,7 +771,7 @@ public:
                                        static_cast<std::uint64_t>(fixed[15]) << 24;
             const std::uint64_t copy = size + ArchiveFormat::kPrefixSize + 1;
             Held<MemoryStream> memory(TypeMemoryStream);
-            Stream* view = InterfaceOf<Stream>(memory.p, InterfaceStream);
+            Stream* view = InterfaceOf<Stream>(memory.Get(), InterfaceStream);
             std::vector<unsigned char> front;
             if (view != nullptr && copy <= fileSize && copy <= kLargestCopy) {
                 front.resize(static_cast<std::size_t>(copy));
