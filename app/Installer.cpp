@@ -1,59 +1,42 @@
 // The installer's main line: framework start and stop, the real phase actions, the whole run.
 #include "app/Installer.h"
 
-#include <new>
-
 #include "app/LeftoverRunFolders.h"
 #include "app/PluginSteps.h"
-#include "app/ProgressBarImp.h"
+#include "app/ProductSteps.h"
 #include "app/Sequencer.h"
 #include "framework/FrameworkSession.h"
 #include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
-#include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/Held.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/SystemApp.h"
 #include "framework/system/WriteResourceToFile.h"
 #include "platform/Cancel.h"
-#include "platform/Clock.h"
-#include "platform/ProgressWindow.h"
 #include "platform/SingleInstance.h"
 
 namespace QRV2 {
 
 namespace {
-const char* const kPayloadEntries[3] = {"XPCOM\\npqx2011.dll", "ActiveX\\QX2011.dll",
-                                        "Uninstall\\" QRV2_UNINSTALLER_FILE};
 // The payload's file in the run's private temporary folder.
 const char* const kPayloadFileName = "pluginwin32.dat";
 
 // A run killed before its end leaves its temporary folder with the payload in it; the next run,
 // holding the one-run claim, removes such folders (and nothing that holds anything else).
 void RemoveLeftoverPayloads() {
-    auto* app = static_cast<SystemApp*>(GetCore()->GetSingleton(TypeSystemApp));
+    SystemApp* app = Application();
     const char* folder = app == nullptr ? nullptr : app->GetTempFolder();
-    FileFunc* files = CreateElementAs<FileFunc>(TypeFileFunc);
-    if (folder != nullptr && folder[0] != '\0' && files != nullptr) {
+    Held<FileFunc> files(TypeFileFunc);
+    if (folder != nullptr && folder[0] != '\0' && files) {
         const char* const names[] = {kPayloadFileName};
-        RemoveLeftoverRunFolders(folder, names, 1, files);
+        RemoveLeftoverRunFolders(folder, names, 1, files.Get());
     }
-    ReleaseElement(files);
 }
 }  // namespace
 
-const char* const kInstanceName = "Orvane2011.Installer";
-
-ActionResult StepOutcome(std::int32_t status) {
-    if (status == 0) return ActionResult::Succeeded;
-    // Only a library in use asks the user for something (closing the browser); every other
-    // failure leaves the status text as it is while it gets its few attempts.
-    return IsHeldLibraryStatus(status) ? ActionResult::Held : ActionResult::FailedQuietly;
-}
-
 ActionResult OpenPayloadArchive(InstallState* state) {
-    Core* core = GetCore();
-    auto* app = static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
+    SystemApp* app = Application();
     if (app == nullptr || state->archivePath == nullptr) return ActionResult::FailedQuietly;
     // Without the private temporary folder there is nowhere safe to put the payload: a bare
     // file name would land in (or, through a planted link, anywhere from) the current folder.
@@ -69,8 +52,8 @@ ActionResult OpenPayloadArchive(InstallState* state) {
         state->archive->Close();
         ReleaseElement(state->archive);
     }
-    if (WriteResourceToFile(core, state->archivePath->GetString(), "IDR_ARCHIVE", "ARCHIVE", 16) !=
-        0) {
+    if (WriteResourceToFile(GetCore(), state->archivePath->GetString(), "IDR_ARCHIVE", "ARCHIVE",
+                            16) != 0) {
         return ActionResult::FailedQuietly;
     }
     return OpenWrittenPayload(state);
@@ -89,20 +72,11 @@ ActionResult OpenWrittenPayload(InstallState* state) {
     }
     // Reading each entry inflates and checks it: a damaged payload stops here, before the
     // first library is replaced, instead of failing half-way through the install.
-    for (const char* name : kPayloadEntries) {
-        if (state->archive->OpenEntry(name) == nullptr) return ActionResult::Failed;
+    for (const ProductFile& file : kProductFiles) {
+        if (state->archive->OpenEntry(file.payloadEntry) == nullptr) return ActionResult::Failed;
         state->archive->CloseEntry();
     }
     return ActionResult::Succeeded;
-}
-
-ProgressBar* RealInstallerEnvironment::NewProgressBar() {
-    return new ProgressBarImp();  // framework storage: null when none can be had
-}
-
-void RealInstallerEnvironment::DeleteProgressBar(ProgressBar* bar) {
-    if (bar == nullptr) return;
-    delete static_cast<ProgressBarImp*>(bar);
 }
 
 ActionResult RealInstallerEnvironment::RunPhaseAction(int phase, InstallState* state) {
@@ -114,35 +88,15 @@ ActionResult RealInstallerEnvironment::RunPhaseAction(int phase, InstallState* s
             if (control != ActionResult::Succeeded) return control;
             // Without its uninstaller and entry the product could not be removed again: that
             // fails the phase too (no browser holds the uninstaller, so it is no held library).
-            return InstallUninstaller(state) == 0 ? ActionResult::Succeeded
-                                                  : ActionResult::FailedQuietly;
+            return InstallUninstaller(state) == StepResult::Done ? ActionResult::Succeeded
+                                                                 : ActionResult::FailedQuietly;
         }
         default: return ActionResult::Failed;
     }
 }
 
-void RealInstallerEnvironment::ReportStopped(const char* text) { Platform::ReportStopped(text); }
-
-void RealInstallerEnvironment::Sleep(std::uint32_t milliseconds) { Platform::Sleep(milliseconds); }
-
-bool RealInstallerEnvironment::CancelRequested() { return Platform::CancelRequested(); }
-
 void RealInstallerEnvironment::OpenDocument(const char* commandLine) {
-    Core* core = GetCore();
-    if (auto* app = core == nullptr ? nullptr
-                                    : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp))) {
-        app->OpenWithShell(commandLine);
-    }
-}
-
-std::int32_t RunSequenceWithState(InstallerEnvironment& environment, const SequenceTexts& texts) {
-    void* block = Allocate(sizeof(InstallState));
-    if (block == nullptr) return kInstallerNoMemory;
-    auto* state = new (block) InstallState();
-    const std::int32_t result = RunSequence(state, environment, texts);
-    state->~InstallState();
-    Free(block);
-    return result;
+    if (SystemApp* app = Application()) app->OpenWithShell(commandLine);
 }
 
 std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment) {

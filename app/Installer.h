@@ -4,13 +4,11 @@
 #include <cstdint>
 
 #include "app/InstallState.h"
-#include "app/InstallerEnvironment.h"
+#include "app/ProgramEnvironment.h"
 #include "app/Sequencer.h"
 #include "platform/Process.h"
 
 namespace QRV2 {
-
-class Core;
 
 // Exit code when the installer's state record cannot be allocated: nothing was installed, so the
 // run failed like any other that could not complete.
@@ -24,35 +22,30 @@ ActionResult OpenPayloadArchive(InstallState* state);
 // The second half of phase 0, on the file archivePath names: Failed (the phase's message) when
 // it cannot be opened as an archive or an entry cannot be read whole.
 ActionResult OpenWrittenPayload(InstallState* state);
-// How the sequencer treats a plug-in step's status: a held library, or a failure that gets a
-// few attempts.
-ActionResult StepOutcome(std::int32_t status);
 
-// The environment of a real run: the progress window, the platform clock, the user's stop
-// request and the three phase actions (phase 2 also installs the uninstaller and its entry).
-class RealInstallerEnvironment : public InstallerEnvironment {
+// The installer's sequence environment: the sequence's needs and, after a completed run, the
+// document the installer was started with.
+class InstallerEnvironment : public virtual SequenceEnvironment {
 public:
-    ProgressBar* NewProgressBar() override;
-    void DeleteProgressBar(ProgressBar* bar) override;
-    ActionResult RunPhaseAction(int phase, InstallState* state) override;
-    void Sleep(std::uint32_t milliseconds) override;
-    bool CancelRequested() override;
-    void OpenDocument(const char* commandLine) override;
-    void ReportStopped(const char* text) override;
+    // Hands the installer's command line (a document or address) to the shell, unchanged.
+    virtual void OpenDocument(const char* commandLine) = 0;
+
+protected:
+    ~InstallerEnvironment() = default;
 };
 
-// A sequence with a state record of its own: the record is allocated, RunSequence run on it and
-// the record freed. RunSequence's result, or kInstallerNoMemory.
-std::int32_t RunSequenceWithState(InstallerEnvironment& environment, const SequenceTexts& texts);
+// The environment of a real run: what both programs share, the three phase actions (phase 2
+// also installs the uninstaller and its entry) and the shell for the document.
+class RealInstallerEnvironment : public RealProgramEnvironment, public InstallerEnvironment {
+public:
+    ActionResult RunPhaseAction(int phase, InstallState* state) override;
+    void OpenDocument(const char* commandLine) override;
+};
 
 // The run on a started framework: the state record, the sequence, then a non-empty command
 // line handed to the shell (only after a completed installation). Returns the exit code: 0,
 // kInstallerNoMemory, kInstallCancelled or kInstallFailed.
 std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment);
-
-// The name of the claim that keeps a second installer or uninstaller of the product from running
-// alongside.
-extern const char* const kInstanceName;
 
 // The whole program: one run per user session, start, sequence, open the command line, stop.
 // Returns the exit code: 0, kInstallCancelled, kInstallFailed (also when the framework cannot

@@ -1,128 +1,65 @@
-// Plug-in steps: replace a library in the local product folder from the payload, then register it.
+// Plug-in steps: replace a file in the local product folder from the payload, then register it.
 #include "app/PluginSteps.h"
 
 #include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
-#include "framework/system/FileFunc.h"
-#include "framework/system/FilePath.h"
 #include "framework/system/RegistryKey.h"
 #include "framework/system/SystemApp.h"
-#include "platform/DynamicLibrary.h"
 #include "platform/ProgramFile.h"
 #include "qrv2/Version.h"
 
 namespace QRV2 {
 
-const char* const kMozillaPluginId = "@orvane.com/Orvane2011";
-const char* const kPartialSuffix = ".partial";
-const char* const kUninstallerFileName = QRV2_UNINSTALLER_FILE;
-const char* const kUninstallerEntryName = "Uninstall\\" QRV2_UNINSTALLER_FILE;
-const char* const kUninstallKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane2011";
-
 namespace {
 
-const char* const kProductName = QRV2_PRODUCT_NAME;
-const char* const kVendor = QRV2_COMPANY_NAME;
-const char* const kVersion = QRV2_VERSION_TEXT;  // the build's one version number
-
-enum class StepKind { Mozilla, ActiveX, Uninstaller };
-
-// The ActiveX control registers itself. The library is loaded by its full path only, so a
-// library of the same name elsewhere can never stand in for it; its own imports are looked for
-// beside it and in the system folder, nowhere else. A control that cannot register itself is
-// not installed: a missing export or a failure code fails the step.
-std::int32_t RegisterActiveXControl(const char* libraryPath) {
-    const bool comReady = Platform::InitializeCom();
-    Platform::LibraryHandle library = Platform::LoadLibraryWithNeighbours(libraryPath, nullptr);
-    if (library == nullptr) {
-        if (comReady) Platform::UninitializeCom();
-        return kStepNotLoaded;
-    }
-    using RegisterServer = std::int32_t (*)();  // HRESULT: S_OK (0) or a failure code
-    std::int32_t result = kStepRegistrationFailed;
-    if (auto entry =
-            reinterpret_cast<RegisterServer>(Platform::FindExport(library, "DllRegisterServer"))) {
-        if (entry() == 0) result = 0;
-    }
-    Platform::FreeLibrary(library);
-    if (comReady) Platform::UninitializeCom();
-    return result;
-}
-
-// Writes the entry under the partial name and gives it the library's name only when it is
+// Writes the entry under the partial name and gives it the file's name only when it is
 // complete; whatever fails on the way, the partial file is removed again.
-std::int32_t WriteLibrary(FileFunc* files, Archive* archive, const char* target,
-                          const char* entryName) {
-    String* partial = CreateElementAs<String>(TypeString);
-    if (partial == nullptr) return kStepNoElement;
-    std::int32_t result = kStepNotWritten;
-    if (partial->SetString(target) != 0 || partial->AppendString(kPartialSuffix) != 0) {
-        result = kStepNoElement;
-    } else if (files->CreateFolders(target) == 0) {
-        const char* temporary = partial->GetString();
-        if (files->Exists(temporary) == 0)
-            files->Delete(temporary);  // left by a run that was killed
-        if (archive->ExtractEntry(temporary, entryName) == 0 &&
-            files->Rename(temporary, target) == 0) {
-            result = 0;
-        } else {
-            files->Delete(temporary);
-        }
+StepResult WriteFromPayload(FileFunc* files, Archive* archive, const char* target,
+                            const char* entryName) {
+    Held<String> partial(TypeString);
+    if (!partial || partial->SetString(target) != 0 || partial->AppendString(kPartialSuffix) != 0) {
+        return StepResult::NoElement;
     }
-    ReleaseElement(partial);
-    return result;
+    if (files->CreateFolders(target) != 0) return StepResult::NotWritten;
+    const char* temporary = partial->GetString();
+    if (archive->ExtractEntry(temporary, entryName) == 0 && files->Rename(temporary, target) == 0) {
+        return StepResult::Done;
+    }
+    files->Delete(temporary);
+    return StepResult::NotWritten;
 }
 
-std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
-    const char* fileName = kind == StepKind::Mozilla   ? "npqx2011.dll"
-                           : kind == StepKind::ActiveX ? "QX2011.dll"
-                                                       : kUninstallerFileName;
-    const char* entryName = kind == StepKind::Mozilla   ? "XPCOM\\npqx2011.dll"
-                            : kind == StepKind::ActiveX ? "ActiveX\\QX2011.dll"
-                                                        : kUninstallerEntryName;
-    Core* core = GetCore();
-    SystemApp* app =
-        core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
-    if (app == nullptr || state == nullptr) return kStepNoElement;
-    FilePath* path = CreateElementAs<FilePath>(TypeFilePath);
-    if (path == nullptr) return kStepNoElement;
-    FileFunc* files = CreateElementAs<FileFunc>(TypeFileFunc);
-    if (files == nullptr) {
-        ReleaseElement(path);
-        return kStepNoElement;
-    }
-
-    std::int32_t result = kStepNotWritten;
-    // A path that could not be composed whole must not be used: it might name another file.
-    const bool composed =
-        path->SetPath(app->GetLocalProductFolder()) == 0 && path->SetFileName(fileName) == 0;
-    const char* target = path->GetPath();
-    if (!composed || target == nullptr) {
-        result = kStepNoElement;
-    } else if (state->archive == nullptr) {
-        result = kStepNotWritten;
-    } else if (files->Exists(target) == 0 && files->Delete(target) != 0) {
-        result = kStepHeld;  // held by a running browser
-    } else if (files->Exists(target) == 0) {
-        result = kStepStillThere;
-    } else {
-        result = WriteLibrary(files, state->archive, target, entryName);
-        if (result == 0 && kind == StepKind::Mozilla) {
-            result = RegisterMozillaPlugin(target);
-        } else if (result == 0 && kind == StepKind::ActiveX) {
-            result = RegisterActiveXControl(target);
-        } else if (result == 0) {
+// What makes a written file part of the installation: its registration.
+StepResult Register(const ProductFolderFile& installed) {
+    switch (installed.file.kind) {
+        case ProductFileKind::MozillaPlugin: return RegisterMozillaPlugin(installed.target);
+        // A control that cannot register itself is not installed: a missing export or a
+        // failure code fails the step.
+        case ProductFileKind::ActiveXControl:
+            return CallControlEntry(installed.target, "DllRegisterServer");
+        case ProductFileKind::Uninstaller:
             // The system's list of programs starts it by its path: it must be runnable there.
-            result = Platform::MarkProgramRunnable(target) == Platform::Error::None
-                         ? WriteUninstallEntry(app->GetLocalProductFolder(), target)
-                         : kStepNotWritten;
-        }
+            if (Platform::MarkProgramRunnable(installed.target) != Platform::Error::None) {
+                return StepResult::NotWritten;
+            }
+            return WriteUninstallEntry(installed.app->GetLocalProductFolder(), installed.target);
     }
-    ReleaseElement(files);
-    ReleaseElement(path);
-    return result;
+    return StepResult::NoElement;
+}
+
+StepResult InstallFile(InstallState* state, ProductFileKind kind) {
+    if (state == nullptr) return StepResult::NoElement;
+    ProductFolderFile installed(kind);
+    if (installed.target == nullptr) return StepResult::NoElement;
+    if (state->archive == nullptr) return StepResult::NotWritten;
+    // An old copy that cannot go is held by a running browser: nothing is written then.
+    StepResult result = installed.Delete();
+    if (result == StepResult::Done) {
+        result = WriteFromPayload(installed.Files(), state->archive, installed.target,
+                                  installed.file.payloadEntry);
+    }
+    return result == StepResult::Done ? Register(installed) : result;
 }
 
 // Opens key path for writing, creating it (with missing parents) when it is not there yet.
@@ -140,37 +77,36 @@ bool WriteValue(RegistryKey& key, const char* name, const char* text) {
 
 }  // namespace
 
-std::int32_t InstallMozillaPlugin(InstallState* state) {
-    return InstallLibrary(state, StepKind::Mozilla);
+StepResult InstallMozillaPlugin(InstallState* state) {
+    return InstallFile(state, ProductFileKind::MozillaPlugin);
 }
 
-std::int32_t InstallActiveXPlugin(InstallState* state) {
-    return InstallLibrary(state, StepKind::ActiveX);
+StepResult InstallActiveXPlugin(InstallState* state) {
+    return InstallFile(state, ProductFileKind::ActiveXControl);
 }
 
-std::int32_t InstallUninstaller(InstallState* state) {
-    return InstallLibrary(state, StepKind::Uninstaller);
+StepResult InstallUninstaller(InstallState* state) {
+    return InstallFile(state, ProductFileKind::Uninstaller);
 }
 
-std::int32_t WriteUninstallEntry(const char* productFolder, const char* uninstallerPath) {
-    if (productFolder == nullptr || uninstallerPath == nullptr) return kStepRegistryFailed;
-    String* command = CreateElementAs<String>(TypeString);
+StepResult WriteUninstallEntry(const char* productFolder, const char* uninstallerPath) {
+    if (productFolder == nullptr || uninstallerPath == nullptr) return StepResult::RegistryFailed;
+    Held<String> command(TypeString);
     // The path may hold spaces: quoted, it is one program name to whoever runs the entry.
-    bool written = command != nullptr && command->SetString("\"") == 0 &&
+    bool written = command && command->SetString("\"") == 0 &&
                    command->AppendString(uninstallerPath) == 0 && command->AppendString("\"") == 0;
     RegistryKey key;
     key.SetRoot(Platform::RootKey(Platform::RegRoot::CurrentUser));
     if (written && OpenOrCreate(key, kUninstallKey)) {
-        written &= WriteValue(key, "^DisplayName", kProductName);
-        written &= WriteValue(key, "^DisplayVersion", kVersion);
-        written &= WriteValue(key, "^Publisher", kVendor);
+        written &= WriteValue(key, "^DisplayName", QRV2_PRODUCT_NAME);
+        written &= WriteValue(key, "^DisplayVersion", QRV2_VERSION_TEXT);
+        written &= WriteValue(key, "^Publisher", QRV2_COMPANY_NAME);
         written &= WriteValue(key, "^InstallLocation", productFolder);
         written &= WriteValue(key, "^UninstallString", command->GetString());
     } else {
         written = false;
     }
     if (key.Close() != 0) written = false;
-    ReleaseElement(command);
     // The list offers only removal: the installer has no modify or repair mode to start.
     Platform::RegKey handle = nullptr;
     if (written &&
@@ -185,54 +121,29 @@ std::int32_t WriteUninstallEntry(const char* productFolder, const char* uninstal
     } else {
         written = false;
     }
-    return written ? 0 : kStepRegistryFailed;
+    return written ? StepResult::Done : StepResult::RegistryFailed;
 }
 
-std::int32_t RegisterMozillaPlugin(const char* libraryPath) {
+StepResult RegisterMozillaPlugin(const char* libraryPath) {
     RegistryKey key;
     key.SetRoot(Platform::RootKey(Platform::RegRoot::CurrentUser));
-
     // Every value is written even after one failed, so what can be registered is; but a plug-in
     // a browser cannot find is not installed, so any failure fails the step.
-    String* base = CreateElementAs<String>(TypeString);
-    String* path = CreateElementAs<String>(TypeString);
-    bool written = base != nullptr && path != nullptr &&
-                   base->SetString("Software\\MozillaPlugins\\") == 0 &&
-                   base->AppendString(kMozillaPluginId) == 0;
-    if (written) {
-        written = OpenOrCreate(key, base->GetString());
-        String* description = CreateElementAs<String>(TypeString);
-        if (written && description != nullptr && description->SetString(kProductName) == 0 &&
-            description->AppendString(" - ") == 0 && description->AppendString(kVersion) == 0) {
-            written &= WriteValue(key, "^Description", description->GetString());
-            written &= WriteValue(key, "^Path", libraryPath);
-            written &= WriteValue(key, "^ProductName", kProductName);
-            written &= WriteValue(key, "^Vendor", kVendor);
-            written &= WriteValue(key, "^Version", kVersion);
-        } else {
+    bool written = true;
+    for (const RegistryKeySpec& spec : kMozillaPluginKeys) {
+        if (spec.valueCount == 0) continue;  // a parent only: its sub-key makes it
+        if (!OpenOrCreate(key, spec.path)) {
             written = false;
+            continue;
         }
-        ReleaseElement(description);
-
-        if (path->SetString(base->GetString()) == 0 &&
-            path->AppendString("\\MimeTypes\\application/x-qx2011") == 0 &&
-            OpenOrCreate(key, path->GetString())) {
-            written &= WriteValue(key, "^Description", "Orvane Content File");
-            written &= WriteValue(key, "^Suffixes", "qrv");
-        } else {
-            written = false;
-        }
-        if (path->SetString(base->GetString()) == 0 && path->AppendString("\\Suffixes") == 0 &&
-            OpenOrCreate(key, path->GetString())) {
-            written &= WriteValue(key, "^qrv", "");
-        } else {
-            written = false;
+        for (std::size_t i = 0; i < spec.valueCount; ++i) {
+            const RegistryText& value = spec.values[i];
+            written &=
+                WriteValue(key, value.name, value.text != nullptr ? value.text : libraryPath);
         }
     }
-    ReleaseElement(path);
-    ReleaseElement(base);
     if (key.Close() != 0) written = false;
-    return written ? 0 : kStepRegistryFailed;
+    return written ? StepResult::Done : StepResult::RegistryFailed;
 }
 
 }  // namespace QRV2

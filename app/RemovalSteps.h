@@ -1,9 +1,8 @@
 // The uninstaller's three removal steps: the ActiveX control, the Mozilla plug-in, what is left.
 #pragma once
 
-#include <cstdint>
-
 #include "app/InstallState.h"
+#include "app/ProductSteps.h"
 
 namespace QRV2 {
 
@@ -15,28 +14,25 @@ extern const char* const kFolderKeptNotice;
 // removed it: the uninstaller's file name followed by this.
 extern const char* const kRemovedOriginalSuffix;  // ".started"
 
-// True when two folder texts name the same folder: ASCII letter case ignored, "/" taken as "\".
-bool SameFolderText(const char* a, const char* b);
-
-// Status codes are those of the install steps (PluginSteps.h): 0 removed (also when there was
-// nothing to remove), kStepHeld / kStepStillThere for a library in use, the others for failures
-// that do not mend by waiting.
+// The results are those of the install steps (ProductSteps.h): Done removed (also when there
+// was nothing to remove), Held / StillThere for a library in use, the others for failures that
+// do not mend by waiting.
 
 // Has the installed control unregister itself (its DllUnregisterServer, the library loaded by
-// its full path), then deletes the library. kStepNotLoaded when it cannot be loaded,
-// kStepRegistrationFailed when it has no DllUnregisterServer or that reports a failure.
-std::int32_t RemoveActiveXControl(InstallState* state);
+// its full path), then deletes the library. NotLoaded when it cannot be loaded,
+// RegistrationFailed when it has no DllUnregisterServer or that reports a failure.
+StepResult RemoveActiveXControl(InstallState* state);
 
-// Deletes the Mozilla plug-in library, then the plug-in's keys under HKEY_CURRENT_USER
-// "Software\MozillaPlugins\" (a key that holds a sub-key the installer did not write is kept).
-// kStepRegistryFailed when a key cannot be deleted for another reason.
-std::int32_t RemoveMozillaPlugin(InstallState* state);
+// Deletes the Mozilla plug-in library, then the plug-in's keys (kMozillaPluginKeys, a key that
+// holds a sub-key the installer did not write is kept). RegistryFailed when a key cannot be
+// deleted for another reason.
+StepResult RemoveMozillaPlugin(InstallState* state);
 
 // Deletes the uninstall entry and the uninstaller in the product folder, then the folder itself
 // when nothing else is in it (otherwise the state's notice is set to kFolderKeptNotice). Where
 // a running program cannot delete its own file, the one in the product folder -- held by the
-// run that started this copy -- is moved beside this copy instead. kStepRegistryFailed when the
-// entry cannot be deleted, kStepStillThere when the uninstaller cannot be removed.
-std::int32_t RemoveLeftovers(InstallState* state);
+// run that started this copy -- is moved beside this copy instead. RegistryFailed when the
+// entry cannot be deleted, StillThere when the uninstaller cannot be removed.
+StepResult RemoveLeftovers(InstallState* state);
 
 }  // namespace QRV2

@@ -1,6 +1,8 @@
 // The phase sequencer: a tick clock over three phases, each action retried until it succeeds.
 #include "app/Sequencer.h"
 
+#include <new>
+
 #include "app/ProgressBar.h"
 #include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
@@ -42,7 +44,7 @@ void ReleaseArchiveAndPath(InstallState* state) {
 
 // Leaves a stop text (or a completed run's notice) on screen for a while, the window kept
 // serviced; a stop request only cuts the wait short.
-void ShowFinalText(ProgressBar* bar, InstallerEnvironment& environment, const char* text,
+void ShowFinalText(ProgressBar* bar, SequenceEnvironment& environment, const char* text,
                    float fraction) {
     bar->SetText(text);
     environment.ReportStopped(text);
@@ -55,11 +57,21 @@ void ShowFinalText(ProgressBar* bar, InstallerEnvironment& environment, const ch
 
 }  // namespace
 
-std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment) {
+std::int32_t RunInstaller(InstallState* state, SequenceEnvironment& environment) {
     return RunSequence(state, environment, kInstallerTexts);
 }
 
-std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment,
+std::int32_t RunSequenceWithState(SequenceEnvironment& environment, const SequenceTexts& texts) {
+    void* block = Allocate(sizeof(InstallState));
+    if (block == nullptr) return kInstallFailed;
+    auto* state = new (block) InstallState();
+    const std::int32_t result = RunSequence(state, environment, texts);
+    state->~InstallState();
+    Free(block);
+    return result;
+}
+
+std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
                          const SequenceTexts& texts) {
     Core* core = GetCore();
     if (state == nullptr || core == nullptr) return kInstallFailed;
@@ -103,7 +115,7 @@ std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment,
             if (phase < 3) bar->SetText(texts.phases[phase]);
         }
         if (phase >= 3) break;
-        const float fraction = static_cast<float>(sub) / 30.0f;
+        const float fraction = static_cast<float>(sub) / static_cast<float>(kTicksPerPhase);
         bar->SetProgress(fraction);
         bool retry = false;
         if (sub == 1 && done[phase] == 0) {

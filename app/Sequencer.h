@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "app/InstallState.h"
-#include "app/InstallerEnvironment.h"
+#include "app/SequenceEnvironment.h"
 
 namespace QRV2 {
 
@@ -45,10 +45,15 @@ constexpr std::uint32_t kStoppedNoticeMs = 3000;
 // while); kInstallCancelled when the user stopped it before; kInstallFailed when a phase kept
 // failing or the sequence could not run at all for want of memory or of the application
 // singleton (nothing was done, which must not pass for success).
-std::int32_t RunSequence(InstallState* state, InstallerEnvironment& environment,
+std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
                          const SequenceTexts& texts);
 
+// A sequence with a state record of its own: the record is allocated, RunSequence run on it and
+// the record freed. RunSequence's result, or kInstallFailed when there is no storage for the
+// record (nothing was done).
+std::int32_t RunSequenceWithState(SequenceEnvironment& environment, const SequenceTexts& texts);
+
 // The installer's sequence: RunSequence with kInstallerTexts.
-std::int32_t RunInstaller(InstallState* state, InstallerEnvironment& environment);
+std::int32_t RunInstaller(InstallState* state, SequenceEnvironment& environment);
 
 }  // namespace QRV2

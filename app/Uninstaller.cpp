@@ -4,15 +4,15 @@
 #include <cstdio>
 
 #include "app/LeftoverRunFolders.h"
-#include "app/PluginSteps.h"
+#include "app/ProductSteps.h"
 #include "app/RemovalSteps.h"
 #include "framework/FrameworkSession.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
+#include "framework/core/Held.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/SystemApp.h"
 #include "platform/Cancel.h"
-#include "platform/Directory.h"
 #include "platform/ProgramFile.h"
 #include "platform/SingleInstance.h"
 
@@ -44,20 +44,11 @@ ActionResult RealUninstallerEnvironment::RunPhaseAction(int phase, InstallState*
         case 1: return StepOutcome(RemoveMozillaPlugin(state));
         case 2:
             // Nothing of it is held by a browser: every failure gets its few attempts only.
-            return RemoveLeftovers(state) == 0 ? ActionResult::Succeeded
-                                               : ActionResult::FailedQuietly;
+            return RemoveLeftovers(state) == StepResult::Done ? ActionResult::Succeeded
+                                                              : ActionResult::FailedQuietly;
         default: return ActionResult::Failed;
     }
 }
-
-namespace {
-
-SystemApp* Application() {
-    Core* core = GetCore();
-    return core == nullptr ? nullptr : static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
-}
-
-}  // namespace
 
 bool RunsFromProductFolder() {
     SystemApp* app = Application();
@@ -68,36 +59,31 @@ std::int32_t RunFromTemporaryCopy() {
     SystemApp* app = Application();
     const char* folder = app == nullptr ? nullptr : app->GetTempFolder();
     if (folder == nullptr || folder[0] == '\0') return kInstallFailed;
-    String* source = CreateElementAs<String>(TypeString);
-    String* copy = CreateElementAs<String>(TypeString);
-    FileFunc* files = CreateElementAs<FileFunc>(TypeFileFunc);
-    std::int32_t result = kInstallFailed;
-    if (files != nullptr) {
+    const char* fileName = ProductFileOf(ProductFileKind::Uninstaller).installedName;
+    Held<String> source(TypeString);
+    Held<String> copy(TypeString);
+    Held<FileFunc> files(TypeFileFunc);
+    if (files) {
         // What earlier removals left: the uninstaller each ran from, and its original beside it.
         char started[64];
-        std::snprintf(started, sizeof started, "%s%s", kUninstallerFileName,
-                      kRemovedOriginalSuffix);
-        const char* const names[] = {kUninstallerFileName, started};
-        RemoveLeftoverRunFolders(folder, names, 2, files);
+        std::snprintf(started, sizeof started, "%s%s", fileName, kRemovedOriginalSuffix);
+        const char* const names[] = {fileName, started};
+        RemoveLeftoverRunFolders(folder, names, 2, files.Get());
     }
-    if (source != nullptr && copy != nullptr && files != nullptr &&
-        source->SetString(app->GetModuleFolder()) == 0 &&
-        source->AppendString(kUninstallerFileName) == 0 && copy->SetString(folder) == 0 &&
-        copy->AppendString(kUninstallerFileName) == 0 &&
-        files->Copy(source->GetString(), copy->GetString()) == 0) {
-        // The copy does the whole removal, this run's own file included (it moves it beside
-        // itself); its folder is the private temporary folder, which this run then empties of
-        // what it can. Its outcome is this run's outcome.
-        std::uint32_t code = 0;
-        if (Platform::RunProgramAndWait(copy->GetString(), folder, &code) ==
-            Platform::Error::None) {
-            result = static_cast<std::int32_t>(code);
-        }
+    if (!source || !copy || !files || source->SetString(app->GetModuleFolder()) != 0 ||
+        source->AppendString(fileName) != 0 || copy->SetString(folder) != 0 ||
+        copy->AppendString(fileName) != 0 ||
+        files->Copy(source->GetString(), copy->GetString()) != 0) {
+        return kInstallFailed;
     }
-    ReleaseElement(files);
-    ReleaseElement(copy);
-    ReleaseElement(source);
-    return result;
+    // The copy does the whole removal, this run's own file included (it moves it beside
+    // itself); its folder is the private temporary folder, which this run then empties of
+    // what it can. Its outcome is this run's outcome.
+    std::uint32_t code = 0;
+    if (Platform::RunProgramAndWait(copy->GetString(), folder, &code) != Platform::Error::None) {
+        return kInstallFailed;
+    }
+    return static_cast<std::int32_t>(code);
 }
 
 std::int32_t UninstallerMain(Platform::ModuleHandle instance, std::int32_t show) {

@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
-#include "app/Installer.h"
+#include "app/ProgramEnvironment.h"
 #include "app/Sequencer.h"
+#include "platform/Process.h"
 
 namespace QRV2 {
 
@@ -13,9 +14,9 @@ namespace QRV2 {
 // installer does.
 extern const SequenceTexts kUninstallerTexts;
 
-// A real removal run: the installer's environment with the three removal steps as its phases
-// (control, Mozilla plug-in, what is left), and no document to open.
-class RealUninstallerEnvironment : public RealInstallerEnvironment {
+// A real removal run: what both programs share, with the three removal steps as its phases
+// (control, Mozilla plug-in, what is left).
+class RealUninstallerEnvironment : public RealProgramEnvironment {
 public:
     ActionResult RunPhaseAction(int phase, InstallState* state) override;
 };

@@ -6,15 +6,19 @@
 #include <string>
 
 #include "app/Installer.h"
-#include "app/PluginSteps.h"
+#include "app/LeftoverRunFolders.h"
+#include "app/Product.h"
 #include "framework/FrameworkSession.h"
 #include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/CoreImp.h"
+#include "framework/core/Held.h"
 #include "framework/core/testing/AllocatorHook.h"
+#include "framework/system/FileFunc.h"
 #include "framework/system/SystemApp.h"
 #include "framework/system/SystemAppImp.h"
+#include "platform/File.h"
 #include "platform/Tls.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/ScratchFolder.h"
@@ -111,7 +115,9 @@ TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADa
     ASSERT_EQ(writer->Open(payload.c_str()), 0);
     ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), "XPCOM\\npqx2011.dll"), 0);
     ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), "ActiveX\\QX2011.dll"), 0);
-    ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(), kUninstallerEntryName), 0);
+    ASSERT_EQ(writer->AddFile((dir / "a.bin").c_str(),
+                              ProductFileOf(ProductFileKind::Uninstaller).payloadEntry),
+              0);
     ASSERT_EQ(writer->Close(), 0);
     ReleaseElement(writer);
     ASSERT_EQ(state.archivePath->SetString(payload.c_str()), 0);
@@ -139,6 +145,43 @@ TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADa
     ReleaseElement(state.archivePath);
     framework.Stop();
     EXPECT_FALSE(QRV2Test::PathPresent(temp));
+}
+
+// What killed runs left beside this run's temporary folder: a "QRV<n>" folder holding nothing
+// but the named files goes (all of them or some); this run's own folder, a folder holding
+// anything else (another file, a sub-folder), a folder of another name and a file named like a
+// run folder stay untouched.
+TEST(LeftoverRunFolders, RemovesOnlyRunFoldersHoldingNothingButTheNamedFiles) {
+    QRV2Test::ScratchFolder temp;
+    auto folderWith = [&](const std::string& folder, std::initializer_list<const char*> files) {
+        ASSERT_EQ(Platform::FolderCreate((temp / folder).c_str()), Platform::Error::None);
+        for (const char* file : files) QRV2Test::WriteBytes(temp / folder + "\\" + file, file);
+    };
+    folderWith("QRV1", {"pluginwin32.dat"});
+    folderWith("QRV2", {"pluginwin32.dat", "Setup.exe"});
+    folderWith("QRV3", {"Setup.exe.started"});
+    folderWith("QRV4", {"pluginwin32.dat", "notes.txt"});
+    folderWith("QRV5", {"pluginwin32.dat"});
+    folderWith("QRV5\\Setup.exe", {});        // a folder, even of a name the files have
+    folderWith("QRV6", {"pluginwin32.dat"});  // this run's own
+    folderWith("Other", {"pluginwin32.dat"});
+    QRV2Test::WriteBytes(temp / "QRV7", "not a folder");
+
+    Held<FileFunc> files(TypeFileFunc);
+    ASSERT_TRUE(files);
+    const char* const names[] = {"pluginwin32.dat", "Setup.exe", "Setup.exe.started"};
+    RemoveLeftoverRunFolders((temp / "QRV6\\").c_str(), names, 3, files.Get());
+
+    for (const char* gone : {"QRV1", "QRV2", "QRV3"}) {
+        EXPECT_FALSE(QRV2Test::PathPresent(temp / gone)) << gone;
+    }
+    EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV4\\pluginwin32.dat"), "pluginwin32.dat");
+    EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV4\\notes.txt"), "notes.txt");
+    EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV5\\pluginwin32.dat"), "pluginwin32.dat");
+    EXPECT_TRUE(QRV2Test::IsDirectory(temp / "QRV5\\Setup.exe"));
+    EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV6\\pluginwin32.dat"), "pluginwin32.dat");
+    EXPECT_EQ(QRV2Test::ReadBytes(temp / "Other\\pluginwin32.dat"), "pluginwin32.dat");
+    EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV7"), "not a folder");
 }
 
 }  // namespace

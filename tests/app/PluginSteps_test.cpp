@@ -69,7 +69,9 @@ protected:
         if (withActiveX) {
             ASSERT_EQ(writer->AddFile((m_dir / "ax.bin").c_str(), "ActiveX\\QX2011.dll"), 0);
         }
-        ASSERT_EQ(writer->AddFile((m_dir / "moz.bin").c_str(), kUninstallerEntryName), 0);
+        ASSERT_EQ(writer->AddFile((m_dir / "moz.bin").c_str(),
+                                  ProductFileOf(ProductFileKind::Uninstaller).payloadEntry),
+                  0);
         ASSERT_EQ(writer->Close(), 0);
         ReleaseElement(writer);
         m_state.archive = CreateElementAs<Archive>(TypeArchive);
@@ -93,7 +95,7 @@ protected:
 TEST_F(PluginStepsTest, InstallsMozillaPluginAndWritesItsEightValuesThenReplacesALongerCopy) {
     OpenPayload("new plug-in", "control");
     const std::string target = m_product + "npqx2011.dll";
-    EXPECT_EQ(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), StepResult::Done);
     EXPECT_EQ(ReadBytes(target), "new plug-in");
 
     EXPECT_EQ(RegistryBytes(kPluginKey, "Description"), Z("Orvane2011 - 1.0.1.8"));
@@ -108,7 +110,7 @@ TEST_F(PluginStepsTest, InstallsMozillaPluginAndWritesItsEightValuesThenReplaces
 
     // A second run over an older, longer library replaces it and cuts it to the new length.
     WriteBytes(target, "an older and much longer plug-in library file");
-    EXPECT_EQ(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), StepResult::Done);
     EXPECT_EQ(ReadBytes(target), "new plug-in");
 }
 
@@ -124,13 +126,13 @@ TEST_F(PluginStepsTest, HeldLibraryIsReportedAndLeftAloneWithoutRegistryValues) 
                                  Platform::FileShare::Read, Platform::FileDisposition::OpenExisting,
                                  Platform::FileHint::Normal, &holder),
               Platform::Error::None);
-    EXPECT_NE(InstallMozillaPlugin(&m_state), 0);
-    EXPECT_NE(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_NE(InstallMozillaPlugin(&m_state), StepResult::Done);
+    EXPECT_NE(InstallMozillaPlugin(&m_state), StepResult::Done);
     EXPECT_EQ(RegistryBytes(kPluginKey, "Path"), "<missing>");
     Platform::FileClose(holder);
     EXPECT_EQ(ReadBytes(target), "old library");
 
-    EXPECT_EQ(InstallMozillaPlugin(&m_state), 0);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), StepResult::Done);
     EXPECT_EQ(ReadBytes(target), "new plug-in");
 }
 
@@ -143,27 +145,27 @@ TEST_F(PluginStepsTest, ActiveXStepFailsUnlessTheLibraryLoadsAndRegistersItself)
     const std::string library = ReadBytes(QRV2_TEST_PLUGIN_LIBRARY);
     ASSERT_NE(library, "<missing>");
     OpenPayload("plug-in", library);
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepRegistrationFailed);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), StepResult::RegistrationFailed);
     EXPECT_EQ(ReadBytes(m_product + "QX2011.dll"), library);
     CloseArchive();
 #endif
     // A control that loads but answers its registration with a failure code.
     OpenPayload("plug-in", ReadBytes(QRV2_TEST_REFUSING_CONTROL));
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepRegistrationFailed);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), StepResult::RegistrationFailed);
     CloseArchive();
     OpenPayload("plug-in", "not a library at all");
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotLoaded);
-    EXPECT_FALSE(IsHeldLibraryStatus(kStepNotLoaded) ||
-                 IsHeldLibraryStatus(kStepRegistrationFailed));
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), StepResult::NotLoaded);
+    EXPECT_FALSE(IsHeldLibrary(StepResult::NotLoaded) ||
+                 IsHeldLibrary(StepResult::RegistrationFailed));
 }
 
 TEST_F(PluginStepsTest, MissingEntryOrApplicationFailsWithoutLeavingAFile) {
     OpenPayload("plug-in", "", /*withActiveX=*/false);
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotWritten);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), StepResult::NotWritten);
     EXPECT_FALSE(QRV2Test::PathPresent(m_product + "QX2011.dll"));
 
     GetCore()->SetSingleton(TypeSystemApp, nullptr);
-    EXPECT_EQ(InstallMozillaPlugin(&m_state), kStepNoElement);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), StepResult::NoElement);
     GetCore()->SetSingleton(TypeSystemApp, m_app);
 }
 
@@ -173,9 +175,9 @@ TEST_F(PluginStepsTest, WriteFailingHalfWayLeavesNoPartLibrary) {
     OpenPayload("plug-in", std::string(5000, 'c'));
     const std::string target = m_product + "QX2011.dll";
     Platform::FileTestHook::FailWritesAfter(2000);
-    const std::int32_t result = InstallActiveXPlugin(&m_state);
+    const StepResult result = InstallActiveXPlugin(&m_state);
     Platform::FileTestHook::Reset();
-    EXPECT_EQ(result, kStepNotWritten);
+    EXPECT_EQ(result, StepResult::NotWritten);
     EXPECT_FALSE(QRV2Test::PathPresent(target));
     EXPECT_FALSE(QRV2Test::PathPresent(target + kPartialSuffix));
 }
@@ -189,13 +191,13 @@ TEST_F(PluginStepsTest, ControlLoadsTheHelperLibraryBesideIt) {
     ASSERT_NE(control, "<missing>");
     ASSERT_NE(helper, "<missing>");
     OpenPayload("plug-in", control);
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), kStepNotLoaded);  // the helper is nowhere yet
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), StepResult::NotLoaded);  // the helper is nowhere yet
     // Wine keeps a library whose load failed mapped for a while: a fresh folder for the rest.
     const std::string other = m_dir / "Other\\";
     Platform::FolderCreate(other.c_str());
     m_app->SetLocalProductFolder(other.c_str());
     WriteBytes(other + "neighbour_helper.dll", helper);
-    EXPECT_EQ(InstallActiveXPlugin(&m_state), 0);
+    EXPECT_EQ(InstallActiveXPlugin(&m_state), StepResult::Done);
 }
 #endif
 
@@ -215,9 +217,10 @@ bool KeyPresent(const std::string& key) {
 // goes too.
 TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
     OpenPayload("plug-in", "control");
-    const std::string uninstaller = m_product + kUninstallerFileName;
-    ASSERT_EQ(InstallMozillaPlugin(&m_state), 0);
-    ASSERT_EQ(InstallUninstaller(&m_state), 0);
+    const std::string uninstaller =
+        m_product + ProductFileOf(ProductFileKind::Uninstaller).installedName;
+    ASSERT_EQ(InstallMozillaPlugin(&m_state), StepResult::Done);
+    ASSERT_EQ(InstallUninstaller(&m_state), StepResult::Done);
     EXPECT_EQ(RegistryBytes(kUninstallKey, "UninstallString"),
               Z(("\"" + uninstaller + "\"").c_str()));
     EXPECT_EQ(RegistryBytes(kUninstallKey, "DisplayVersion"), Z("1.0.1.8"));
@@ -231,7 +234,7 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
                                  Platform::FileShare::Read, Platform::FileDisposition::OpenExisting,
                                  Platform::FileHint::Normal, &holder),
               Platform::Error::None);
-    EXPECT_TRUE(IsHeldLibraryStatus(RemoveMozillaPlugin(&m_state)));
+    EXPECT_TRUE(IsHeldLibrary(RemoveMozillaPlugin(&m_state)));
     EXPECT_TRUE(KeyPresent(kPluginKey));
     Platform::FileClose(holder);
 
@@ -239,17 +242,18 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
     // registration is the end-to-end scenarios' to check: it writes the user's own registry).
 #ifdef QRV2_TEST_PLUGIN_LIBRARY
     WriteBytes(m_product + "QX2011.dll", ReadBytes(QRV2_TEST_PLUGIN_LIBRARY));  // no such export
-    EXPECT_EQ(RemoveActiveXControl(&m_state), kStepRegistrationFailed);
+    EXPECT_EQ(RemoveActiveXControl(&m_state), StepResult::RegistrationFailed);
     EXPECT_TRUE(QRV2Test::PathPresent(m_product + "QX2011.dll"));
     Platform::FileDelete((m_product + "QX2011.dll").c_str());
 #endif
-    EXPECT_EQ(RemoveActiveXControl(&m_state), 0);
-    EXPECT_EQ(RemoveMozillaPlugin(&m_state), 0);
-    EXPECT_EQ(RemoveLeftovers(&m_state), 0);
+    EXPECT_EQ(RemoveActiveXControl(&m_state), StepResult::Done);
+    EXPECT_EQ(RemoveMozillaPlugin(&m_state), StepResult::Done);
+    EXPECT_EQ(RemoveLeftovers(&m_state), StepResult::Done);
     for (const std::string& key : {kPluginKey, std::string(kUninstallKey)}) {
         EXPECT_FALSE(KeyPresent(key)) << key;
     }
-    for (const char* file : {"npqx2011.dll", "QX2011.dll", kUninstallerFileName}) {
+    for (const char* file : {"npqx2011.dll", "QX2011.dll",
+                             ProductFileOf(ProductFileKind::Uninstaller).installedName}) {
         EXPECT_FALSE(QRV2Test::PathPresent(m_product + file)) << file;
     }
     EXPECT_EQ(ReadBytes(m_product + "my notes.txt"), "mine");
@@ -257,7 +261,7 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
 
     Platform::FileDelete((m_product + "my notes.txt").c_str());
     m_state.notice = nullptr;
-    EXPECT_EQ(RemoveLeftovers(&m_state), 0);
+    EXPECT_EQ(RemoveLeftovers(&m_state), StepResult::Done);
     EXPECT_FALSE(QRV2Test::PathPresent(m_product));
     EXPECT_EQ(m_state.notice, nullptr);
 }
@@ -266,8 +270,9 @@ TEST_F(PluginStepsTest, StorageFailuresFailTheStepCleanlyUntilItSucceeds) {
     const std::int64_t before = AllocatorHook::LiveBlocks();
     OpenPayload("new plug-in", "control");
     int walked = QRV2Test::WalkAllocationFailures([&](int) {
-        std::int32_t result = InstallMozillaPlugin(&m_state);
-        EXPECT_TRUE(result >= 0 && result <= kStepRegistryFailed) << result;
+        const auto result = static_cast<std::int32_t>(InstallMozillaPlugin(&m_state));
+        EXPECT_TRUE(result >= 0 && result <= static_cast<std::int32_t>(StepResult::RegistryFailed))
+            << result;
     });
     EXPECT_GE(walked, 3);
     CloseArchive();  // the archive keeps directory views between calls; they end with it

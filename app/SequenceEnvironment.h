@@ -1,4 +1,4 @@
-// InstallerEnvironment: what the phase sequencer needs from the world, so tests can stand in.
+// SequenceEnvironment: what the phase sequencer needs from the world, so tests can stand in.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,9 @@ enum class ActionResult {
     FailedQuietly,  // the status text stays (e.g. the payload could not be written); a few attempts
 };
 
-class InstallerEnvironment {
+// The same for the installer and the uninstaller: each program adds only its phase actions
+// (and the installer the document it opens, InstallerEnvironment).
+class SequenceEnvironment {
 public:
     // A new progress window object, not yet created on screen; null when none can be had.
     virtual ProgressBar* NewProgressBar() = 0;
@@ -30,14 +32,12 @@ public:
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     // True once the user asked to stop (window closed, Escape, Ctrl-C, SIGTERM).
     virtual bool CancelRequested() = 0;
-    // Hands the installer's command line (a document or address) to the shell, unchanged.
-    virtual void OpenDocument(const char* commandLine) = 0;
     // The run stopped on a failure with this text: where the window cannot show it for long
     // (a terminal), it is written where the user finds it after the run.
     virtual void ReportStopped(const char* text) = 0;
 
 protected:
-    ~InstallerEnvironment() = default;
+    ~SequenceEnvironment() = default;
 };
 
 }  // namespace QRV2

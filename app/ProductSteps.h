@@ -1,0 +1,92 @@
+// What the installer's and the uninstaller's steps share: their results, a product file in the
+// product folder, and the control's own entry points.
+#pragma once
+
+#include <cstdint>
+
+#include "app/Product.h"
+#include "app/SequenceEnvironment.h"
+#include "framework/core/Held.h"
+#include "framework/system/FileFunc.h"
+#include "framework/system/FilePath.h"
+
+namespace QRV2 {
+
+class SystemApp;
+
+// Result of a step. The numbers are the steps' status codes (the first four as the installer
+// has always given them), so a caller that keeps one as a number keeps its meaning:
+//   Done                the step's work is done (for a removal: also when nothing was there);
+//   Held                the old library cannot be deleted (as a rule a browser holds it);
+//   NoElement           no application singleton, or a path or file-functions element cannot
+//                       be created;
+//   NotWritten          no open archive, or the file cannot be written into the product folder
+//                       (the folder cannot be made, the entry cannot be read or written, the
+//                       finished file cannot take its name);
+//   RegistryFailed      a registry key or value cannot be written or deleted;
+//   NotLoaded           the control library cannot be loaded;
+//   RegistrationFailed  the control has no such entry point, or it reports a failure;
+//   StillThere          the file still exists after it was deleted.
+// Only Held and StillThere mean a library in use (IsHeldLibrary); the others will not mend by
+// waiting.
+enum class StepResult : std::int32_t {
+    Done = 0,
+    Held = 1,
+    NoElement = 2,
+    NotWritten = 3,
+    RegistryFailed = 4,
+    NotLoaded = 5,
+    RegistrationFailed = 6,
+    StillThere = 13,
+};
+
+inline bool IsHeldLibrary(StepResult result) {
+    return result == StepResult::Held || result == StepResult::StillThere;
+}
+
+// How the sequencer treats a step's result: a held library, or a failure that gets a few
+// attempts with the phase text left as it is.
+ActionResult StepOutcome(StepResult result);
+
+// The name a file is written under in the product folder until it is complete (the installed
+// name followed by this): a run that ends half-way never leaves a truncated library under the
+// name a browser loads.
+extern const char* const kPartialSuffix;
+
+// The application singleton of the calling thread's framework, or null.
+SystemApp* Application();
+
+// True when two folder texts name the same folder: ASCII letter case ignored, "/" taken as "\".
+bool SameFolderText(const char* a, const char* b);
+
+// One file of the product in the product folder, with the elements a step works on it with.
+// target is null when any of them could not be had or the path could not be composed whole (a
+// cut path might name another file); every step then ends with NoElement.
+class ProductFolderFile {
+public:
+    explicit ProductFolderFile(ProductFileKind kind);
+    ProductFolderFile(const ProductFolderFile&) = delete;
+    ProductFolderFile& operator=(const ProductFolderFile&) = delete;
+
+    const ProductFile& file;
+    SystemApp* const app;
+    const char* target = nullptr;
+    FileFunc* Files() const { return m_files.Get(); }
+
+    // Deletes the target and a partial copy a killed run left: Done when the target is gone
+    // (or was never there), Held when it cannot be deleted, StillThere when it lingers.
+    StepResult Delete();
+
+private:
+    Held<FilePath> m_path;
+    Held<FileFunc> m_files;
+};
+
+// Loads the control library by its full path alone (so a library of the same name elsewhere
+// can never stand in for it; its own imports are looked for beside it and in the system folder)
+// with COM initialised, and calls its entry point of that name ("DllRegisterServer",
+// "DllUnregisterServer"). Done when the entry reports success; NotLoaded, or
+// RegistrationFailed when the entry is missing or reports a failure.
+StepResult CallControlEntry(const char* libraryPath, const char* entryName);
+
+}  // namespace QRV2
