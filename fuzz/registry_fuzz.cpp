@@ -18,13 +18,14 @@ namespace {
 // explicit stack: a hostile text may nest keys deeper than the call stack allows.
 Key* FirstKeyWithValue(const Tree& tree) {
     std::vector<Key*> pending;
-    for (auto it = tree.roots.rbegin(); it != tree.roots.rend(); ++it) pending.push_back(it->get());
+    const auto& roots = tree.Roots();
+    for (auto it = roots.rbegin(); it != roots.rend(); ++it) pending.push_back(it->get());
     while (!pending.empty()) {
         Key* key = pending.back();
         pending.pop_back();
-        if (!key->values.empty()) return key;
-        for (auto it = key->subKeys.rbegin(); it != key->subKeys.rend(); ++it)
-            pending.push_back(it->get());
+        if (!key->Values().empty()) return key;
+        const auto& subKeys = key->SubKeys();
+        for (auto it = subKeys.rbegin(); it != subKeys.rend(); ++it) pending.push_back(it->get());
     }
     return nullptr;
 }
@@ -33,7 +34,7 @@ Key* FirstKeyWithValue(const Tree& tree) {
 // or, in a store without values, a string value is created.
 void ChangeOneValue(Tree* tree) {
     if (Key* key = FirstKeyWithValue(*tree)) {
-        Value& value = key->values.front();
+        Value& value = *key->FindValue(key->Values().front().name);
         if (value.type == 4 && value.data.size() == 4) {
             value.data[0] = static_cast<char>(value.data[0] + 1);
         } else if (value.type == 1 && !value.data.empty() && value.data.back() == '\0') {
@@ -46,11 +47,9 @@ void ChangeOneValue(Tree* tree) {
     Key* root = tree->Root("HKEY_CURRENT_USER", true);
     Key* key = root->FindSubKey("Software");
     if (key == nullptr) key = root->AddSubKey("Software");
-    Value value;
-    value.name = "Fuzz";
-    value.type = 1;
-    value.data = std::string("value\0", 6);
-    key->values.push_back(value);
+    Value* value = key->AddValue("Fuzz");  // no key holds a value yet
+    value->type = 1;
+    value->data = std::string("value\0", 6);
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 
 #include <sched.h>
 
-#include <cerrno>
 #include <ctime>
+
+#include "platform/posix/SystemCall.h"
 
 namespace Platform {
 
@@ -40,8 +41,7 @@ void Sleep(std::uint32_t ms) {
         return;
     }
     timespec left{static_cast<std::time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
+    RetryInterrupted([&] { return nanosleep(&left, &left); });  // sleeps on for what is left
 }
 
 }  // namespace Platform

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/posix/PathMap.h"
+#include "platform/posix/SystemCall.h"
 
 namespace Platform {
 
@@ -18,8 +19,8 @@ namespace Platform {
 // claimed on Windows, shared for reading, so that deleting or writing the file fails with a
 // sharing violation (in this and in every other process) until the library is freed.
 struct LibraryTag {
-    void* loaded;
-    int claim;
+    void* loaded = nullptr;
+    Descriptor claim;  // none for what is not a plain file
 };
 
 namespace {
@@ -29,21 +30,20 @@ void SetError(Error* error, Error value) {
 }
 
 // The file claimed as the file layer claims a read that shares reading (see File.cpp).
-int ClaimImage(const std::string& path, Error* error) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
+Descriptor ClaimImage(const std::string& path, Error* error) {
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd.Valid()) {
         SetError(error,
                  errno == ENOENT || errno == ENOTDIR ? Error::FileNotFound : Error::AccessDenied);
-        return -1;
+        return fd;
     }
     flock lock{};
     lock.l_type = F_RDLCK;
     lock.l_whence = SEEK_SET;
-    if (fcntl(fd, F_OFD_SETLK, &lock) != 0 &&
+    if (fcntl(fd.Get(), F_OFD_SETLK, &lock) != 0 &&
         (errno == EAGAIN || errno == EACCES)) {  // someone writes it: it cannot be run
-        close(fd);
         SetError(error, Error::SharingViolation);
-        return -1;
+        return Descriptor();
     }
     return fd;
 }
@@ -63,14 +63,14 @@ LibraryHandle LoadLibraryFromPath(const char* path, Error* error) {
         SetError(error, Error::FileNotFound);
         return nullptr;
     }
-    auto* library = new (std::nothrow) LibraryTag{nullptr, -1};
+    auto* library = new (std::nothrow) LibraryTag;
     if (library == nullptr) {
         SetError(error, Error::NotEnoughMemory);
         return nullptr;
     }
     if (S_ISREG(info.st_mode)) {
         library->claim = ClaimImage(posixPath, error);
-        if (library->claim < 0) {
+        if (!library->claim.Valid()) {
             delete library;
             return nullptr;
         }
@@ -78,8 +78,7 @@ LibraryHandle LoadLibraryFromPath(const char* path, Error* error) {
     library->loaded = ::dlopen(posixPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library->loaded == nullptr) {
         SetError(error, S_ISREG(info.st_mode) ? Error::BadFormat : Error::AccessDenied);
-        if (library->claim >= 0) close(library->claim);
-        delete library;
+        delete library;  // with the claim
         return nullptr;
     }
     SetError(error, Error::None);
@@ -99,8 +98,7 @@ ExportedFunction FindExport(LibraryHandle library, const char* name) {
 void FreeLibrary(LibraryHandle library) {
     if (library == nullptr) return;
     ::dlclose(library->loaded);
-    if (library->claim >= 0) close(library->claim);  // ends the claim on the file
-    delete library;
+    delete library;  // closing the claim ends it
 }
 
 bool InitializeCom() { return true; }

@@ -15,6 +15,7 @@
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
+#include "platform/posix/SystemCall.h"
 #include "platform/posix/WildcardName.h"
 #include "platform/testing/FileTestHook.h"
 
@@ -47,16 +48,12 @@ bool LockUnsupported(int e) { return e == EINVAL || e == ENOLCK || e == EOPNOTSU
 // True when another open holds a claim on the file at path (so Windows would refuse to delete or
 // move it: none of our opens shares deletion).
 bool IsHeldOpen(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return false;
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.Valid()) return false;
     struct stat st {};
-    bool held = false;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        flock probe = WholeFile(F_WRLCK);
-        held = fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
-    }
-    close(fd);
-    return held;
+    if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    flock probe = WholeFile(F_WRLCK);
+    return fcntl(fd.Get(), F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
 }
 
 std::string ParentOf(const std::string& path) {
@@ -86,61 +83,43 @@ Error MapPath(const char* path, std::string* mapped, bool wildcardLast = false) 
     return Error::None;
 }
 
-Error RetryRead(int fd, char* data, std::uint32_t count, std::uint32_t* done) {
-    *done = 0;
-    while (*done < count) {
-        ssize_t n = read(fd, data + *done, count - *done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno == EBADF ? Error::AccessDenied : FromErrno(errno);
-        }
-        if (n == 0) break;
-        *done += static_cast<std::uint32_t>(n);
-    }
-    return Error::None;
-}
+// A descriptor opened for the other direction only answers EBADF: as Windows, access denied.
+Error TransferError(int e) { return e == EBADF ? Error::AccessDenied : FromErrno(e); }
 
 // Moves a file to another file system as the system's move does there: a new file with the
 // same bytes and permission bits, made without replacing anything, then the original deleted.
 // A failed copy removes what it made and leaves the original.
 Error CopyThenDelete(const std::string& from, const std::string& to) {
-    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
-    if (in < 0) return errno == ELOOP ? Error::NotSameDevice : FromErrno(errno);
+    Descriptor in(open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
+    if (!in.Valid()) return errno == ELOOP ? Error::NotSameDevice : FromErrno(errno);
     struct stat st {};
-    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(in);
+    if (fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return Error::NotSameDevice;  // folders (and anything but a plain file) stay put
     }
-    int out =
-        open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, st.st_mode & 07777);
-    if (out < 0) {
-        int e = errno;
-        close(in);
-        if (e == EEXIST) return Error::AlreadyExists;
-        if (e == ENOENT || e == ENOTDIR) return Error::PathNotFound;
-        return FromErrno(e);
+    Descriptor out(
+        open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, st.st_mode & 07777));
+    if (!out.Valid()) {
+        if (errno == EEXIST) return Error::AlreadyExists;
+        if (errno == ENOENT || errno == ENOTDIR) return Error::PathNotFound;
+        return FromErrno(errno);
     }
     Error result = Error::None;
     char buffer[65536];
     for (;;) {
-        std::uint32_t got = 0;
-        result = RetryRead(in, buffer, sizeof buffer, &got);
-        if (result != Error::None || got == 0) break;
-        std::uint32_t done = 0;
-        while (done < got) {
-            ssize_t n = write(out, buffer + done, got - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                result = n < 0 ? FromErrno(errno) : Error::DiskFull;
-                break;
-            }
-            done += static_cast<std::uint32_t>(n);
+        std::size_t got = 0;
+        int e = ReadWhole(in.Get(), buffer, sizeof buffer, &got);
+        if (e != 0) result = TransferError(e);
+        if (e != 0 || got == 0) break;
+        e = WriteWhole(out.Get(), buffer, got);
+        if (e != 0) {
+            result = FromErrno(e);
+            break;
         }
-        if (result != Error::None) break;
     }
-    if (result == Error::None && fsync(out) != 0) result = FromErrno(errno);
-    if (close(out) != 0 && result == Error::None) result = FromErrno(errno);
-    close(in);
+    if (result == Error::None && fsync(out.Get()) != 0) result = FromErrno(errno);
+    const int e = out.Close();
+    if (e != 0 && result == Error::None) result = FromErrno(e);
+    in.Close();
     if (result == Error::None && unlink(from.c_str()) != 0) result = FromErrno(errno);
     if (result != Error::None) unlink(to.c_str());
     return result;
@@ -189,27 +168,22 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
     // read-write when it may, so that it can claim the file exclusively; writes through it are
     // still refused below, as the caller asked for reading only.
     bool lockOnlyWrite = access == FileAccess::Read && share == FileShare::None;
-    int fd = -1;
-    if (lockOnlyWrite) {
-        do {
-            fd = open(p.c_str(), (flags & ~O_ACCMODE) | O_RDWR, 0666);
-        } while (fd < 0 && errno == EINTR);
-    }
-    if (fd < 0) {
+    auto openAs = [&p](int how) {
+        return Descriptor(RetryInterrupted([&] { return open(p.c_str(), how, 0666); }));
+    };
+    Descriptor fd;
+    if (lockOnlyWrite) fd = openAs((flags & ~O_ACCMODE) | O_RDWR);
+    if (!fd.Valid()) {
         lockOnlyWrite = false;
-        do {
-            fd = open(p.c_str(), flags, 0666);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0 && direct && errno != EEXIST) {
+        fd = openAs(flags);
+        if (!fd.Valid() && direct && errno != EEXIST) {
             // A folder on the way may be spelt differently: look the path up and try again.
             Error mapped = MapPath(path, &p);
             if (mapped != Error::None) return mapped;
-            do {
-                fd = open(p.c_str(), flags, 0666);
-            } while (fd < 0 && errno == EINTR);
+            fd = openAs(flags);
         }
     }
-    if (fd < 0) {
+    if (!fd.Valid()) {
         int e = errno;
         if (e == ENOENT) return MissingError(p);
         if (e == ENOTDIR) return Error::PathNotFound;
@@ -219,8 +193,7 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
     // A file this open has just made is a regular file: no need to ask.
     const bool made = (flags & O_EXCL) != 0;
     struct stat st {};
-    if (!made && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
-        close(fd);
+    if (!made && (fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))) {
         return Error::AccessDenied;  // as Windows answers for a folder opened as a file
     }
 
@@ -232,49 +205,41 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
             // A read-only file we may not open for writing: refuse if anyone holds a claim now,
             // then take a shared one (later readers can still join: the one gap of this model).
             flock probe = WholeFile(F_WRLCK);
-            if (fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK) {
-                close(fd);
+            if (fcntl(fd.Get(), F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK) {
                 return Error::SharingViolation;
             }
         }
-        if (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+        if (fcntl(fd.Get(), F_OFD_SETLK, &lock) != 0) {
             int e = errno;
             if (!LockUnsupported(e)) {
-                close(fd);
                 return (e == EAGAIN || e == EACCES) ? Error::SharingViolation : FromErrno(e);
             }
         }
         // Emptying only now, with the claim held: never cut a file someone else has open.
-        if (empties && ftruncate(fd, 0) != 0) {
-            int e = errno;
-            close(fd);
-            return FromErrno(e);
-        }
+        if (empties && ftruncate(fd.Get(), 0) != 0) return FromErrno(errno);
     }
 
     if (hint == FileHint::Sequential) {
-        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     } else if (hint == FileHint::Random) {
-        posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+        posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_RANDOM);
     }
 
-    FileObject* object = new (std::nothrow) FileObject{fd, writes};
-    if (object == nullptr) {
-        close(fd);
-        return Error::NotEnoughMemory;
-    }
+    FileObject* object = new (std::nothrow) FileObject{fd.Get(), writes};
+    if (object == nullptr) return Error::NotEnoughMemory;
+    fd.Release();  // the file object owns it now
     *file = object;
     return Error::None;
 }
 
 Error FileRead(FileHandle file, void* data, std::uint32_t count, std::uint32_t* transferred) {
-    std::uint32_t done = 0;
     if (transferred != nullptr) *transferred = 0;
     if (file == NullFile) return Error::InvalidHandle;
     if (data == nullptr && count != 0) return Error::InvalidParameter;
-    Error result = RetryRead(file->fd, static_cast<char*>(data), count, &done);
-    if (transferred != nullptr) *transferred = done;
-    return result;
+    std::size_t done = 0;
+    int e = ReadWhole(file->fd, data, count, &done);
+    if (transferred != nullptr) *transferred = static_cast<std::uint32_t>(done);
+    return e == 0 ? Error::None : TransferError(e);
 }
 
 Error FileReadAt(FileHandle file, std::uint64_t offset, void* data, std::uint32_t count,
@@ -282,20 +247,10 @@ Error FileReadAt(FileHandle file, std::uint64_t offset, void* data, std::uint32_
     if (transferred != nullptr) *transferred = 0;
     if (file == NullFile) return Error::InvalidHandle;
     if (data == nullptr && count != 0) return Error::InvalidParameter;
-    char* bytes = static_cast<char*>(data);
-    std::uint32_t done = 0;
-    while (done < count) {
-        ssize_t n = pread(file->fd, bytes + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (transferred != nullptr) *transferred = done;
-            return errno == EBADF ? Error::AccessDenied : FromErrno(errno);
-        }
-        if (n == 0) break;
-        done += static_cast<std::uint32_t>(n);
-    }
-    if (transferred != nullptr) *transferred = done;
-    return Error::None;
+    std::size_t done = 0;
+    int e = ReadWholeAt(file->fd, offset, data, count, &done);
+    if (transferred != nullptr) *transferred = static_cast<std::uint32_t>(done);
+    return e == 0 ? Error::None : TransferError(e);
 }
 
 Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
@@ -305,24 +260,11 @@ Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
     if (data == nullptr && count != 0) return Error::InvalidParameter;
     if (!file->writable) return Error::AccessDenied;
     std::uint32_t allowed = FileTestHook::Admit(count);
-    const char* bytes = static_cast<const char*>(data);
-    std::uint32_t done = 0;
-    Error result = Error::None;
-    while (done < allowed) {
-        ssize_t n = write(file->fd, bytes + done, allowed - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            result = errno == EBADF ? Error::AccessDenied : FromErrno(errno);
-            break;
-        }
-        if (n == 0) {
-            result = Error::DiskFull;
-            break;
-        }
-        done += static_cast<std::uint32_t>(n);
-    }
+    std::size_t done = 0;
+    int e = WriteWhole(file->fd, data, allowed, &done);
+    Error result = e == 0 ? Error::None : TransferError(e);
     if (result == Error::None && allowed < count) result = Error::DiskFull;
-    if (transferred != nullptr) *transferred = done;
+    if (transferred != nullptr) *transferred = static_cast<std::uint32_t>(done);
     return result;
 }
 

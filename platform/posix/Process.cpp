@@ -15,6 +15,7 @@
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
+#include "platform/posix/SystemCall.h"
 #include "platform/testing/ProcessSeams.h"
 
 namespace Platform {
@@ -79,20 +80,14 @@ std::string DesktopFolder() {
 // refused when it is a symbolic link or belongs to someone else; tightened to 0700 if looser.
 Error EnsurePrivateFolder(const std::string& path) {
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return FromErrno(errno);
-    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.Valid())
         return (errno == ELOOP || errno == ENOTDIR) ? Error::AccessDenied : FromErrno(errno);
     struct stat st;
-    Error e = Error::None;
-    if (fstat(fd, &st) != 0) {
-        e = FromErrno(errno);
-    } else if (st.st_uid != getuid()) {
-        e = Error::AccessDenied;
-    } else if ((st.st_mode & 077) != 0 && fchmod(fd, 0700) != 0) {
-        e = Error::AccessDenied;
-    }
-    close(fd);
-    return e;
+    if (fstat(fd.Get(), &st) != 0) return FromErrno(errno);
+    if (st.st_uid != getuid()) return Error::AccessDenied;
+    if ((st.st_mode & 077) != 0 && fchmod(fd.Get(), 0700) != 0) return Error::AccessDenied;
+    return Error::None;
 }
 
 bool UsableRuntimeFolder(const std::string& path) {

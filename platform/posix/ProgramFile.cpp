@@ -10,6 +10,7 @@
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
+#include "platform/posix/SystemCall.h"
 
 namespace Platform {
 
@@ -32,9 +33,7 @@ Error RunProgramAndWait(const char* path, const char* workingFolder, std::uint32
         _exit(127);
     }
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return FromErrno(errno);
-    }
+    if (RetryInterrupted([&] { return waitpid(child, &status, 0); }) < 0) return FromErrno(errno);
     *exitCode = WIFEXITED(status) ? static_cast<std::uint32_t>(WEXITSTATUS(status)) : 255u;
     return Error::None;
 }

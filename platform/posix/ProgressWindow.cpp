@@ -4,10 +4,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
+
+#include "platform/posix/SystemCall.h"
 
 namespace Platform {
 
@@ -30,17 +31,8 @@ namespace {
 constexpr int kBarWidth = 30;
 constexpr int kNarrowestBar = 10;
 
-void WriteAll(const std::string& data) {
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(STDERR_FILENO, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a terminal that went away: drawing is best effort
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-}
+// A terminal that went away ends the drawing: it is best effort.
+void WriteAll(const std::string& data) { WriteWhole(STDERR_FILENO, data.data(), data.size()); }
 
 // The terminal's width in columns, or 0 when it does not say.
 std::size_t TerminalColumns() {

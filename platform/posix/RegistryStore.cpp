@@ -14,7 +14,8 @@ char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 
 const char kHeader[] = "REGEDIT4";
 
 // A string value can be written in quotes only when its bytes survive the line structure and
-// the reader would give back exactly the same bytes: text, one final NUL, nothing else.
+// the reader would give back exactly the same bytes: text, one final NUL, nothing else. Names
+// of keys and values are held to the same rule.
 bool QuotableText(const std::string& s) {
     for (unsigned char c : s) {
         if (c < 0x20 || c == 0x7f) return false;
@@ -84,23 +85,17 @@ void AppendKeys(std::string* out, const Key& root) {
         stack.pop_back();
         path.resize(item.pathLength);
         if (item.key != &root) path.push_back('\\');
-        path.append(item.key->name);
-        if (item.key != &root || !item.key->values.empty()) {
+        path.append(item.key->Name());
+        if (item.key != &root || !item.key->Values().empty()) {
             out->append("[").append(path).append("]\n");
-            for (const Value& v : item.key->values) AppendValue(out, v);
+            for (const Value& v : item.key->Values()) AppendValue(out, v);
             out->push_back('\n');
         }
-        const auto& subs = item.key->subKeys;
+        const auto& subs = item.key->SubKeys();
         for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
             stack.push_back({it->get(), path.size()});
         }
     }
-}
-
-std::string FoldedName(const std::string& name) {
-    std::string folded(name);
-    for (char& c : folded) c = Fold(c);
-    return folded;
 }
 
 // Reads a quoted text starting at s[*pos] == '"'; leaves *pos after the closing quote.
@@ -166,22 +161,22 @@ bool ReadHexList(const std::string& s, std::size_t pos, std::string* out) {
 
 bool ParseValueLine(const std::string& line, Key* key) {
     std::size_t pos = 0;
-    Value v;
+    std::string name;
     if (line[0] == '@') {
         pos = 1;
-    } else if (!ReadQuoted(line, &pos, &v.name) || v.name.empty()) {
+    } else if (!ReadQuoted(line, &pos, &name) || name.empty()) {
         return false;
     }
     if (pos >= line.size() || line[pos] != '=') return false;
     ++pos;
     std::string rest = line.substr(pos);
+    std::uint32_t type = 0;
+    std::string data;
     if (!rest.empty() && rest[0] == '"') {
         std::size_t p = 0;
-        std::string text;
-        if (!ReadQuoted(rest, &p, &text) || p != rest.size()) return false;
-        v.type = 1;
-        v.data = text;
-        v.data.push_back('\0');
+        if (!ReadQuoted(rest, &p, &data) || p != rest.size()) return false;
+        type = 1;
+        data.push_back('\0');
     } else if (rest.compare(0, 6, "dword:") == 0) {
         if (rest.size() != 14) return false;
         std::uint32_t n = 0;
@@ -190,34 +185,38 @@ bool ParseValueLine(const std::string& line, Key* key) {
             if (d < 0) return false;
             n = (n << 4) | static_cast<std::uint32_t>(d);
         }
-        v.type = 4;
-        for (int i = 0; i < 4; ++i) v.data.push_back(static_cast<char>((n >> (8 * i)) & 0xff));
+        type = 4;
+        for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>((n >> (8 * i)) & 0xff));
     } else if (rest.compare(0, 4, "hex:") == 0) {
-        v.type = 3;
-        if (!ReadHexList(rest, 4, &v.data)) return false;
+        type = 3;
+        if (!ReadHexList(rest, 4, &data)) return false;
     } else if (rest.compare(0, 4, "hex(") == 0) {
         std::size_t close = rest.find("):", 4);
         if (close == std::string::npos || close == 4 || close > 12) return false;
-        std::uint32_t t = 0;
         for (std::size_t i = 4; i < close; ++i) {
             int d = HexDigit(rest[i]);
             if (d < 0) return false;
-            t = (t << 4) | static_cast<std::uint32_t>(d);
+            type = (type << 4) | static_cast<std::uint32_t>(d);
         }
-        v.type = t;
-        if (!ReadHexList(rest, close + 2, &v.data)) return false;
+        if (!ReadHexList(rest, close + 2, &data)) return false;
     } else {
         return false;
     }
-    if (v.name.size() > kMaxValueNameLength) return false;
-    if (key->FindValue(v.name) != nullptr) return false;  // a name twice: not our writing
-    Value* added = key->AddValue(v.name);
-    added->type = v.type;
-    added->data = std::move(v.data);
+    if (name.size() > kMaxValueNameLength) return false;
+    if (key->FindValue(name) != nullptr) return false;  // a name twice: not our writing
+    Value* added = key->AddValue(name);
+    added->type = type;
+    added->data = std::move(data);
     return true;
 }
 
 }  // namespace
+
+std::string FoldedName(const std::string& name) {
+    std::string folded(name);
+    for (char& c : folded) c = Fold(c);
+    return folded;
+}
 
 bool SameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -230,73 +229,54 @@ bool SameName(const std::string& a, const std::string& b) {
 Key::~Key() {
     // Children are moved up into this key's own list before they die, so every destructor
     // that runs below finds no subkeys left.
-    while (!subKeys.empty()) {
-        std::unique_ptr<Key> child = std::move(subKeys.back());
-        subKeys.pop_back();
-        for (auto& grandchild : child->subKeys) subKeys.push_back(std::move(grandchild));
-        child->subKeys.clear();
-    }
-}
-
-void Key::IndexSubKeys() const {
-    if (m_subKeyIndex.size() == subKeys.size()) return;
-    m_subKeyIndex.clear();
-    for (const auto& k : subKeys) m_subKeyIndex.emplace(FoldedName(k->name), k.get());
-}
-
-void Key::IndexValues() const {
-    if (m_valueIndex.size() == values.size()) return;
-    m_valueIndex.clear();
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        m_valueIndex.emplace(FoldedName(values[i].name), i);
+    while (!m_subKeys.empty()) {
+        std::unique_ptr<Key> child = std::move(m_subKeys.back());
+        m_subKeys.pop_back();
+        for (auto& grandchild : child->m_subKeys) m_subKeys.push_back(std::move(grandchild));
+        child->m_subKeys.clear();
     }
 }
 
 Key* Key::FindSubKey(const std::string& n) const {
-    IndexSubKeys();
     auto it = m_subKeyIndex.find(FoldedName(n));
     return it == m_subKeyIndex.end() ? nullptr : it->second;
 }
 
 Key* Key::AddSubKey(const std::string& n) {
-    IndexSubKeys();
-    subKeys.push_back(std::make_unique<Key>());
-    subKeys.back()->name = n;
-    m_subKeyIndex.emplace(FoldedName(n), subKeys.back().get());
-    return subKeys.back().get();
+    m_subKeys.push_back(std::make_unique<Key>(n));
+    m_subKeyIndex.emplace(FoldedName(n), m_subKeys.back().get());
+    return m_subKeys.back().get();
 }
 
 Value* Key::FindValue(const std::string& n) {
-    IndexValues();
     auto it = m_valueIndex.find(FoldedName(n));
-    return it == m_valueIndex.end() ? nullptr : &values[it->second];
+    return it == m_valueIndex.end() ? nullptr : &m_values[it->second];
 }
 
 Value* Key::AddValue(const std::string& n) {
-    IndexValues();
-    values.push_back(Value());
-    values.back().name = n;
-    m_valueIndex.emplace(FoldedName(n), values.size() - 1);
-    return &values.back();
+    m_values.emplace_back(n, 0, std::string());
+    m_valueIndex.emplace(FoldedName(n), m_values.size() - 1);
+    return &m_values.back();
 }
 
 bool Key::RemoveSubKey(const std::string& n) {
-    auto it = std::find_if(subKeys.begin(), subKeys.end(),
-                           [&](const std::unique_ptr<Key>& k) { return SameName(k->name, n); });
-    if (it == subKeys.end()) return false;
-    subKeys.erase(it);
-    m_subKeyIndex.clear();  // rebuilt at the next lookup
+    auto found = m_subKeyIndex.find(FoldedName(n));
+    if (found == m_subKeyIndex.end()) return false;
+    const Key* victim = found->second;
+    m_subKeyIndex.erase(found);
+    m_subKeys.erase(
+        std::find_if(m_subKeys.begin(), m_subKeys.end(),
+                     [victim](const std::unique_ptr<Key>& k) { return k.get() == victim; }));
     return true;
 }
 
 Key* Tree::Root(const std::string& rootName, bool create) {
-    for (const auto& r : roots) {
-        if (SameName(r->name, rootName)) return r.get();
+    for (const auto& r : m_roots) {
+        if (SameName(r->Name(), rootName)) return r.get();
     }
     if (!create) return nullptr;
-    roots.push_back(std::make_unique<Key>());
-    roots.back()->name = rootName;
-    return roots.back().get();
+    m_roots.push_back(std::make_unique<Key>(rootName));
+    return m_roots.back().get();
 }
 
 bool Parse(const std::string& text, Tree* tree) {
@@ -365,8 +345,30 @@ bool Parse(const std::string& text, Tree* tree) {
 std::string Serialize(const Tree& tree) {
     std::string out(kHeader);
     out.append("\n\n");
-    for (const auto& root : tree.roots) AppendKeys(&out, *root);
+    for (const auto& root : tree.Roots()) AppendKeys(&out, *root);
     return out;
+}
+
+bool ValidName(const std::string& name, std::size_t maxLength) {
+    return name.size() <= maxLength && QuotableText(name);
+}
+
+bool SplitKeyPath(const char* path, std::vector<std::string>* parts) {
+    parts->clear();
+    if (path == nullptr) return true;
+    const std::string text(path);
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t sep = text.find('\\', start);
+        if (sep == std::string::npos) sep = text.size();
+        std::string part = text.substr(start, sep - start);
+        if (!part.empty()) {
+            if (!ValidName(part, kMaxKeyNameLength)) return false;
+            parts->push_back(std::move(part));
+        }
+        start = sep + 1;
+    }
+    return true;
 }
 
 }  // namespace RegStore

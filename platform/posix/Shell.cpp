@@ -5,12 +5,12 @@
 #include <sys/wait.h>
 #include <time.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
+#include "platform/posix/SystemCall.h"
 #include "platform/testing/ShellSeams.h"
 
 extern char** environ;
@@ -56,8 +56,7 @@ std::uint32_t WaitForMessages(std::uint32_t ms) {
     struct timespec delay;
     delay.tv_sec = static_cast<time_t>(ms / 1000);
     delay.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-    while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
-    }
+    RetryInterrupted([&] { return nanosleep(&delay, &delay); });
     return WaitTimedOut;
 }
 

@@ -8,14 +8,16 @@
 #include <cerrno>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "platform/Process.h"
 #include "platform/posix/PathMap.h"
+#include "platform/posix/SystemCall.h"
 
 namespace Platform {
 
 struct InstanceClaimTag {
-    int fd;
+    Descriptor lockFile;  // closing it gives the claim up
 };
 
 ClaimResult ClaimInstance(const char* name, InstanceClaim* claim) {
@@ -30,30 +32,22 @@ ClaimResult ClaimInstance(const char* name, InstanceClaim* claim) {
     if (posixFolder.empty() || posixFolder.back() != '/') posixFolder += '/';
     const std::string path = posixFolder + name + ".lock";
     // The folder is private; the file is never followed through a link all the same.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return ClaimResult::Unavailable;
+    Descriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.Valid()) return ClaimResult::Unavailable;
     // The lock belongs to the open file: the system drops it when the process ends, also when
     // it is killed, so a claim never outlives its run. The file itself stays (removing it would
     // let a third run lock a new file while a second still waits on the old one).
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR) continue;
-        const bool taken = errno == EWOULDBLOCK;
-        ::close(fd);
-        return taken ? ClaimResult::Taken : ClaimResult::Unavailable;
+    if (RetryInterrupted([&] { return ::flock(fd.Get(), LOCK_EX | LOCK_NB); }) != 0) {
+        return errno == EWOULDBLOCK ? ClaimResult::Taken : ClaimResult::Unavailable;
     }
-    InstanceClaimTag* held = new (std::nothrow) InstanceClaimTag{fd};
-    if (held == nullptr) {
-        ::close(fd);
-        return ClaimResult::Unavailable;
-    }
+    InstanceClaimTag* held = new (std::nothrow) InstanceClaimTag{std::move(fd)};
+    if (held == nullptr) return ClaimResult::Unavailable;
     *claim = held;
     return ClaimResult::Claimed;
 }
 
 void ReleaseInstance(InstanceClaim claim) {
-    if (claim == nullptr) return;
-    ::close(claim->fd);
-    delete claim;
+    delete claim;  // null included
 }
 
 }  // namespace Platform

@@ -1,15 +1,20 @@
-// Platform file service: sharing between opens, delete/move refusals, search rules, write hook.
+// Platform file service: sharing between opens, delete/move refusals, search rules, path facts
+// and replacement, the POSIX path mapping, write hook.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/DynamicLibrary.h"
 #include "platform/File.h"
+#include "platform/PathFacts.h"
 #include "platform/testing/FileTestHook.h"
 #include "tests/support/ScratchFolder.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/posix/PathMap.h"
 #endif
 
 using namespace Platform;
@@ -246,7 +251,116 @@ TEST(PlatformFileNames, LetterCaseAndTrailingDotsAreIgnored) {
     EXPECT_FALSE(QRV2Test::PathPresent(dir / "a.txt"));
 }
 
+// A name's kind and size come without opening it; a replacement is one step that takes a file's
+// place (never a folder's) under the target's name.
+TEST(PlatformPathFacts, KindAndSizeWithoutOpeningAndReplacingInOneStep) {
+    ScratchFolder dir;
+    QRV2Test::WriteBytes(dir / "file.bin", "12345");
+    ASSERT_EQ(FolderCreate((dir / "folder").c_str()), Error::None);
+    PathFacts facts;
+    ASSERT_EQ(InspectPath((dir / "file.bin").c_str(), &facts), Error::None);
+    EXPECT_EQ(facts.kind, PathKind::File);
+    EXPECT_EQ(facts.size, 5u);
+    ASSERT_EQ(InspectPath((dir / "folder").c_str(), &facts), Error::None);
+    EXPECT_EQ(facts.kind, PathKind::Folder);
+    EXPECT_EQ(facts.size, 0u);
+    for (const char* missing : {"missing", "missing\\below"}) {
+        facts.kind = PathKind::File;
+        EXPECT_EQ(InspectPath((dir / missing).c_str(), &facts), Error::None) << missing;
+        EXPECT_EQ(facts.kind, PathKind::Missing) << missing;
+    }
+    EXPECT_EQ(InspectPath(nullptr, &facts), Error::InvalidParameter);
+
+    QRV2Test::WriteBytes(dir / "new.bin", "new");
+    EXPECT_EQ(FileReplace((dir / "new.bin").c_str(), (dir / "file.bin").c_str()), Error::None);
+    EXPECT_EQ(QRV2Test::ReadBytes(dir / "file.bin"), "new");
+    EXPECT_FALSE(QRV2Test::PathPresent(dir / "new.bin"));
+    EXPECT_EQ(FileReplace((dir / "new.bin").c_str(), (dir / "file.bin").c_str()),
+              Error::FileNotFound);
+    EXPECT_EQ(FileReplace((dir / "file.bin").c_str(), (dir / "folder").c_str()),
+              Error::AccessDenied);
+    EXPECT_TRUE(QRV2Test::IsDirectory(dir / "folder"));
+    // The source is found ignoring letter case; the target's own name only where the system
+    // finds names so.
+    QRV2Test::WriteBytes(dir / "case.txt", "old");
+    EXPECT_EQ(FileReplace((dir / "FILE.BIN").c_str(), (dir / "CASE.TXT").c_str()), Error::None);
+    EXPECT_EQ(QRV2Test::ReadBytes(dir / "case.txt"), ReplaceMatchesNamesLoosely() ? "new" : "old");
+    EXPECT_FALSE(QRV2Test::PathPresent(dir / "file.bin"));
+
 #ifndef _WIN32
+    // Links are reported as links with their target's kind, and a replacement takes the link's
+    // place, leaving its target alone.
+    const std::string native = QRV2Test::NativePath(dir.Path());
+    ASSERT_EQ(symlink("case.txt", (native + "to-file").c_str()), 0);
+    ASSERT_EQ(symlink("folder", (native + "to-folder").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (native + "dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo((native + "fifo").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        PathKind kind;
+        std::uint64_t size;
+    } links[] = {{"to-file", PathKind::LinkToFile, 3},
+                 {"to-folder", PathKind::LinkToFolder, 0},
+                 {"dangling", PathKind::DanglingLink, 0},
+                 {"fifo", PathKind::Special, 0}};
+    for (const auto& link : links) {
+        ASSERT_EQ(InspectPath((dir / link.name).c_str(), &facts), Error::None) << link.name;
+        EXPECT_EQ(facts.kind, link.kind) << link.name;
+        EXPECT_EQ(facts.size, link.size) << link.name;
+    }
+    QRV2Test::WriteBytes(dir / "over-link", "L");
+    EXPECT_EQ(FileReplace((dir / "over-link").c_str(), (dir / "to-file").c_str()), Error::None);
+    ASSERT_EQ(InspectPath((dir / "to-file").c_str(), &facts), Error::None);
+    EXPECT_EQ(facts.kind, PathKind::File);
+    EXPECT_EQ(QRV2Test::ReadBytes(dir / "case.txt"), "old");
+#endif
+}
+
+#ifndef _WIN32
+// The framework's Windows-shaped paths: drive Z: is the root, either separator splits, other
+// drives have no place; a name is then found as the Windows file system finds it.
+TEST(PlatformPathMap, ZIsTheRootAndNamesAreFoundIgnoringCaseAndTrailingDots) {
+    std::string mapped;
+    const struct {
+        const char* windows;
+        const char* posix;
+    } shapes[] = {{"Z:\\home\\me\\a.txt", "/home/me/a.txt"},
+                  {"z:/home/me/", "/home/me/"},
+                  {"Z:", "/"},
+                  {"Z:name", "/name"},
+                  {"a\\b", "a/b"},
+                  {"\\x", "/x"}};
+    for (const auto& shape : shapes) {
+        ASSERT_TRUE(ToPosixPath(shape.windows, &mapped)) << shape.windows;
+        EXPECT_EQ(mapped, shape.posix) << shape.windows;
+    }
+    EXPECT_FALSE(ToPosixPath("C:\\Windows", &mapped));
+    EXPECT_EQ(ToWindowsPath("/home/me/a.txt"), "Z:\\home\\me\\a.txt");
+    EXPECT_EQ(ToWindowsPath("a/b"), "a\\b");
+
+    ScratchFolder dir;
+    const std::string native = QRV2Test::NativePath(dir.Path());
+    ASSERT_EQ(FolderCreate((dir / "Sub").c_str()), Error::None);
+    QRV2Test::WriteBytes(dir / "Sub\\noext", "n");
+    QRV2Test::WriteBytes(dir / "Twin", "upper");
+    QRV2Test::WriteBytes(dir / "twin", "lower");
+    const struct {
+        const char* given;
+        const char* found;
+    } names[] = {{"SUB\\NOEXT", "Sub/noext"},
+                 {"sub\\noext. .", "Sub/noext"},
+                 {"TWIN", "Twin"},  // several match: the first in byte order
+                 {"twin", "twin"},  // the exact name wins
+                 {"sub\\New..", "Sub/New"},
+                 {"gone\\Deeper.", "gone/Deeper"}};
+    for (const auto& name : names) {
+        ASSERT_TRUE(ResolvePosixPath((dir / name.given).c_str(), &mapped)) << name.given;
+        EXPECT_EQ(mapped, native + name.found) << name.given;
+    }
+    ASSERT_TRUE(ResolvePosixPath((dir / "SUB\\*.").c_str(), &mapped, true));
+    EXPECT_EQ(mapped, native + "Sub/*.");
+}
+
 // Another file system cannot take a rename: a file is copied and the original deleted (as the
 // system's move does), a folder stays where it is.
 TEST(PlatformFileMove, AFileMovesToAnotherFileSystem) {

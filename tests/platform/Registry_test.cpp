@@ -214,6 +214,19 @@ TEST_F(RegistryTest, AHandleToADeletedKeyNeverReachesANewKeyOfTheSameName) {
     RegistryCloseKey(old);
 }
 
+// A handle given back is no handle any more: calls through it, and closing it again, are refused
+// as invalid, without a look into what it pointed at.
+TEST_F(RegistryTest, AClosedHandleIsRefusedAsInvalid) {
+    RegKey key = nullptr;
+    ASSERT_EQ(Error::None, RegistryCreateKey(RootKey(RegRoot::CurrentUser), "Software\\Closed",
+                                             KeyAllAccess, &key, nullptr));
+    ASSERT_EQ(Error::None, RegistryCloseKey(key));
+    std::uint32_t size = 0;
+    EXPECT_EQ(Error::InvalidHandle, RegistryQueryValue(key, "v", nullptr, nullptr, &size));
+    EXPECT_EQ(Error::InvalidHandle, RegistrySetValue(key, "v", RegSz, "1", 2));
+    EXPECT_EQ(Error::InvalidHandle, RegistryCloseKey(key));
+}
+
 TEST_F(RegistryTest, HandlesAreLimitedToTheRightsTheyWereOpenedWith) {
     RegKey key = nullptr;
     ASSERT_EQ(Error::None, RegistryCreateKey(RootKey(RegRoot::CurrentUser), "Software\\R",
