@@ -123,6 +123,11 @@ ActionResult RealInstallerEnvironment::RunPhaseAction(int phase, InstallState* s
 
 void RealInstallerEnvironment::ReportStopped(const char* text) { Platform::ReportStopped(text); }
 
+bool RealInstallerEnvironment::UserFoldersReachable() {
+    auto* app = static_cast<SystemApp*>(GetCore()->GetSingleton(TypeSystemApp));
+    return app == nullptr || app->CheckUserFolders() == 0;
+}
+
 void RealInstallerEnvironment::Sleep(std::uint32_t milliseconds) { Platform::Sleep(milliseconds); }
 
 bool RealInstallerEnvironment::CancelRequested() { return Platform::CancelRequested(); }

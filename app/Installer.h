@@ -39,6 +39,7 @@ public:
     bool CancelRequested() override;
     void OpenDocument(const char* commandLine) override;
     void ReportStopped(const char* text) override;
+    bool UserFoldersReachable() override;
 };
 
 // A sequence with a state record of its own: the record is allocated, RunSequence run on it and

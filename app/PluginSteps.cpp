@@ -95,9 +95,11 @@ std::int32_t InstallLibrary(InstallState* state, StepKind kind) {
     }
 
     std::int32_t result = kStepNotWritten;
-    // A path that could not be composed whole must not be used: it might name another file.
-    const bool composed =
-        path->SetPath(app->GetLocalProductFolder()) == 0 && path->SetFileName(fileName) == 0;
+    // A path that could not be composed whole must not be used: it might name another file
+    // (without the folder, one in the current folder).
+    const bool composed = app->GetLocalProductFolder() != nullptr &&
+                          path->SetPath(app->GetLocalProductFolder()) == 0 &&
+                          path->SetFileName(fileName) == 0;
     const char* target = path->GetPath();
     if (!composed || target == nullptr) {
         result = kStepNoElement;

@@ -34,8 +34,9 @@ struct ProductFile {
         if (app == nullptr) return;
         path = CreateElementAs<FilePath>(TypeFilePath);
         files = CreateElementAs<FileFunc>(TypeFileFunc);
-        // A path that could not be composed whole must not be used: it might name another file.
-        if (path != nullptr && files != nullptr &&
+        // A path that could not be composed whole must not be used: it might name another file
+        // (without the folder, one in the current folder).
+        if (path != nullptr && files != nullptr && app->GetLocalProductFolder() != nullptr &&
             path->SetPath(app->GetLocalProductFolder()) == 0 && path->SetFileName(fileName) == 0) {
             target = path->GetPath();
         }

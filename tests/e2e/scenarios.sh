@@ -257,3 +257,24 @@ scenario_uninstall_keeps_users_file() {
         expect_eq "$(be_status_history | tail -n1)" "$TEXT_FOLDER_KEPT" "last status text shown"
     fi
 }
+
+# A user folder whose path has spaces: installed there, then removed by the registered command
+# run as the system runs it (the whole UninstallString, its quotes deciding where the program's
+# name ends).
+scenario_profile_with_spaces() {
+    be_use_profile "Jean Dupont" || { fail "the user's folders could not be moved"; return; }
+    if [[ "$E2E_PLATFORM" == wine ]]; then
+        # Without its quotes the command would start the program C:\users\Jean.exe, if any.
+        cp "$E2E_TOOLS/open_probe.exe" "$(host_path 'C:\users\Jean.exe')"
+    fi
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the installation"
+    expect_installed
+    run_registered_uninstaller watch || return
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the removal"
+    expect_removed
+    expect_missing "$(be_product_dir)" "product folder after the removal"
+    expect_missing "$S/probe.txt" "the command's unquoted start was run as a program"
+}

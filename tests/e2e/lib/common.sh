@@ -162,7 +162,8 @@ expect_no_key() {
 }
 
 # Starts the uninstall command the installer registered, exactly as the system's list of programs
-# would: the quoted program path of the entry's UninstallString. [watch] as for be_start.
+# would: the entry's UninstallString as it stands, the program's path in quotes. [watch] as for
+# be_start.
 run_registered_uninstaller() {
     local command
     command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "uninstallstring" { print $3 }')
@@ -170,10 +171,8 @@ run_registered_uninstaller() {
         fail "no quoted UninstallString in HKCU\\$KEY_UNINSTALL: '$command'"
         return 1
     fi
-    command=${command#\"}
-    command=${command%\"}
     E2E_TITLE=$UNINSTALL_TITLE
-    be_start "$(be_registered_program "$command")" "${1:-}"
+    be_run_registered "$command" "${1:-}"
 }
 
 # Checks that follow every completed removal: nothing the installer wrote is left (the product

@@ -44,10 +44,20 @@ be_product_path() {
 }
 
 be_uninstaller_name() { echo orvane2011-uninstall; }
-# The program a registered command names (a framework path, drive Z: the root), as a host path.
-be_registered_program() {
-    local p=${1#Z:}
-    echo "${p//\\//}"
+# be_run_registered <command line> [watch]: the program a registered command names in quotes (a
+# framework path, drive Z: the root), started as a host path.
+be_run_registered() {
+    local p=${1#\"}
+    p=${p%\"}
+    p=${p#Z:}
+    be_start "${p//\\//}" "${2:-}"
+}
+
+# be_use_profile <name>: the user's data and runtime folders move below a folder of that name.
+be_use_profile() {
+    export XDG_DATA_HOME="$S/$1/data" XDG_RUNTIME_DIR="$S/$1/run"
+    mkdir -p "$XDG_DATA_HOME" || return 1
+    mkdir -m 700 "$XDG_RUNTIME_DIR" || return 1
 }
 
 # The document as a user would type it (one argument of its own), and as the opener gets it.
