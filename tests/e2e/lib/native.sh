@@ -185,29 +185,7 @@ be_key_present() {
 be_reg_values() {
     local store="$XDG_CONFIG_HOME/qrv2/registry.reg"
     [[ -f "$store" ]] || return 0
-    # The key goes through the environment: awk -v would read its backslashes as escapes.
-    E2E_KEY="[HKEY_CURRENT_USER\\$1]" awk '
-        function quoted(s,    out, i, c) { # s starts after the opening quote
-            out = ""
-            for (i = 1; i <= length(s); i++) {
-                c = substr(s, i, 1)
-                if (c == "\\") { i++; out = out substr(s, i, 1); continue }
-                if (c == "\"") { rest = substr(s, i + 1); return out }
-                out = out c
-            }
-            rest = ""
-            return out
-        }
-        /^\[/ { inside = (tolower($0) == tolower(ENVIRON["E2E_KEY"])); next }
-        !inside || /^[ \t]*$/ { next }
-        {
-            if (substr($0, 1, 2) == "@=") { name = "(default)"; rest = substr($0, 3) }
-            else { name = quoted(substr($0, 2)); rest = substr(rest, 2) }
-            if (substr(rest, 1, 1) == "\"") { type = "REG_SZ"; data = quoted(substr(rest, 2)) }
-            else if (rest ~ /^dword:/) { type = "REG_DWORD"; data = substr(rest, 7) }
-            else { type = rest; sub(/:.*/, "", type); data = rest; sub(/^[^:]*:/, "", data) }
-            printf "%s\t%s\t%s\n", name, type, data
-        }' "$store"
+    regedit_values "$1" <"$store"
 }
 
 # The exit code of a run that stopped on a failure, as the shell sees it (its low 8 bits).

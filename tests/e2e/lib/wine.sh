@@ -273,30 +273,8 @@ be_reg_values() {
         sleep 0.2
     done
     [[ -s "$export" ]] || return 0
-    # The export is UTF-16 text in the format the native store uses (REGEDIT4 style, version 5
-    # header): the key's own values follow its header line, and only those are read.
-    iconv -f UTF-16 -t UTF-8 "$export" | tr -d '\r' | E2E_KEY="[HKEY_CURRENT_USER\\$1]" awk '
-        function quoted(s,    out, i, c) { # s starts after the opening quote
-            out = ""
-            for (i = 1; i <= length(s); i++) {
-                c = substr(s, i, 1)
-                if (c == "\\") { i++; out = out substr(s, i, 1); continue }
-                if (c == "\"") { rest = substr(s, i + 1); return out }
-                out = out c
-            }
-            rest = ""
-            return out
-        }
-        /^\[/ { inside = (tolower($0) == tolower(ENVIRON["E2E_KEY"])); next }
-        !inside || /^[ \t]/ || /^$/ { next }
-        {
-            if (substr($0, 1, 2) == "@=") { name = "(default)"; rest = substr($0, 3) }
-            else { name = quoted(substr($0, 2)); rest = substr(rest, 2) }
-            if (substr(rest, 1, 1) == "\"") { type = "REG_SZ"; data = quoted(substr(rest, 2)) }
-            else if (rest ~ /^dword:/) { type = "REG_DWORD"; data = substr(rest, 7) }
-            else { type = rest; sub(/:.*/, "", type); data = rest; sub(/^[^:]*:/, "", data) }
-            printf "%s\t%s\t%s\n", name, type, data
-        }'
+    # The export is UTF-16 text in the format the native store keeps (version 5 header).
+    iconv -f UTF-16 -t UTF-8 "$export" | tr -d '\r' | regedit_values "$1"
 }
 
 # be_run_registered <command line> [watch]: a registered command run as the system runs it: the
@@ -393,18 +371,11 @@ scenario_screenshot() {
 readonly UNICODE_USER="Łukasz Жуков"
 scenario_unicode_profile() {
     be_use_profile "$UNICODE_USER" || { fail "the user's folders could not be moved"; return; }
-    be_start "$E2E_INSTALLER"
-    be_wait_exit 30
-    expect_eq "$E2E_EXIT" 0 "exit code of the installation"
-    expect_installed
+    install_completely
     local loaded
     loaded=$(wine "$E2E_TOOLS/load_by_name.exe" --registered "$KEY_PLUGIN" Path 2>/dev/null | tr -d '\r')
     expect_eq "$loaded" "$(be_product_path npqx2011.dll)" "library loaded from the registered Path"
-    run_registered_uninstaller || return
-    be_wait_exit 30
-    expect_eq "$E2E_EXIT" 0 "exit code of the removal"
-    expect_removed
-    expect_missing "$(be_product_dir)" "product folder after the removal"
+    remove_completely
 }
 
 # The same folders on a system that ignores the manifest's code page (the installer's manifest
