@@ -30,6 +30,7 @@ const SequenceTexts kInstallerTexts = {
         "Installation Stopped - Unable to install the XPCOM Plugin.",
         "Installation Stopped - Unable to install the ActiveX Plugin.",
     },
+    "Installation Stopped - Unable to reach the user's folder.",
 };
 
 namespace {
@@ -97,9 +98,13 @@ std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
 
     bar->Create(texts.title, texts.initialStatus);
     std::int32_t result = 0;
+    if (!environment.UserFoldersReachable()) {
+        ShowFinalText(bar, environment, texts.userFolderUnreachable, 0.0f);
+        result = kInstallFailed;
+    }
     std::uint32_t tick = 0;
     int failures = 0;  // failures of the current phase that are not a held library
-    for (;;) {
+    while (result == 0) {
         // A sequence that keeps failing (a browser never closed) would otherwise retry for
         // ever; the user's stop ends it cleanly. Once every action has succeeded a stop only
         // cuts the animation short: the installation is complete.
