@@ -22,6 +22,9 @@
 #include "framework/archive/Archive.h"
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
+#include "framework/archive/BlockCodec.h"
+#include "framework/archive/ContentReader.h"
+#include "framework/archive/LittleEndian.h"
 #include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
@@ -399,15 +402,9 @@ void Pack(PackJob* job, CompressDevice* device) {
                                    ? "cannot be read whole (" + Why(error) + "): left out"
                                    : "cannot be read whole (it shrank): left out";
             } else {
-                std::uint32_t length = static_cast<std::uint32_t>(room);
-                const bool packed = device->Compress(job->block + ArchiveFormat::kBlockHeaderSize,
-                                                     &length, content, size) == 0;
-                if (!packed) {
-                    std::memcpy(job->block + ArchiveFormat::kBlockHeaderSize, content, size);
-                    length = size;
-                }
-                ArchiveFormat::EncodeBlockHeader(job->block, packed, size);
-                job->blockSize = ArchiveFormat::kBlockHeaderSize + length;
+                job->blockSize = ArchiveFormat::EncodeBlock(
+                    device, content, size, job->block,
+                    static_cast<std::uint32_t>(room) + ArchiveFormat::kBlockHeaderSize);
             }
         }
     } else {
@@ -765,10 +762,7 @@ public:
         unsigned char fixed[ArchiveFormat::kPrefixSize + ArchiveFormat::kDirectoryFixedSize];
         if (m_stream->GetSize(&fileSize) == 0 && fileSize >= sizeof fixed &&
             m_stream->SetPosition(0) == 0 && m_stream->Read(fixed, sizeof fixed) == sizeof fixed) {
-            const std::uint64_t size = static_cast<std::uint64_t>(fixed[12]) |
-                                       static_cast<std::uint64_t>(fixed[13]) << 8 |
-                                       static_cast<std::uint64_t>(fixed[14]) << 16 |
-                                       static_cast<std::uint64_t>(fixed[15]) << 24;
+            const std::uint64_t size = LittleEndian::Get32(fixed + 12);
             const std::uint64_t copy = size + ArchiveFormat::kPrefixSize + 1;
             Held<MemoryStream> memory(TypeMemoryStream);
             Stream* view = InterfaceOf<Stream>(memory.Get(), InterfaceStream);
