@@ -10,6 +10,7 @@
 #include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/Held.h"
 
 namespace QRV2 {
 namespace ArchiveFormat {
@@ -171,8 +172,8 @@ bool IsSafeEntryName(const char* name) {
 }
 
 Damage MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count, std::uint32_t* size) {
-    CompressStream* scratch = CreateElementAs<CompressStream>(TypeCompressStream);
-    Stream* stream = InterfaceOf<Stream>(scratch, InterfaceStream);
+    Held<CompressStream> scratch(TypeCompressStream);
+    Stream* stream = InterfaceOf<Stream>(scratch.Get(), InterfaceStream);
     Damage result = Damage::NoMemory;
     if (stream != nullptr && stream->SetUsage(Stream::UsageBufferOnly) == 0 &&
         stream->Open() == 0) {
@@ -180,7 +181,6 @@ Damage MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count, std::
             result = Damage::None;
         stream->Close();
     }
-    ReleaseElement(scratch);
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include "framework/containers/StringUtil.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/Held.h"
 #include "framework/io/BinaryStream.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/FileSystemIterator.h"
@@ -396,9 +397,9 @@ std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* p
     // An empty folder would put every entry at the root of the current drive.
     if (destinationFolder == nullptr || destinationFolder[0] == '\0' || m_directory == nullptr)
         return 1;
-    String* path = CreateElementAs<String>(TypeString);
+    Held<String> path(TypeString);
     Iterator* it = m_directory->GetIterator(ElementContainer::IteratorRead, nullptr);
-    std::int32_t result = path == nullptr || it == nullptr ? 1 : 0;
+    std::int32_t result = !path || it == nullptr ? 1 : 0;
     if (result == 0) {
         for (it->First(); result == 0 && it->IsAtEnd() == 0; it->Next()) {
             ArchiveEntry* entry = static_cast<ArchiveEntry*>(it->GetCurrent());
@@ -407,7 +408,7 @@ std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* p
                 result = 1;
                 break;
             }
-            // Any beginning of the name counts here, not only whole components as in the tool.
+            // Any beginning of the name counts here, also one that ends inside a component.
             const char* relative =
                 ArchiveFormat::AfterPrefix(name, prefix != nullptr ? prefix : "", false);
             if (relative == nullptr) continue;
@@ -431,7 +432,6 @@ std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* p
         }
     }
     if (it != nullptr) m_directory->ReturnIterator(&it);
-    ReleaseElement(path);
     return result;
 }
 

@@ -3,16 +3,12 @@
 #include "tools/qxarc/Create.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
-#include "framework/archive/BlockCodec.h"
 #include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
@@ -92,31 +88,30 @@ private:
             return;
         }
         const std::string entryName = relative + name;
-        switch (facts.kind) {
-            case Platform::PathKind::Folder: Walk(path + "\\", entryName + "\\"); break;
-            case Platform::PathKind::File:
-            case Platform::PathKind::LinkToFile:
-                // Refused from its size: the format's 32-bit sizes cannot carry it.
-                if (facts.size > ArchiveFormat::kMaxSize) {
-                    Refuse(path, "larger than 4,294,967,295 bytes, the archive's limit: left out");
-                } else if (entryName.size() > ArchiveFormat::kMaxNameLength) {
-                    Refuse(path, "name too long for the archive: left out");
-                } else {
-                    m_found.push_back({entryName, path, facts.size});
-                }
-                break;
+        if (facts.kind == Platform::PathKind::Folder) {
+            Walk(path + "\\", entryName + "\\");
+        } else if (facts.kind != Platform::PathKind::File &&
+                   facts.kind != Platform::PathKind::LinkToFile) {
+            Refuse(path, NotPacked(facts.kind));
+        } else if (facts.size > ArchiveFormat::kMaxSize) {
+            // Refused from its size: the format's 32-bit sizes cannot carry it.
+            Refuse(path, "larger than 4,294,967,295 bytes, the archive's limit: left out");
+        } else if (entryName.size() > ArchiveFormat::kMaxNameLength) {
+            Refuse(path, "name too long for the archive: left out");
+        } else {
+            m_found.push_back({entryName, path, facts.size});
+        }
+    }
+
+    // Why a path that is neither a folder nor a file (or a link to one) is not packed.
+    static const char* NotPacked(Platform::PathKind kind) {
+        switch (kind) {
             case Platform::PathKind::LinkToFolder:
-                Refuse(path, "link to a folder, not followed: left out");
-                break;
-            case Platform::PathKind::DanglingLink:
-                Refuse(path, "link whose target is missing: left out");
-                break;
+                return "link to a folder, not followed: left out";
+            case Platform::PathKind::DanglingLink: return "link whose target is missing: left out";
             case Platform::PathKind::Special:
-                Refuse(path, "not a regular file (FIFO, socket or device), not read: left out");
-                break;
-            case Platform::PathKind::Missing:
-                Refuse(path, "vanished while being read: left out");
-                break;
+                return "not a regular file (FIFO, socket or device), not read: left out";
+            default: return "vanished while being read: left out";
         }
     }
 

@@ -3,24 +3,17 @@
 #include "tools/qxarc/Extract.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
-#include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
 #include "framework/archive/ContentReader.h"
 #include "framework/core/Held.h"
 #include "framework/system/FileFunc.h"
 #include "platform/Cancel.h"
-#include "platform/Directory.h"
 #include "platform/File.h"
 #include "platform/PathFacts.h"
 #include "tools/qxarc/Common.h"

@@ -3,7 +3,6 @@
 
 #include <chrono>
 
-#include "framework/archive/ArchiveFormat.h"
 #include "framework/archive/BlockCodec.h"
 #include "framework/core/Allocator.h"
 #include "framework/io/CompressDevice.h"

@@ -22,9 +22,7 @@ namespace QxarcTool {
 // The archive file and its directory, read once through the format module.
 class Reader : public QRV2::ArchiveFormat::DirectorySink {
 public:
-    Reader() = default;
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
+    // Not copied: it owns the file and the entries (the held file already forbids copies).
     ~Reader();
     bool Add(QRV2::ArchiveEntry* entry) override;
     // Opens and reads the directory; false after naming the failure. A directory cut short
