@@ -1,6 +1,7 @@
 // Command: the usage text, option parsing and the dispatch to create, list, test and extract.
 #include "tools/qxarc/Command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -37,11 +38,18 @@ int Finish(int result) {
 }
 
 // The mode with its operands, once the framework runs.
-int RunMode(const std::string& command, const std::vector<std::string>& operands, unsigned jobs) {
+int RunMode(const std::string& command, std::vector<std::string> operands, unsigned jobs) {
+    CreateOptions createOptions;
+    createOptions.jobs = jobs;
+    const auto hidden = std::find(operands.begin(), operands.end(), "--exclude-hidden");
+    if (command == "create" && hidden != operands.end()) {
+        createOptions.excludeHidden = true;
+        operands.erase(hidden);
+    }
     const std::size_t count = operands.size();
     if (command == "create") {
         if (count != 2) return UsageError("create takes [-j N] ARCHIVE FOLDER");
-        return Finish(Create(operands[0].c_str(), operands[1].c_str(), jobs));
+        return Finish(Create(operands[0].c_str(), operands[1].c_str(), createOptions));
     }
     if (command == "list") {
         if (count != 1) return UsageError("list takes ARCHIVE");

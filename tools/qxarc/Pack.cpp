@@ -63,11 +63,9 @@ void PackOpened(PackJob* job, Platform::FileHandle file, CompressDevice* device)
 
 }  // namespace
 
-void Pack(PackJob* job, CompressDevice* device) {
+void Pack(PackJob* job, Platform::UserFolder root, CompressDevice* device) {
     Platform::FileHandle file = Platform::NullFile;
-    Platform::Error error = Platform::FileOpen(
-        job->file->path.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
-        Platform::FileDisposition::OpenExisting, Platform::FileHint::Sequential, &file);
+    Platform::Error error = Platform::UserFileOpenRead(root, job->file->name, &file);
     if (error != Platform::Error::None) {
         job->problem = "cannot be opened (" + Why(error) + "): left out";
         return;
@@ -120,7 +118,7 @@ void PackQueue::Run(std::unique_lock<std::mutex>* lock) {
     PackJob& job = m_jobs[m_next++];
     m_held += job.cost;
     lock->unlock();
-    Pack(&job, m_device);
+    Pack(&job, m_root, m_device);
     lock->lock();
     // Only the block stays until the main thread has written it.
     m_held -= job.cost;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/UserTree.h"
+
 namespace QRV2 {
 class CompressDevice;
 }
@@ -15,8 +17,7 @@ class CompressDevice;
 namespace QxarcTool {
 
 struct Found {
-    std::string name;        // the entry name: relative path with "\" between components
-    std::string path;        // framework path of the file
+    std::string name;        // the entry name: the path below the folder, "\" between components
     std::uint64_t size = 0;  // its size when the folder was walked
 };
 
@@ -37,15 +38,16 @@ std::uint64_t PackCost(std::uint64_t size);
 // Reads the job's file whole and makes its data block as the framework's archive writer does:
 // the whole content compressed at once, or stored when compression fails. On failure the job
 // holds no block and its problem says why the file is left out.
-void Pack(PackJob* job, QRV2::CompressDevice* device);
+void Pack(PackJob* job, Platform::UserFolder root, QRV2::CompressDevice* device);
 
 // Hands the files to the workers in entry order, and keeps the memory that packed and waiting
 // blocks hold within a budget: a worker takes the next file only when its content and block
 // fit beside what is held (or when nothing is held, so the largest file always gets through).
 class PackQueue {
 public:
-    PackQueue(std::vector<PackJob>* jobs, std::uint64_t budget, QRV2::CompressDevice* device)
-        : m_jobs(*jobs), m_budget(budget), m_device(device) {}
+    PackQueue(std::vector<PackJob>* jobs, std::uint64_t budget, Platform::UserFolder root,
+              QRV2::CompressDevice* device)
+        : m_jobs(*jobs), m_budget(budget), m_root(root), m_device(device) {}
 
     // A worker's loop: packs files until none is left or Stop.
     void Work();
@@ -63,6 +65,7 @@ private:
 
     std::vector<PackJob>& m_jobs;
     std::uint64_t m_budget;
+    Platform::UserFolder m_root;
     QRV2::CompressDevice* m_device;
     std::mutex m_mutex;
     std::condition_variable m_changed;
