@@ -95,4 +95,49 @@ Inflater::Result Inflater::Run(const void* input, std::uint32_t inputCount, std:
     }
 }
 
+Deflater::~Deflater() {
+    if (m_stream == nullptr) return;
+    ::deflateEnd(static_cast<z_stream*>(m_stream));
+    Free(m_stream);
+}
+
+bool Deflater::Begin() {
+    if (m_stream != nullptr) return ::deflateReset(static_cast<z_stream*>(m_stream)) == Z_OK;
+    z_stream* stream = static_cast<z_stream*>(Allocate(sizeof(z_stream)));
+    if (stream == nullptr) return false;
+    *stream = z_stream{};
+    stream->zalloc = ZlibAllocate;
+    stream->zfree = ZlibFree;
+    // What compress2 asks for at level 9.
+    if (::deflateInit(stream, Z_BEST_COMPRESSION) != Z_OK) {
+        Free(stream);
+        return false;
+    }
+    m_stream = stream;
+    return true;
+}
+
+Deflater::Result Deflater::Run(const void* input, std::uint32_t inputCount, std::uint32_t* consumed,
+                               void* output, std::uint32_t room, std::uint32_t* produced,
+                               bool finish) {
+    *consumed = 0;
+    *produced = 0;
+    z_stream* stream = static_cast<z_stream*>(m_stream);
+    if (stream == nullptr) return Failed;
+    stream->next_in = static_cast<Bytef*>(const_cast<void*>(input));
+    stream->avail_in = inputCount;
+    stream->next_out = static_cast<Bytef*>(output);
+    stream->avail_out = room;
+    const int code = ::deflate(stream, finish ? Z_FINISH : Z_NO_FLUSH);
+    *consumed = inputCount - stream->avail_in;
+    *produced = room - stream->avail_out;
+    switch (code) {
+        case Z_OK:
+        case Z_BUF_ERROR: return Progress;  // no room or nothing to do yet: not an error
+        case Z_STREAM_END: return StreamEnd;
+        case Z_MEM_ERROR: return NoMemory;
+        default: return Failed;
+    }
+}
+
 }  // namespace QRV2

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #endif
 
 #include "framework/archive/Archive.h"
@@ -44,10 +45,13 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 #ifndef _WIN32
-// Runs qxarc through the shell (for redirections); *output gets what it wrote to stderr.
-int QxarcShell(const std::string& arguments, std::string* output = nullptr) {
-    std::string command =
-        QRV2Test::HelperProgram("../tools/qxarc/qxarc") + " " + arguments + " 2>&1";
+const std::string& QxarcPath() {
+    static const std::string path = QRV2Test::HelperProgram("../tools/qxarc/qxarc");
+    return path;
+}
+
+// Runs a shell command; *output gets what it wrote to standard output. Its exit status.
+int Shell(const std::string& command, std::string* output = nullptr) {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return -1;
     char buffer[512];
@@ -56,6 +60,13 @@ int QxarcShell(const std::string& arguments, std::string* output = nullptr) {
     int status = pclose(pipe);
     if (output != nullptr) *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs qxarc through the shell (for redirections), after prefix (a command that runs it);
+// *output gets what it wrote to stderr.
+int QxarcShell(const std::string& arguments, std::string* output = nullptr,
+               const std::string& prefix = "") {
+    return Shell(prefix + QxarcPath() + " " + arguments + " 2>&1", output);
 }
 #endif
 
@@ -311,6 +322,15 @@ TEST(Qxarc, DamagedOrMissingArchivesFail) {
 
     WriteBytes(dir / "d.qx", good.substr(0, good.size() - 3));
     EXPECT_EQ(kFailed, Qxarc({"test", archive})) << "last block cut short";
+    // Cut to 16 bytes, the header declaring a directory the file no longer holds; a directory
+    // size that disagrees with the records.
+    WriteBytes(dir / "d.qx", good.substr(0, 16));
+    EXPECT_EQ(kFailed, Qxarc({"test", archive})) << "cut inside the directory";
+    std::string wrongSize = good;
+    SetU32(&wrongSize, 12, U32(good, 12) - 1);
+    WriteBytes(dir / "d.qx", wrongSize);
+    EXPECT_EQ(kFailed, Qxarc({"test", archive})) << "directory size wrong";
+    EXPECT_EQ(kFailed, Qxarc({"list", archive})) << "directory size wrong";
 
     // Records: "one.txt" then "two.txt", 18 bytes each from offset 20; offset field at 10.
     const std::uint32_t oneBlock = U32(good, 30);
@@ -420,13 +440,30 @@ TEST(Qxarc, CreateNamesEveryFileItLeavesOutAndPacksTheRest) {
     // Sparse: refused from its size, never read.
     Put(dir / "src\\huge.bin", "");
     ASSERT_EQ(0, truncate((src + "huge.bin").c_str(), (std::int64_t{1} << 32) + 5));
+    // A name the archive cannot carry, empty folders (named once, at the highest), a folder
+    // that cannot be searched, hidden files (packed).
+    const std::string backslashes(90, '\\');
+    { std::ofstream(src + backslashes) << "x"; }
+    std::filesystem::create_directories(src + "hollow/er/est");
+    std::filesystem::create_directories(src + "sub/void");
+    std::filesystem::create_directories(src + "closed");
+    WriteBytes(dir / "src\\closed\\in.txt", "shut");
+    WriteBytes(dir / "src\\.seen", "hidden");
+    ASSERT_EQ(0, chmod((src + "closed").c_str(), 0644));
+    // Permission checks bind root only without its capabilities.
+    const std::string user = geteuid() == 0 ? "setpriv --bounding-set=-all --inh-caps=-all " : "";
 
     std::string errors;
     const std::string archive = NativePath(dir / "t.qx");
-    EXPECT_EQ(kFailed, QxarcShell("create " + archive + " " + src, &errors));
-    for (const char* name : {"pipe", "dangling", "folderlink", "huge.bin"})
-        EXPECT_NE(std::string::npos, errors.find(src + name)) << name << "\n" << errors;
-    EXPECT_EQ((std::vector<std::string>{"a.txt", "filelink", "sub\\b.txt"}),
+    EXPECT_EQ(kFailed, QxarcShell("create " + archive + " " + src, &errors, user));
+    chmod((src + "closed").c_str(), 0755);
+    for (const std::string& name :
+         std::vector<std::string>{"pipe", "dangling", "folderlink", "huge.bin", "hollow",
+                                  "sub/void", "closed/in.txt", backslashes})
+        EXPECT_NE(std::string::npos, errors.find(src + name + ": ")) << name << "\n" << errors;
+    EXPECT_EQ(std::string::npos, errors.find("hollow/er")) << errors;
+    EXPECT_NE(std::string::npos, errors.find("empty folder not stored")) << errors;
+    EXPECT_EQ((std::vector<std::string>{".seen", "a.txt", "filelink", "sub\\b.txt"}),
               EntryNames(dir / "t.qx"));
     ASSERT_EQ(kOk, Qxarc({"extract", archive, NativePath(dir / "out")}));
     EXPECT_EQ("through the link", ReadBytes(dir / "out\\filelink"));
@@ -519,5 +556,32 @@ TEST(Qxarc, NamesTheFileSystemTellsApartStayApart) {
         EXPECT_EQ(folders.size() + 1, FilesIn(dir / "out"));
         EXPECT_EQ(0u, FilesIn(dir / "out\\X"));
     }
+}
+
+TEST(Qxarc, StopsCleanlyAndNamesFilesThatChangeWhileRead) {
+    ScratchFolder dir;
+    const std::string src = NativePath(dir / "src") + "/";
+    std::filesystem::create_directories(src);
+    { std::ofstream(src + "big.bin") << ""; }
+    // Zeros compress fast, yet a gigabyte of them keeps a run busy long enough to meet it
+    // while it reads the file.
+    ASSERT_EQ(0, truncate((src + "big.bin").c_str(), std::int64_t{1} << 30));
+    const std::string archive = NativePath(dir / "s.qx");
+    // Starts a create, waits until it reads big.bin, then does action; the create's status.
+    auto during = [&](const std::string& action, std::string* errors) {
+        return Shell("{ " + QxarcPath() + " create -j 2 " + archive + " " + src +
+                         " & p=$!; i=0; while [ $i -lt 2000 ] && ! ls -l /proc/$p/fd 2>/dev/null "
+                         "| grep -q big.bin; do sleep 0.01; i=$((i+1)); done; " +
+                         action + "; wait $p; } 2>&1",
+                     errors);
+    };
+    std::string errors;
+    EXPECT_EQ(130, during("kill -INT $p", &errors)) << errors;
+    EXPECT_EQ(143, during("kill -TERM $p", &errors)) << errors;
+    EXPECT_EQ(1u, FilesIn(dir.Path())) << "neither the archive nor a temporary file is left";
+
+    EXPECT_EQ(kFailed, during("printf more >> " + src + "big.bin", &errors));
+    EXPECT_NE(std::string::npos, errors.find(src + "big.bin: changed while being read")) << errors;
+    EXPECT_EQ(std::vector<std::string>{"big.bin"}, EntryNames(dir / "s.qx"));
 }
 #endif

@@ -40,7 +40,7 @@ int UsageError(const std::string& reason) {
 
 int Stopped() {
     const bool interrupted = Platform::CancelRequestCause() == Platform::CancelCause::Interrupt;
-    std::fprintf(stderr, "qxarc: stopped (%s); nothing half-done was left behind\n",
+    std::fprintf(stderr, "qxarc: stopped (%s); no file was left half-written\n",
                  interrupted ? "interrupted" : "terminated");
     return interrupted ? kInterrupted : kTerminated;
 }
@@ -71,13 +71,20 @@ std::string EntryLabel(const std::string& hostArchive, const std::string& name) 
     return hostArchive + ": entry \"" + name + "\"";
 }
 
-std::string HostJoin(const std::string& folder, const std::string& relative) {
+std::string HostJoin(const std::string& folder, const std::string& name) {
     const char separator = Platform::HostSeparator();
     std::string path = folder;
-    if (!path.empty() && path.back() != separator && path.back() != '/' && !relative.empty())
+    if (!path.empty() && path.back() != separator && path.back() != '/' && !name.empty())
         path += separator;
-    for (char c : relative) path += QRV2::ArchiveFormat::IsSeparator(c) ? separator : c;
-    return path;
+    return path + name;
+}
+
+std::string HostJoinEntry(const std::string& folder, const std::string& entryName) {
+    std::string name = entryName;
+    for (char& c : name) {
+        if (QRV2::ArchiveFormat::IsSeparator(c)) c = Platform::HostSeparator();
+    }
+    return HostJoin(folder, name);
 }
 
 FolderRef HoldFolder(Platform::UserFolder folder, const std::string& hostPath) {

@@ -45,10 +45,11 @@ std::string EntryLabel(const std::string& hostArchive, const std::string& name);
 
 // ---- the user's folders and paths -----------------------------------------------------------
 
-// folder joined with relative (an entry name or part of one, "\" or "/" between its
-// components), as the user would write it on this host; a folder ending in a separator gets
-// no second one.
-std::string HostJoin(const std::string& folder, const std::string& relative);
+// folder joined with one name of it, as the user would write it on this host; a folder ending
+// in a separator gets no second one.
+std::string HostJoin(const std::string& folder, const std::string& name);
+// folder joined with an entry name below it ("\" or "/" between its components).
+std::string HostJoinEntry(const std::string& folder, const std::string& entryName);
 
 // An open folder of the user's with the path that names it in messages; closed with its last
 // holder, so a job in flight keeps the folder it works in.

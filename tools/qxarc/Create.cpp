@@ -203,14 +203,14 @@ bool WriteOn(Platform::FileHandle stream, const void* data, std::uint32_t count)
 }
 
 // Copies the bytes [from, end) of source to target, at position to of a file or, with to
-// null, onto a stream.
+// null, onto a stream; a stop ends it early unless it must not be left half-done.
 bool Copy(Platform::FileHandle source, std::uint64_t from, std::uint64_t end,
-          Platform::FileHandle target, const std::uint64_t* to) {
+          Platform::FileHandle target, const std::uint64_t* to, bool stoppable = true) {
     const std::uint32_t chunk = 1u << 20;
     unsigned char* buffer = static_cast<unsigned char*>(Allocate(chunk));
     bool ok = buffer != nullptr;
     for (std::uint64_t at = from; ok && at < end;) {
-        if (Platform::CancelRequested()) ok = false;
+        if (stoppable && Platform::CancelRequested()) ok = false;
         const std::uint32_t n = end - at < chunk ? static_cast<std::uint32_t>(end - at) : chunk;
         std::uint32_t got = 0;
         ok = ok && Platform::FileReadAt(source, at, buffer, n, &got) == Platform::Error::None &&
@@ -297,6 +297,9 @@ public:
 
     const std::string& Label() const { return m_label; }
     bool IsStream() const { return m_stream != Platform::NullFile; }
+    // Where a block that waits its turn may go meanwhile: beside the archive, where its room is
+    // needed anyway ("" for a stream: the system's temporary folder).
+    std::string SpillFolder() const { return m_folder != nullptr ? m_folder->HostPath() : ""; }
     Platform::FileHandle Blocks() const { return m_blocks; }
     // The folder the archive and its temporary file are in (null for a stream), and their
     // names there.
@@ -313,8 +316,9 @@ public:
                               Copy(m_blocks, blocksAt, end, m_stream, nullptr);
             const bool closed = Platform::FileClose(m_stream) == Platform::Error::None;
             m_stream = Platform::NullFile;
-            if (Platform::CancelRequested()) return kOk;
-            return sent && closed ? kOk : Error(m_label, "writing the archive failed");
+            if (sent && closed) return kOk;
+            return Platform::CancelRequested() ? Stopped()
+                                               : Error(m_label, "writing the archive failed");
         }
         // The front goes into the room left for it; when files were left out the directory
         // shrank, and the blocks move forward into a second new file behind it.
@@ -329,7 +333,10 @@ public:
             m_partial.Discard();
             made = &moved;
         }
-        written = written && WriteAll(made->Handle(), 0, front.data(), size);
+        // A block left out after part of it was written leaves bytes beyond the end.
+        written =
+            written && WriteAll(made->Handle(), 0, front.data(), size) &&
+            Platform::FileSetLength(made->Handle(), end - blocksAt + size) == Platform::Error::None;
         // An old archive's permissions and owner go to the new one; where the owner cannot be
         // kept, the old file is overwritten in place instead.
         if (written && m_replaces && !m_inPlace &&
@@ -337,7 +344,7 @@ public:
                 Platform::Error::AccessDenied)
             m_inPlace = true;
         if (!made->CloseHandle() || !written) {
-            if (Platform::CancelRequested()) return kOk;
+            if (Platform::CancelRequested()) return Stopped();
             return Error(m_label, "writing the archive failed (disk full?); nothing replaced");
         }
         if (m_inPlace) return CopyInPlace(made);
@@ -369,7 +376,8 @@ private:
         if (error == Platform::Error::None)
             error = Platform::UserFileOpenWrite(m_folder->Get(), m_name, &target);
         const std::uint64_t zero = 0;
-        bool ok = error == Platform::Error::None && Copy(source, 0, facts.size, target, &zero) &&
+        bool ok = error == Platform::Error::None &&
+                  Copy(source, 0, facts.size, target, &zero, false) &&
                   Platform::FileSetLength(target, facts.size) == Platform::Error::None;
         if (source != Platform::NullFile) Platform::FileClose(source);
         if (target != Platform::NullFile)
@@ -417,7 +425,6 @@ public:
         std::vector<unsigned char> front;
         if (!MakeFront(&front)) return Error(label, "out of memory");
         const int finished = m_output->Finish(front, m_dataStart, m_end);
-        if (Platform::CancelRequested()) return Stopped();
         return finished != kOk ? finished : result;
     }
 
@@ -433,7 +440,6 @@ private:
             if (entry->SetName(m_found[i].name.c_str()) != 0) return Error(label, "out of memory");
             m_jobs[i].file = &m_found[i];
             m_jobs[i].cost = PackCost(m_found[i].size);
-            m_largest = std::max(m_largest, m_jobs[i].cost);
         }
         if (ArchiveFormat::MeasureDirectory(m_entries.all.data(),
                                             static_cast<std::uint32_t>(m_entries.all.size()),
@@ -449,49 +455,73 @@ private:
         return kOk;
     }
 
-    // Packs the files with the workers and writes their blocks in entry order; every file
-    // left out is named. The result, kFailed once anything was left out.
+    // Writes a block's pieces behind those before it, within the archive's limit.
+    class BlockWriter : public PackQueue::Writer {
+    public:
+        BlockWriter(Platform::FileHandle file, std::uint64_t at) : m_file(file), m_at(at) {}
+        bool Write(const void* data, std::uint32_t count) override {
+            if (m_at + m_written + count > ArchiveFormat::kMaxSize) {
+                tooLarge = true;
+                return false;
+            }
+            failed = !WriteAll(m_file, m_at + m_written, data, count);
+            m_written += count;
+            return !failed;
+        }
+        bool tooLarge = false;
+        bool failed = false;
+
+    private:
+        Platform::FileHandle m_file;
+        std::uint64_t m_at;
+        std::uint64_t m_written = 0;
+    };
+
+    // Packs the files with the workers and writes their blocks in entry order as they are
+    // made; every file left out is named. The result, kFailed once anything was left out.
     int PackAll(unsigned jobCount, int result) {
-        const unsigned workerCount =
-            jobCount > 1 ? static_cast<unsigned>(std::min<std::size_t>(jobCount, m_jobs.size()))
-                         : 0;
-        PackQueue queue(&m_jobs, std::max<std::uint64_t>(workerCount, 1) * m_largest, m_root->Get(),
-                        m_device.Get());
+        // One worker at least: the main thread stays free to write, to see a stop at once
+        // and to clean up.
+        const unsigned workerCount = static_cast<unsigned>(
+            std::max<std::size_t>(1, std::min<std::size_t>(jobCount, m_jobs.size())));
+        PackQueue queue(&m_jobs, workerCount * kWorkerMemory, m_root->Get(),
+                        m_output->SpillFolder(), m_device.Get());
         Workers workers;
         workers.Start(workerCount, [&queue](unsigned) { queue.Work(); });
         std::uint64_t total = 0;
         for (const Found& file : m_found) total += file.size;
         Progress progress(total);
-        for (std::size_t i = 0; i < m_jobs.size(); ++i) {
-            if (!queue.WaitFor(i, workers.Any())) break;
-            PackJob& job = m_jobs[i];
-            if (!job.problem.empty()) {
-                progress.Finish();
-                result = Error(HostJoin(m_root->HostPath(), job.file->name), job.problem);
-            } else if (m_end + job.blockSize > ArchiveFormat::kMaxSize) {
+        for (std::size_t i = 0; i < m_jobs.size() && m_written && !m_tooLarge; ++i) {
+            BlockWriter writer(m_output->Blocks(), m_end);
+            const bool drained = queue.Drain(i, workers.Any(), &writer);
+            if (Platform::CancelRequested()) break;
+            const PackJob& job = m_jobs[i];
+            const std::string path = HostJoinEntry(m_root->HostPath(), job.file->name);
+            if (writer.tooLarge) {
                 m_tooLarge = true;
-            } else if (m_written) {
-                Place(i);
+            } else if (writer.failed) {
+                m_written = false;
+            } else if (!job.problem.empty() || !drained) {
+                progress.Finish();
+                result =
+                    Error(path, job.problem.empty() ? "cannot be packed: left out" : job.problem);
+            } else {
+                m_entries.all[i]->SetOffset(static_cast<std::uint32_t>(m_end));
+                m_entries.all[i]->SetStoredSize(static_cast<std::uint32_t>(job.blockSize));
+                m_kept.push_back(m_entries.all[i]);
+                m_end += job.blockSize;
+                if (!job.note.empty()) {
+                    progress.Finish();
+                    result = Error(path, job.note);
+                }
             }
             queue.Release(i);
             progress.Advance(job.file->size, job.file->name);
-            if (m_tooLarge || !m_written) break;
         }
         progress.Finish();
         queue.Stop();
         workers.Join();
-        for (PackJob& job : m_jobs) Free(job.block);
         return result;
-    }
-
-    // Writes the block of job index behind those before it and gives its record the place.
-    void Place(std::size_t index) {
-        const PackJob& job = m_jobs[index];
-        m_written = WriteAll(m_output->Blocks(), m_end, job.block, job.blockSize);
-        m_entries.all[index]->SetOffset(static_cast<std::uint32_t>(m_end));
-        m_entries.all[index]->SetStoredSize(job.blockSize);
-        m_kept.push_back(m_entries.all[index]);
-        m_end += job.blockSize;
     }
 
     // The header and directory of the entries kept; when files were left out the directory
@@ -514,7 +544,6 @@ private:
     const std::vector<Found>& m_found;
     EntryList m_entries;
     std::vector<PackJob> m_jobs;
-    std::uint64_t m_largest = 0;
     std::uint32_t m_directorySize = 0;
     std::uint64_t m_dataStart = 0;
     Held<CompressDevice> m_device;

@@ -156,8 +156,8 @@ public:
     // Every entry planned, extracted and reported; false when the user asked to stop.
     bool Run(const std::vector<ArchiveEntry*>& entries) {
         for (ArchiveEntry* entry : entries) {
-            if (m_stopped || Platform::CancelRequested()) break;
-            if (!Add(entry)) break;
+            m_stopped = m_stopped || Platform::CancelRequested();
+            if (m_stopped || !Add(entry)) break;
             const std::size_t waiting = m_inlineReader != nullptr ? 0 : m_window;
             while (m_queue->Pending() > waiting && ReportOldest()) {
             }
@@ -165,7 +165,7 @@ public:
         while (!m_stopped && m_queue->Pending() != 0 && ReportOldest()) {
         }
         m_progress.Finish();
-        return !m_stopped && !Platform::CancelRequested();
+        return !m_stopped;
     }
     // A message beside the entries' own, counted in the result.
     void Fail(const std::string& what, const std::string& reason) {
