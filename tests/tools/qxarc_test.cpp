@@ -584,4 +584,68 @@ TEST(Qxarc, StopsCleanlyAndNamesFilesThatChangeWhileRead) {
     EXPECT_NE(std::string::npos, errors.find(src + "big.bin: changed while being read")) << errors;
     EXPECT_EQ(std::vector<std::string>{"big.bin"}, EntryNames(dir / "s.qx"));
 }
+
+TEST(Qxarc, ArchivesAreWrittenWhereTheyBelongAndPermissionsKept) {
+    ScratchFolder dir;
+    const std::string src = NativePath(dir / "src") + "/";
+    std::filesystem::create_directories(src);
+    { std::ofstream(src + "run.sh") << "#!/bin/sh\necho hi\n"; }
+    { std::ofstream(src + "plain.txt") << "plain"; }
+    const std::string d = NativePath(dir.Path());
+    const std::string user = geteuid() == 0 ? "setpriv --bounding-set=-all --inh-caps=-all " : "";
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        return lstat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+    };
+    auto valid = [&](const std::string& path) {
+        return Qxarc({"test", path}) == kOk && EntryNames(path).size() == 2;
+    };
+
+    // A link to a regular file: the file is replaced, the link stays. A link to nothing and a
+    // folder are refused and nothing is made.
+    WriteBytes(dir / "real.qx", "old");
+    ASSERT_EQ(0, symlink((d + "real.qx").c_str(), (d + "link.qx").c_str()));
+    ASSERT_EQ(kOk, Qxarc({"create", d + "link.qx", src}));
+    EXPECT_TRUE(valid(d + "real.qx"));
+    EXPECT_TRUE(std::filesystem::is_symlink(d + "link.qx"));
+    ASSERT_EQ(0, symlink((d + "nowhere.qx").c_str(), (d + "dangling.qx").c_str()));
+    EXPECT_EQ(kFailed, Qxarc({"create", d + "dangling.qx", src}));
+    EXPECT_FALSE(PathPresent(dir / "nowhere.qx"));
+
+    // A FIFO gets the archive as a stream and stays a FIFO.
+    ASSERT_EQ(0, mkfifo((d + "pipe").c_str(), 0600));
+    EXPECT_EQ(kOk, Shell("cat " + d + "pipe > " + d + "piped.qx & " + QxarcPath() + " create " + d +
+                         "pipe " + src + " && wait"));
+    EXPECT_TRUE(valid(d + "piped.qx"));
+    EXPECT_EQ(-1, mode(d + "pipe.qx"));
+    struct stat st {};
+    ASSERT_EQ(0, lstat((d + "pipe").c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // An old archive's permissions stay, its other names see the new one, and one the user may
+    // not write is not replaced.
+    WriteBytes(dir / "kept.qx", "old");
+    ASSERT_EQ(0, chmod((d + "kept.qx").c_str(), 0640));
+    ASSERT_EQ(kOk, Qxarc({"create", d + "kept.qx", src}));
+    EXPECT_EQ(0640, mode(d + "kept.qx"));
+    ASSERT_EQ(0, link((d + "kept.qx").c_str(), (d + "other-name.qx").c_str()));
+    WriteBytes(dir / "other-name.qx", "old");
+    ASSERT_EQ(kOk, Qxarc({"create", d + "kept.qx", src}));
+    EXPECT_TRUE(valid(d + "other-name.qx"));
+    ASSERT_EQ(0, chmod((d + "kept.qx").c_str(), 0400));
+    EXPECT_EQ(kFailed, QxarcShell("create " + d + "kept.qx " + src, nullptr, user));
+    EXPECT_EQ(0400, mode(d + "kept.qx"));
+
+    // The format keeps no permissions: programs come out runnable, other files as any new
+    // file, and a file that is replaced keeps its own.
+    Put(dir / "out\\plain.txt", "older");
+    ASSERT_EQ(0, chmod((d + "out/plain.txt").c_str(), 0600));
+    ASSERT_EQ(kOk, Shell("umask 022; " + QxarcPath() + " extract " + d + "real.qx " + d + "out"));
+    EXPECT_EQ(0755, mode(d + "out/run.sh"));
+    EXPECT_EQ(0600, mode(d + "out/plain.txt"));
+    EXPECT_EQ("plain", ReadBytes(dir / "out\\plain.txt"));
+    ASSERT_EQ(kOk, Shell("umask 027; " + QxarcPath() + " extract " + d + "real.qx " + d + "new"));
+    EXPECT_EQ(0750, mode(d + "new/run.sh"));
+    EXPECT_EQ(0640, mode(d + "new/plain.txt"));
+}
 #endif
