@@ -30,6 +30,7 @@
 #include "tools/qxarc/Command.h"
 #include "tools/qxarc/Common.h"
 #include "tools/qxarc/Extract.h"
+#include "tools/qxarc/Selection.h"
 
 using QRV2Test::NativePath;
 using QRV2Test::Noise;
@@ -150,6 +151,23 @@ TEST(QxarcRules, PrefixesMatchWholeComponentsInAnyLetterCase) {
     EXPECT_FALSE(QxarcTool::BelowPrefix("su", "sub", &rest));
     EXPECT_TRUE(QxarcTool::BelowPrefix("a.txt", "", &rest));
     EXPECT_EQ("a.txt", rest);
+
+    EXPECT_TRUE(QxarcTool::PatternMatches("S*/*.TXT", "sub\\a.txt"));
+    EXPECT_FALSE(QxarcTool::PatternMatches("*.txt", "sub\\a.txt")) << "'*' stops at a separator";
+    EXPECT_FALSE(QxarcTool::PatternMatches("sub?a.txt", "sub\\a.txt"));
+    EXPECT_TRUE(QxarcTool::PatternMatches("[a-c]?[!x]*", "B1y"));
+    EXPECT_FALSE(QxarcTool::PatternMatches("[a-c]?[!x]", "b1x"));
+    EXPECT_TRUE(QxarcTool::PatternMatches("a[b", "a[b")) << "a set without its end stands as is";
+    QxarcTool::Selection selection;
+    for (const char* name : {"./sub/", "x*", "zz"}) selection.Add(name);
+    selection.Exclude("*b*");
+    selection.Exclude("sub/deep");
+    EXPECT_TRUE(selection.Takes("SUB\\a.txt"));
+    EXPECT_FALSE(selection.Takes("sub\\b.txt")) << "excluded by its own name";
+    EXPECT_FALSE(selection.Takes("sub\\deep\\c.txt")) << "excluded by its folder";
+    EXPECT_TRUE(selection.Takes("xy\\z")) << "a pattern may name a folder";
+    EXPECT_FALSE(selection.Takes("subway"));
+    EXPECT_EQ(std::vector<std::string>{"zz"}, selection.Unmatched());
 }
 
 TEST(QxarcRules, PlaceKeysFoldWhatTheFileSystemMayFold) {
@@ -161,20 +179,27 @@ TEST(QxarcRules, PlaceKeysFoldWhatTheFileSystemMayFold) {
 }
 
 TEST(QxarcRules, JobsPathsAndShownNames) {
-    std::vector<std::string> operands = {"-j", "4", "--", "-jx", "b"};
-    unsigned jobs = 0;
+    QxarcTool::CommandLine line;
     std::string problem;
-    EXPECT_TRUE(QxarcTool::TakeJobs(&operands, &jobs, &problem));
-    EXPECT_EQ(4u, jobs);
-    EXPECT_EQ((std::vector<std::string>{"-jx", "b"}), operands) << "\"--\" ends the options";
-    operands = {"-j256", "a"};
-    EXPECT_TRUE(QxarcTool::TakeJobs(&operands, &jobs, &problem));
-    EXPECT_EQ(256u, jobs);
-    for (const auto& bad :
-         std::vector<std::vector<std::string>>{{"-j"}, {"-j0"}, {"-j", "257"}, {"-j+1"}}) {
-        operands = bad;
+    EXPECT_TRUE(QxarcTool::ParseCommandLine(
+        {"extract", "a.qx", "-j", "4", "out", "-kv", "--exclude", "*b*", "--", "-jx", "-"}, &line,
+        &problem));
+    EXPECT_EQ(4u, line.jobs);
+    EXPECT_TRUE(line.keep && line.verbose && !line.toOutput);
+    EXPECT_EQ((std::vector<std::string>{"*b*"}), line.excluded);
+    EXPECT_EQ((std::vector<std::string>{"a.qx", "out", "-jx", "-"}), line.operands)
+        << "options anywhere, \"--\" ends them";
+    EXPECT_TRUE(QxarcTool::ParseCommandLine({"create", "a", "-j256", "b"}, &line, &problem));
+    EXPECT_EQ(256u, line.jobs);
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"create", "-j"},
+                                                                 {"create", "-j0"},
+                                                                 {"extract", "-j", "257"},
+                                                                 {"create", "-j+1"},
+                                                                 {"list", "-k", "a"},
+                                                                 {"create", "--exclude", "x"},
+                                                                 {"test", "--exclude"}}) {
         problem.clear();
-        EXPECT_FALSE(QxarcTool::TakeJobs(&operands, &jobs, &problem)) << bad.back();
+        EXPECT_FALSE(QxarcTool::ParseCommandLine(bad, &line, &problem)) << bad.back();
         EXPECT_FALSE(problem.empty());
     }
     EXPECT_EQ((std::vector<std::string>{"a", "b ", "c."}),
@@ -204,11 +229,20 @@ TEST(Qxarc, FolderTreeRoundTripsByteForByte) {
     EXPECT_EQ(0, a->FindEntry(".dotfile"));
     QRV2::ReleaseElement(a);
 
-    ASSERT_EQ(kOk, Qxarc({"extract", archive, NativePath(dir / "part"), "sub"}));
-    EXPECT_TRUE(kTree[2].second == ReadBytes(dir / "part\\b.bin"));
-    EXPECT_TRUE(kTree[3].second == ReadBytes(dir / "part\\deeper\\c.txt"));
+    ASSERT_EQ(kOk, Qxarc({"extract", archive, NativePath(dir / "part"), "SUB"}));
+    EXPECT_TRUE(kTree[2].second == ReadBytes(dir / "part\\sub\\b.bin"));
+    EXPECT_TRUE(kTree[3].second == ReadBytes(dir / "part\\sub\\deeper\\c.txt"));
     EXPECT_FALSE(PathPresent(dir / "part\\a.txt"));
-    EXPECT_FALSE(PathPresent(dir / "part\\way.txt")) << "a prefix ends at a folder boundary";
+    EXPECT_FALSE(PathPresent(dir / "part\\subway.txt")) << "a folder ends at a separator";
+    // Shell patterns select too, and exclusions leave out by the entry's own name.
+    ASSERT_EQ(kOk, Qxarc({"extract", archive, NativePath(dir / "pat"), "s*/*.bin", "*.txt",
+                          "--exclude", "[!a]*.txt"}));
+    EXPECT_TRUE(kTree[2].second == ReadBytes(dir / "pat\\sub\\b.bin"));
+    EXPECT_EQ("alpha", ReadBytes(dir / "pat\\a.txt"));
+    EXPECT_EQ(2u, FilesIn(dir / "pat")) << "only sub\\b.bin and a.txt";
+    EXPECT_EQ(1u, FilesIn(dir / "pat\\sub"));
+    EXPECT_EQ(kFailed, Qxarc({"extract", archive, NativePath(dir / "none"), "nothing*"}))
+        << "a name that selects nothing is named";
 
     // A folder already there under another letter case takes the entries meant for it where
     // the file system ignores letter case; elsewhere it is another folder and stays as it was.
@@ -287,7 +321,8 @@ TEST(Qxarc, UsageErrorsAndInformation) {
     EXPECT_EQ(kUsage, Qxarc({"pack", "x"}));
     EXPECT_EQ(kUsage, Qxarc({"create", "only-one"}));
     EXPECT_EQ(kUsage, Qxarc({"list"}));
-    EXPECT_EQ(kUsage, Qxarc({"extract", "a", "b", "c", "d"}));
+    EXPECT_EQ(kUsage, Qxarc({"extract", "a", "b", "-z"}));
+    EXPECT_EQ(kOk, Qxarc({"extract", "a", "--help"})) << "each command has its own help";
 }
 
 TEST(Qxarc, DamagedOrMissingArchivesFail) {
@@ -647,5 +682,53 @@ TEST(Qxarc, ArchivesAreWrittenWhereTheyBelongAndPermissionsKept) {
     ASSERT_EQ(kOk, Shell("umask 027; " + QxarcPath() + " extract " + d + "real.qx " + d + "new"));
     EXPECT_EQ(0750, mode(d + "new/run.sh"));
     EXPECT_EQ(0640, mode(d + "new/plain.txt"));
+}
+
+TEST(Qxarc, ConventionsOfTheCommonArchivers) {
+    ScratchFolder dir;
+    Put(dir / "src\\sub\\a.txt", "a");
+    Put(dir / "src\\sub\\b.txt", "b");
+    Put(dir / "src\\sub\\c.dat", "c");
+    Put(dir / "src\\sub\\deep\\d.txt", "d");
+    Put(dir / "src\\top.txt", "top");
+    const std::string d = NativePath(dir.Path());
+    const std::string q = QxarcPath();
+    ASSERT_EQ(kOk, Qxarc({"create", d + "a.qx", d + "src"}));
+
+    // Standard input and output: an archive read from a pipe, one written into a pipe.
+    std::string out;
+    EXPECT_EQ(kOk, Shell("cat " + d + "a.qx | " + q + " list -", &out));
+    EXPECT_EQ("sub\\a.txt\nsub\\b.txt\nsub\\c.dat\nsub\\deep\\d.txt\ntop.txt\n", out);
+    EXPECT_EQ(kOk, Shell(q + " create - " + d + "src | " + q + " extract - " + d + "piped"));
+    EXPECT_EQ("d", ReadBytes(dir / "piped\\sub\\deep\\d.txt"));
+    EXPECT_EQ("top", ReadBytes(dir / "piped\\top.txt"));
+
+    // Names and patterns select, options may follow them, exclusions leave out.
+    EXPECT_EQ(kOk, Qxarc({"extract", d + "a.qx", d + "sel", "sub/*.txt", "--exclude", "*b*"}));
+    EXPECT_EQ("a", ReadBytes(dir / "sel\\sub\\a.txt"));
+    EXPECT_EQ(1u, FilesIn(dir / "sel")) << "only sub";
+    EXPECT_EQ(1u, FilesIn(dir / "sel\\sub")) << "only sub/a.txt";
+
+    // -O writes the content out; DEST is the current folder by default; -v names the files.
+    EXPECT_EQ(kOk, Shell(q + " extract -O " + d + "a.qx top.txt sub/a.txt", &out));
+    EXPECT_EQ("atop", out) << "in directory order";
+    EXPECT_EQ(kOk,
+              Shell("mkdir " + d + "here && cd " + d + "here && " + q + " extract " + d + "a.qx -v",
+                    &out));
+    EXPECT_EQ("top", ReadBytes(dir / "here\\top.txt"));
+    EXPECT_NE(std::string::npos, out.find("./sub/deep/d.txt\n./top.txt\n")) << out;
+
+    // -k keeps files that exist, naming each.
+    Put(dir / "keep\\sub\\a.txt", "mine");
+    EXPECT_EQ(kFailed, QxarcShell("extract -k " + d + "a.qx " + d + "keep", &out));
+    EXPECT_EQ("mine", ReadBytes(dir / "keep\\sub\\a.txt"));
+    EXPECT_EQ("b", ReadBytes(dir / "keep\\sub\\b.txt"));
+    EXPECT_EQ("qxarc: " + d + "keep/sub/a.txt: exists and is kept (-k): entry not extracted\n",
+              out);
+
+    // list -v: sizes, stored sizes, the share saved and a line of totals.
+    EXPECT_EQ(kOk, Shell(q + " list -v " + d + "a.qx", &out));
+    EXPECT_NE(std::string::npos, out.find("saved  name")) << out;
+    EXPECT_NE(std::string::npos, out.find("5 entries of 5")) << out;
 }
 #endif

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,7 @@ public:
         m_label = hostArchive == "-" ? "standard output" : hostArchive;
         Platform::Error error = Platform::Error::None;
         if (hostArchive == "-") {
+            m_standard = true;
             error = Platform::StandardOutputFile(&m_stream);
             if (error != Platform::Error::None)
                 return Error(m_label, "cannot be written (" + Why(error) + ")");
@@ -297,6 +299,7 @@ public:
 
     const std::string& Label() const { return m_label; }
     bool IsStream() const { return m_stream != Platform::NullFile; }
+    bool ToStandardOutput() const { return m_standard; }
     // Where a block that waits its turn may go meanwhile: beside the archive, where its room is
     // needed anyway ("" for a stream: the system's temporary folder).
     std::string SpillFolder() const { return m_folder != nullptr ? m_folder->HostPath() : ""; }
@@ -398,6 +401,7 @@ private:
     Platform::FileHandle m_blocks = Platform::NullFile;
     bool m_replaces = false;
     bool m_inPlace = false;
+    bool m_standard = false;
 };
 
 // The archive made of the files found. Every record's length is known from its name, so the
@@ -406,8 +410,8 @@ private:
 // framework's writer makes of the same files.
 class ArchiveMaker {
 public:
-    ArchiveMaker(Output* output, FolderRef root, const std::vector<Found>& found)
-        : m_output(output), m_root(std::move(root)), m_found(found) {}
+    ArchiveMaker(Output* output, FolderRef root, const std::vector<Found>& found, bool verbose)
+        : m_output(output), m_root(std::move(root)), m_found(found), m_verbose(verbose) {}
 
     // result: kFailed when files were already left out. The exit status.
     int Make(unsigned jobCount, int result) {
@@ -510,6 +514,12 @@ private:
                 m_entries.all[i]->SetStoredSize(static_cast<std::uint32_t>(job.blockSize));
                 m_kept.push_back(m_entries.all[i]);
                 m_end += job.blockSize;
+                if (m_verbose) {
+                    progress.Finish();
+                    // Standard output may be the archive itself.
+                    std::fprintf(m_output->ToStandardOutput() ? stderr : stdout, "%s\n",
+                                 Shown(job.file->name).c_str());
+                }
                 if (!job.note.empty()) {
                     progress.Finish();
                     result = Error(path, job.note);
@@ -542,6 +552,7 @@ private:
     Output* m_output;
     FolderRef m_root;
     const std::vector<Found>& m_found;
+    bool m_verbose;
     EntryList m_entries;
     std::vector<PackJob> m_jobs;
     std::uint32_t m_directorySize = 0;
@@ -579,7 +590,7 @@ int Create(const char* hostArchive, const char* hostFolder, const CreateOptions&
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.name < b.name; });
     if (Platform::CancelRequested()) return Stopped();
-    ArchiveMaker maker(&output, root, found);
+    ArchiveMaker maker(&output, root, found, options.verbose);
     return maker.Make(options.jobs, collector.Problems() == 0 ? kOk : kFailed);
 }
 

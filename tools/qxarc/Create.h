@@ -6,6 +6,7 @@ namespace QxarcTool {
 struct CreateOptions {
     unsigned jobs = 1;
     bool excludeHidden = false;  // leave hidden files and folders out, naming none of them
+    bool verbose = false;        // name each file packed
 };
 
 // Packs every file below the folder into a new archive, entries in name order, with up to

@@ -4,6 +4,7 @@
 #include "tools/qxarc/Extract.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <unordered_map>
@@ -17,6 +18,7 @@
 #include "platform/UserTree.h"
 #include "tools/qxarc/Common.h"
 #include "tools/qxarc/Reader.h"
+#include "tools/qxarc/Selection.h"
 #include "tools/qxarc/Unpack.h"
 
 namespace QxarcTool {
@@ -142,18 +144,18 @@ private:
 // done, in the same order.
 class Extraction {
 public:
-    Extraction(const Reader& reader, FolderRef destination, const std::string& prefix,
+    Extraction(const Reader& reader, FolderRef destination, const ExtractOptions& options,
                UnpackQueue* queue, ArchiveFormat::ContentReader* inlineReader, unsigned workerCount,
                std::uint64_t totalBytes)
         : m_hostArchive(reader.Label()),
           m_folders(destination, m_loose),
-          m_prefix(prefix),
+          m_options(options),
           m_queue(queue),
           m_inlineReader(inlineReader),
           m_window(16 + 4 * static_cast<std::size_t>(workerCount)),
           m_progress(totalBytes) {}
 
-    // Every entry planned, extracted and reported; false when the user asked to stop.
+    // Every entry given planned, extracted and reported; false when the user asked to stop.
     bool Run(const std::vector<ArchiveEntry*>& entries) {
         for (ArchiveEntry* entry : entries) {
             m_stopped = m_stopped || Platform::CancelRequested();
@@ -174,22 +176,18 @@ public:
     // A failure already named.
     void MarkFailed() { m_result = kFailed; }
     int Result() const { return m_result; }
-    std::size_t Matched() const { return m_matched; }
 
 private:
     // Plans the entry and hands it on; false when the user asked to stop meanwhile.
     bool Add(ArchiveEntry* entry) {
         const std::string name = NameOf(entry);
-        std::string rest;
-        if (!BelowPrefix(name, m_prefix, &rest)) return true;
-        ++m_matched;
+        const std::string& rest = name;
         UnpackJob job;
         job.entry = entry;
         job.archive = &m_hostArchive;
         job.bytes = entry->GetStoredSize();
         // Nothing may land outside the destination folder.
-        if (!ArchiveFormat::IsSafeEntryName(name.c_str()) ||
-            !ArchiveFormat::IsSafeEntryName(rest.c_str())) {
+        if (!ArchiveFormat::IsSafeEntryName(name.c_str())) {
             job.messages.emplace_back(EntryLabel(m_hostArchive, name),
                                       "name is absolute, has a drive or \"..\": refused");
         } else if (!rest.empty() && ArchiveFormat::IsSeparator(rest.back())) {
@@ -218,6 +216,8 @@ private:
             job->replaces = made.first->second;
             made.first->second = name;
         }
+        // A file that was there before the run stays when asked; one this run made does not.
+        job->keepExisting = m_options.keepExisting && made.second;
         const std::vector<std::string> parts = PathComponents(rest);
         std::string refusal;
         job->folder = m_folders.Prepare(parts, parts.size() - 1, &refusal);
@@ -250,8 +250,9 @@ private:
             m_stopped = Platform::CancelRequested();
             return false;
         }
-        if (!job.messages.empty()) m_progress.Finish();
+        if (!job.messages.empty() || m_options.verbose) m_progress.Finish();
         for (const auto& message : job.messages) m_result = Error(message.first, message.second);
+        if (m_options.verbose && job.made) std::printf("%s\n", Shown(job.shown).c_str());
         m_progress.Advance(job.bytes, NameOf(job.entry));
         return true;
     }
@@ -259,13 +260,12 @@ private:
     const std::string& m_hostArchive;
     const bool m_loose = Platform::UserNamesMatchLoosely();
     FolderCache m_folders;
-    const std::string& m_prefix;
+    const ExtractOptions& m_options;
     UnpackQueue* m_queue;
     ArchiveFormat::ContentReader* m_inlineReader;  // null: the workers extract
     const std::size_t m_window;                    // jobs planned ahead of the reports
     Progress m_progress;
     int m_result = kOk;
-    std::size_t m_matched = 0;
     bool m_stopped = false;
     std::unordered_set<std::string> m_places;
     std::unordered_set<std::string> m_inFolders;
@@ -283,15 +283,72 @@ bool MakeReaders(unsigned count,
     return true;
 }
 
+// Writes entries' content to standard output as it is inflated.
+class OutputSink : public ArchiveFormat::ContentSink {
+public:
+    explicit OutputSink(Platform::FileHandle output) : m_output(output) {}
+    bool Put(const void* data, std::uint32_t count) override {
+        std::uint32_t written = 0;
+        failed = Platform::FileWrite(m_output, data, count, &written) != Platform::Error::None ||
+                 written != count;
+        return !failed && !Platform::CancelRequested();
+    }
+    bool failed = false;
+
+private:
+    Platform::FileHandle m_output;
+};
+
+// -O: the content of each entry to standard output, one after another, in directory order.
+int ExtractToOutput(Reader* reader, const std::vector<ArchiveEntry*>& entries, bool verbose) {
+    Platform::FileHandle output = Platform::NullFile;
+    const Platform::Error error = Platform::StandardOutputFile(&output);
+    if (error != Platform::Error::None)
+        return Error("standard output", "cannot be written (" + Why(error) + ")");
+    ArchiveFormat::ContentReader content(kUnpackInput, kUnpackOutput, false);
+    OutputSink sink(output);
+    int result = reader->ReportDirectory();
+    for (ArchiveEntry* entry : entries) {
+        if (verbose) std::fprintf(stderr, "%s\n", Shown(NameOf(entry)).c_str());
+        const ArchiveFormat::Damage damage =
+            content.Read(reader->File(), entry->GetOffset(), entry->GetStoredSize(),
+                         reader->DataStart(), &sink, nullptr);
+        if (Platform::CancelRequested()) break;
+        if (sink.failed) {
+            result = Error("standard output", "write failed");
+            break;
+        }
+        if (damage != ArchiveFormat::Damage::None)
+            result = Error(EntryLabel(reader->Label(), NameOf(entry)),
+                           std::string(ArchiveFormat::Explain(damage)) +
+                               " (what came before the damage was written)");
+    }
+    Platform::FileClose(output);
+    return Platform::CancelRequested() ? Stopped() : result;
+}
+
 }  // namespace
 
-int Extract(const char* hostArchive, const char* hostDestination, const char* prefixArgument,
-            unsigned jobCount) {
-    std::string prefix = prefixArgument != nullptr ? prefixArgument : "";
-    std::replace(prefix.begin(), prefix.end(), '/', '\\');
-
+int Extract(const std::string& hostArchive, const std::string& hostDestination,
+            Selection* selection, const ExtractOptions& options) {
     Reader reader;
     if (!reader.Open(hostArchive)) return Platform::CancelRequested() ? Stopped() : kFailed;
+    std::vector<ArchiveEntry*> entries;
+    std::uint64_t totalBytes = 0;
+    for (ArchiveEntry* entry : reader.Entries()) {
+        if (!selection->Takes(NameOf(entry))) continue;
+        entries.push_back(entry);
+        totalBytes += entry->GetStoredSize();
+    }
+    int unmatched = kOk;
+    for (const std::string& name : selection->Unmatched())
+        unmatched = Error(name, "not found in the archive");
+    Platform::InstallCancelHandlers();
+    if (options.toOutput) {
+        const int result = ExtractToOutput(&reader, entries, options.verbose);
+        return result != kOk ? result : unmatched;
+    }
+
     Platform::Error error = Platform::UserFolderMake(hostDestination);
     if (error == Platform::Error::NotAFolder) return Error(hostDestination, "not a folder");
     Platform::UserFolder root = nullptr;
@@ -300,13 +357,11 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
         return Error(hostDestination, "folder cannot be made or opened (" + Why(error) + ")");
     const FolderRef destination = HoldFolder(root, hostDestination);
     if (destination == nullptr) return Error(hostDestination, "out of memory");
-    Platform::InstallCancelHandlers();
 
-    const std::vector<ArchiveEntry*>& entries = reader.Entries();
-    std::uint64_t totalBytes = 0;
-    for (ArchiveEntry* entry : entries) totalBytes += entry->GetStoredSize();
     const unsigned workerCount =
-        jobCount > 1 ? static_cast<unsigned>(std::min<std::size_t>(jobCount, entries.size())) : 0;
+        options.jobs > 1
+            ? static_cast<unsigned>(std::min<std::size_t>(options.jobs, entries.size()))
+            : 0;
     std::vector<std::unique_ptr<ArchiveFormat::ContentReader>> readers;
     if (!MakeReaders(std::max(workerCount, 1u), &readers))
         return Error(reader.Label(), "out of memory");
@@ -314,15 +369,13 @@ int Extract(const char* hostArchive, const char* hostDestination, const char* pr
     UnpackQueue queue(reader.File(), reader.DataStart());
     Workers workers;
     workers.Start(workerCount, [&queue, &readers](unsigned i) { queue.Work(readers[i].get()); });
-    Extraction run(reader, destination, prefix, &queue, workers.Any() ? nullptr : readers[0].get(),
+    Extraction run(reader, destination, options, &queue, workers.Any() ? nullptr : readers[0].get(),
                    workerCount, totalBytes);
-    if (reader.ReportDirectory() != kOk) run.MarkFailed();
+    if (reader.ReportDirectory() != kOk || unmatched != kOk) run.MarkFailed();
     const bool whole = run.Run(entries);
     queue.Stop();
     workers.Join();
     if (!whole) return Stopped();
-    if (run.Matched() == 0 && !prefix.empty())
-        run.Fail(reader.Label(), "no entry below \"" + prefix + "\"");
     return run.Result();
 }
 

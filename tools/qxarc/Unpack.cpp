@@ -84,6 +84,7 @@ void Unpack(UnpackJob* job, ArchiveFormat::ContentReader* reader, ArchiveFile* a
     Platform::UserFileAdoptMode(temporary.Handle(), job->folder->Get(), job->name, false);
     if (!temporary.CloseHandle()) return fail(job->shown, "cannot be written (disk full?)");
     error = temporary.ReplaceInto(job->name, job->keepExisting);
+    job->made = error == Platform::Error::None;
     if (error == Platform::Error::None) {
         if (!job->replaces.empty())
             fail(EntryLabel(*job->archive, job->replaces),

@@ -34,6 +34,7 @@ struct UnpackJob {
     bool keepExisting = false;             // a file that was there before the run stays (-k)
     std::vector<std::pair<std::string, std::string>> messages;  // (what, reason), in order
     std::uint64_t bytes = 0;  // the entry's stored size, for the progress
+    bool made = false;        // the file is in place
     bool done = false;
 };
 
