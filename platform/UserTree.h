@@ -37,11 +37,12 @@ Error UserFolderOpen(const std::string& hostPath, UserFolder* folder);
 Error UserFolderMake(const std::string& hostPath);
 
 // Opens the folder name of parent (one component, not "." or ".."), never through a link; with
-// create, makes it first when it is missing. None; FileNotFound (missing, create false);
-// StoppedOnLink (a link stands there); NotAFolder (a file or special file stands there);
-// InvalidName (not a single component); AccessDenied; others as the system reports them.
+// create, makes it first when it is missing (*made, may be null, tells whether this call made
+// it). None; FileNotFound (missing, create false); StoppedOnLink (a link stands there);
+// NotAFolder (a file or special file stands there); InvalidName (not a single component);
+// AccessDenied; others as the system reports them.
 Error UserFolderOpenChild(UserFolder parent, const std::string& name, bool create,
-                          UserFolder* child);
+                          UserFolder* child, bool* made = nullptr);
 
 // Closes the folder; null is ignored.
 void UserFolderClose(UserFolder folder);

@@ -178,9 +178,10 @@ Error UserFolderMake(const std::string& hostPath) {
 }
 
 Error UserFolderOpenChild(UserFolder parent, const std::string& name, bool create,
-                          UserFolder* child) {
+                          UserFolder* child, bool* made) {
     if (child == nullptr) return Error::InvalidParameter;
     *child = nullptr;
+    if (made != nullptr) *made = false;
     if (parent == nullptr) return Error::InvalidHandle;
     if (!IsComponent(name)) return Error::InvalidName;
     const char* n = name.c_str();
@@ -190,7 +191,9 @@ Error UserFolderOpenChild(UserFolder parent, const std::string& name, bool creat
     };
     int fd = openChild(O_RDONLY);
     if (fd < 0 && errno == ENOENT && create) {
-        if (mkdirat(parent->fd, n, 0777) != 0 && errno != EEXIST) {
+        if (mkdirat(parent->fd, n, 0777) == 0) {
+            if (made != nullptr) *made = true;
+        } else if (errno != EEXIST) {
             const int e = errno;
             return e == ENOENT ? Error::PathNotFound : FromErrno(e);
         }

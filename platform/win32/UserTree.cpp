@@ -137,16 +137,20 @@ Error UserFolderMake(const std::string& hostPath) {
 }
 
 Error UserFolderOpenChild(UserFolder parent, const std::string& name, bool create,
-                          UserFolder* child) {
+                          UserFolder* child, bool* made) {
     if (child == nullptr) return Error::InvalidParameter;
     *child = nullptr;
+    if (made != nullptr) *made = false;
     if (parent == nullptr) return Error::InvalidHandle;
     if (!IsComponent(name)) return Error::InvalidName;
     const std::string path = parent->path + name;
     HANDLE handle = OpenFolderHandle(path, false);
     if (handle == INVALID_HANDLE_VALUE && create && GetLastError() == ERROR_FILE_NOT_FOUND) {
-        if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        if (CreateDirectoryA(path.c_str(), nullptr)) {
+            if (made != nullptr) *made = true;
+        } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
             return LastError();
+        }
         handle = OpenFolderHandle(path, false);
     }
     if (handle == INVALID_HANDLE_VALUE) return LastError();

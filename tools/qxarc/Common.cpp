@@ -87,9 +87,9 @@ std::string HostJoinEntry(const std::string& folder, const std::string& entryNam
     return HostJoin(folder, name);
 }
 
-FolderRef HoldFolder(Platform::UserFolder folder, const std::string& hostPath) {
+FolderRef HoldFolder(Platform::UserFolder folder, const std::string& hostPath, bool made) {
     try {
-        return std::make_shared<const OpenFolder>(folder, hostPath);
+        return std::make_shared<const OpenFolder>(folder, hostPath, made);
     } catch (const std::bad_alloc&) {
         Platform::UserFolderClose(folder);
         return nullptr;

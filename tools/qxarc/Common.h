@@ -55,22 +55,26 @@ std::string HostJoinEntry(const std::string& folder, const std::string& entryNam
 // holder, so a job in flight keeps the folder it works in.
 class OpenFolder {
 public:
-    OpenFolder(Platform::UserFolder folder, std::string hostPath)
-        : m_folder(folder), m_path(std::move(hostPath)) {}
+    OpenFolder(Platform::UserFolder folder, std::string hostPath, bool made)
+        : m_folder(folder), m_path(std::move(hostPath)), m_made(made) {}
     ~OpenFolder() { Platform::UserFolderClose(m_folder); }
     OpenFolder(const OpenFolder&) = delete;
     OpenFolder& operator=(const OpenFolder&) = delete;
     Platform::UserFolder Get() const { return m_folder; }
     const std::string& HostPath() const { return m_path; }
+    // Made by this run: no file in it was there before.
+    bool Made() const { return m_made; }
 
 private:
     Platform::UserFolder m_folder;
     std::string m_path;
+    bool m_made;
 };
 using FolderRef = std::shared_ptr<const OpenFolder>;
 
 // Wraps an opened folder; null (the folder closed) when no memory is left for the holder.
-FolderRef HoldFolder(Platform::UserFolder folder, const std::string& hostPath);
+FolderRef HoldFolder(Platform::UserFolder folder, const std::string& hostPath,
+                     bool made = false);
 
 // ---- the temporary file ---------------------------------------------------------------------
 

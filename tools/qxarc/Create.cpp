@@ -273,6 +273,8 @@ public:
                 error = Platform::UserStreamOpenWrite(hostArchive, &m_stream);
                 if (error != Platform::Error::None)
                     return Error(m_label, "cannot be written (" + Why(error) + ")");
+                if (Platform::FileIsTerminal(m_stream))
+                    return Error(m_label, "is a terminal: an archive is not written to one");
                 return MakeScratch();
             case Platform::PathKind::File:
                 if (!target.writable)

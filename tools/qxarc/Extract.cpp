@@ -93,8 +93,9 @@ public:
         for (; i < count; ++i) {
             Platform::UserFolder child = nullptr;
             const std::string shown = HostJoin(folder->HostPath(), parts[i]);
+            bool made = false;
             const Platform::Error error =
-                Platform::UserFolderOpenChild(folder->Get(), parts[i], true, &child);
+                Platform::UserFolderOpenChild(folder->Get(), parts[i], true, &child, &made);
             if (error == Platform::Error::StoppedOnLink) {
                 *refusal = shown + " is a link, which could lead outside the destination: refused";
                 return nullptr;
@@ -107,7 +108,7 @@ public:
                 *refusal = "folder " + shown + " cannot be made or opened (" + Why(error) + ")";
                 return nullptr;
             }
-            folder = HoldFolder(child, shown);
+            folder = HoldFolder(child, shown, made);
             if (folder == nullptr) {
                 *refusal = "out of memory";
                 return nullptr;

@@ -118,6 +118,10 @@ bool Reader::Open(const std::string& hostArchive) {
     }
     if (facts.kind == Platform::PathKind::File) {
         m_file.Adopt(file);
+    } else if (Platform::FileIsTerminal(file)) {
+        Platform::FileClose(file);
+        Error(m_label, "is a terminal: an archive is not read from one");
+        return false;
     } else if (!OpenStream(file)) {
         return false;
     }

@@ -81,7 +81,8 @@ void Unpack(UnpackJob* job, ArchiveFormat::ContentReader* reader, ArchiveFile* a
     // The format keeps no permissions: a new file gets those of any new file, a program the
     // execute permission too, and a file that is replaced keeps its own.
     if (sink.Program()) Platform::UserFileMarkExecutable(temporary.Handle());
-    Platform::UserFileAdoptMode(temporary.Handle(), job->folder->Get(), job->name, false);
+    if (!job->folder->Made())
+        Platform::UserFileAdoptMode(temporary.Handle(), job->folder->Get(), job->name, false);
     if (!temporary.CloseHandle()) return fail(job->shown, "cannot be written (disk full?)");
     error = temporary.ReplaceInto(job->name, job->keepExisting);
     job->made = error == Platform::Error::None;
