@@ -73,8 +73,7 @@ private:
 using FolderRef = std::shared_ptr<const OpenFolder>;
 
 // Wraps an opened folder; null (the folder closed) when no memory is left for the holder.
-FolderRef HoldFolder(Platform::UserFolder folder, const std::string& hostPath,
-                     bool made = false);
+FolderRef HoldFolder(Platform::UserFolder folder, const std::string& hostPath, bool made = false);
 
 // ---- the temporary file ---------------------------------------------------------------------
 
