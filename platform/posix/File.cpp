@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "platform/posix/FactsAt.h"
 #include "platform/posix/FileObject.h"
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
@@ -325,8 +326,7 @@ Error FileGetFacts(FileHandle file, PathFacts* facts) {
     if (S_ISREG(st.st_mode)) {
         facts->kind = PathKind::File;
         facts->size = static_cast<std::uint64_t>(st.st_size);
-        facts->modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
-                          static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+        facts->modified = ChangeStamp(st);
     } else {
         facts->kind = S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Special;
     }

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/posix/FactsAt.h"
 #include "platform/posix/FileObject.h"
 #include "platform/posix/NativeError.h"
 #include "platform/posix/SystemCall.h"
@@ -36,44 +37,6 @@ PathKind KindOf(const struct stat& st) {
     if (S_ISREG(st.st_mode)) return PathKind::File;
     if (S_ISDIR(st.st_mode)) return PathKind::Folder;
     return PathKind::Special;
-}
-
-std::int64_t Stamp(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
-           static_cast<std::int64_t>(st.st_mtim.tv_nsec);
-}
-
-// The facts of name in the folder dirFd, not following a link at it.
-Error FactsAt(int dirFd, const char* name, PathFacts* facts) {
-    *facts = PathFacts{};
-    struct stat st {};
-    if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        const int e = errno;
-        return e == ENOENT ? Error::None : FromErrno(e);
-    }
-    if (!S_ISLNK(st.st_mode)) {
-        facts->kind = KindOf(st);
-        if (facts->kind == PathKind::File) {
-            facts->size = static_cast<std::uint64_t>(st.st_size);
-            facts->modified = Stamp(st);
-        }
-        return Error::None;
-    }
-    struct stat target {};
-    if (fstatat(dirFd, name, &target, 0) != 0) {
-        facts->kind = PathKind::DanglingLink;
-        return Error::None;
-    }
-    switch (KindOf(target)) {
-        case PathKind::File:
-            facts->kind = PathKind::LinkToFile;
-            facts->size = static_cast<std::uint64_t>(target.st_size);
-            facts->modified = Stamp(target);
-            break;
-        case PathKind::Folder: facts->kind = PathKind::LinkToFolder; break;
-        default: facts->kind = PathKind::Special; break;
-    }
-    return Error::None;
 }
 
 // Why a name that should have opened as a folder did not: a link, or something else.

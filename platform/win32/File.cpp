@@ -14,6 +14,14 @@ HANDLE ToNative(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 Error LastError() { return FromWin32(GetLastError()); }
 
+// The OVERLAPPED that makes a read or write of a synchronous handle happen at where.
+OVERLAPPED At(std::uint64_t where) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(where & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(where >> 32);
+    return at;
+}
+
 }  // namespace
 
 Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposition disposition,
@@ -62,10 +70,7 @@ Error FileReadAt(FileHandle file, std::uint64_t offset, void* data, std::uint32_
     if (file == NullFile) return Error::InvalidHandle;
     std::uint32_t done = 0;
     while (done < count) {
-        OVERLAPPED at = {};
-        const std::uint64_t where = offset + done;
-        at.Offset = static_cast<DWORD>(where & 0xFFFFFFFFu);
-        at.OffsetHigh = static_cast<DWORD>(where >> 32);
+        OVERLAPPED at = At(offset + done);
         DWORD n = 0;
         if (!ReadFile(ToNative(file), static_cast<char*>(data) + done, count - done, &n, &at)) {
             DWORD code = GetLastError();
@@ -100,10 +105,7 @@ Error FileWriteAt(FileHandle file, std::uint64_t offset, const void* data, std::
     const std::uint32_t allowed = FileTestHook::Admit(count);
     std::uint32_t done = 0;
     while (done < allowed) {
-        OVERLAPPED at = {};
-        const std::uint64_t where = offset + done;
-        at.Offset = static_cast<DWORD>(where & 0xFFFFFFFFu);
-        at.OffsetHigh = static_cast<DWORD>(where >> 32);
+        OVERLAPPED at = At(offset + done);
         DWORD n = 0;
         if (!WriteFile(ToNative(file), static_cast<const char*>(data) + done, allowed - done, &n,
                        &at)) {
