@@ -64,7 +64,9 @@ ProductFolderFile::ProductFolderFile(ProductFileKind kind, RunLog& log)
     if (app == nullptr) return;
     m_path = Held<FilePath>(TypeFilePath);
     m_files = Held<FileFunc>(TypeFileFunc);
-    if (m_path && m_files && m_path->SetPath(app->GetLocalProductFolder()) == 0 &&
+    // Without the product folder the bare name would name a file in the current folder.
+    if (m_path && m_files && app->GetLocalProductFolder() != nullptr &&
+        m_path->SetPath(app->GetLocalProductFolder()) == 0 &&
         m_path->SetFileName(file.installedName) == 0) {
         target = m_path->GetPath();
     }

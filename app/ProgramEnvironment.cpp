@@ -1,7 +1,9 @@
 // The real environment both programs' runs share.
 #include "app/ProgramEnvironment.h"
 
+#include "app/ProductSteps.h"
 #include "app/ProgressBarImp.h"
+#include "framework/system/SystemApp.h"
 #include "platform/Cancel.h"
 #include "platform/Clock.h"
 #include "platform/ProgressWindow.h"
@@ -24,5 +26,10 @@ void RealProgramEnvironment::Sleep(std::uint32_t milliseconds) { Platform::Sleep
 bool RealProgramEnvironment::CancelRequested() { return Platform::CancelRequested(); }
 
 void RealProgramEnvironment::ReportStopped(const char* text) { Platform::ReportStopped(text); }
+
+bool RealProgramEnvironment::UserFoldersReachable() {
+    SystemApp* app = Application();
+    return app == nullptr || app->CheckUserFolders() == 0;
+}
 
 }  // namespace QRV2

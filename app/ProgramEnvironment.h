@@ -21,6 +21,7 @@ public:
     void Sleep(std::uint32_t milliseconds) override;
     bool CancelRequested() override;
     void ReportStopped(const char* text) override;
+    bool UserFoldersReachable() override;
 
 protected:
     ~RealProgramEnvironment() = default;

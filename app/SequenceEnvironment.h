@@ -35,6 +35,9 @@ public:
     // The run stopped on a failure with this text: where the window cannot show it for long
     // (a terminal), it is written where the user finds it after the run.
     virtual void ReportStopped(const char* text) = 0;
+    // False when a per-user folder the run works in exists but cannot be named: the run then
+    // stops before its first action instead of working in another folder.
+    virtual bool UserFoldersReachable() { return true; }
 
 protected:
     ~SequenceEnvironment() = default;

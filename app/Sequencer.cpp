@@ -31,6 +31,7 @@ const SequenceTexts kInstallerTexts = {
         "Installation Stopped - Unable to install the XPCOM Plugin.",
         "Installation Stopped - Unable to install the ActiveX Plugin.",
     },
+    "Installation Stopped - Unable to reach the user's folder.",
 };
 
 namespace {
@@ -124,13 +125,19 @@ std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
 
     bar->Create(texts.title, texts.initialStatus);
     std::int32_t result = 0;
+    if (!environment.UserFoldersReachable()) {
+        log.Error("stop",
+                  {{"reason", "user-folder-unreachable"}, {"text", texts.userFolderUnreachable}});
+        ShowFinalText(bar, environment, settings, texts.userFolderUnreachable, 0.0f);
+        result = kInstallFailed;
+    }
     std::uint32_t tick = 0;
     int failures = 0;     // failures of the current phase that are not a held library
     int attempts = 0;     // the current phase's attempts, for the log
     bool failed = false;  // the current phase's action has failed at least once
     bool held = false;    // the last attempt found a library held: the pauses count as waiting
     std::int64_t heldWaitedMs = 0;  // pauses spent waiting for held libraries, the run through
-    for (;;) {
+    while (result == 0) {
         // A sequence that keeps failing (a browser never closed) would otherwise retry for
         // ever; the user's stop ends it cleanly. Once every action has succeeded a stop only
         // cuts the animation short: the installation is complete.

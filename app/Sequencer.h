@@ -16,6 +16,7 @@ struct SequenceTexts {
     const char* phases[3];
     const char* failures[3];
     const char* stopped[3];
+    const char* userFolderUnreachable;  // the stop text when a user's folder cannot be named
 };
 
 // The installer's texts.

@@ -37,6 +37,7 @@ const SequenceTexts kUninstallerTexts = {
         "Removal Stopped - Unable to remove the XPCOM Plugin.",
         "Removal Stopped - Unable to remove the program folder.",
     },
+    "Removal Stopped - Unable to reach the user's folder.",
 };
 
 ActionResult RealUninstallerEnvironment::RunPhaseAction(int phase, InstallState* state) {

@@ -36,6 +36,8 @@ enum class Error : int {
     BadFormat = 1010,          // ERROR_BADDB / damaged store
     KeyDeleted = 1018,         // ERROR_KEY_DELETED
     Cancelled = 1223,          // ERROR_CANCELLED
+    // ERROR_NO_UNICODE_TRANSLATION: the system names it, but the 8-bit code page cannot spell it
+    NoUnicodeTranslation = 1113,
     Unknown = 0x7fffffff,
 };
 

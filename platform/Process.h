@@ -16,19 +16,22 @@ using ModuleHandle = ModuleTag*;
 // *length tells the room needed (NUL included) and the result is InsufficientBuffer.
 // Folder texts are Windows-shaped ("Z:\home\me\" where the system has no drives) and end in
 // a separator.
+// A name the system gives is handed out only as it is: where the 8-bit text (the code page the
+// process runs with) cannot spell it exactly, the result is NoUnicodeTranslation and no text,
+// never a name with a character replaced.
 
 // The operating system's major and minor version. None (always, on the systems we run on).
 Error GetOsVersion(std::int32_t* major, std::int32_t* minor);
 
 // Full file name of the module (null: the running executable).
-// None; InsufficientBuffer; InvalidParameter; other system errors.
+// None; InsufficientBuffer; InvalidParameter; NoUnicodeTranslation; other system errors.
 Error GetExecutableFileName(ModuleHandle module, char* buffer, std::uint32_t size,
                             std::uint32_t* length);
 
 // The folder for temporary files. On POSIX a private per-user folder (created with mode
 // 0700, owned by the user and not reached through a symbolic link), never the shared /tmp
 // itself. None; InsufficientBuffer; AccessDenied (the folder belongs to someone else, is a
-// link or cannot be made private); other system errors.
+// link or cannot be made private); NoUnicodeTranslation; other system errors.
 Error GetTempFolderPath(char* buffer, std::uint32_t size, std::uint32_t* length);
 
 enum class SpecialFolder {
@@ -37,7 +40,8 @@ enum class SpecialFolder {
 };
 
 // The folder as it currently is named (not created). None; InsufficientBuffer;
-// FileNotFound (the system names no such folder); other system errors.
+// FileNotFound (the system names no such folder); NoUnicodeTranslation (it names one, but
+// not in a way the 8-bit text can spell); other system errors.
 Error GetSpecialFolder(SpecialFolder folder, char* buffer, std::uint32_t size,
                        std::uint32_t* length);
 

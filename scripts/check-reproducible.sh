@@ -5,6 +5,8 @@
 # zone, locale and umask, and compares their SHA-256 sums:
 #   windows: Orvane2011Setup.exe, Orvane2011Uninstall.exe, npqx2011.dll, QX2011.dll
 #   native:  orvane2011-setup, orvane2011-uninstall, qxarc, npqx2011.dll, QX2011.dll
+# and the symbol file (<file>.debug) of each: a file's debug link holds the CRC of its symbol
+# file, so the two are only reproducible together.
 # Usage: scripts/check-reproducible.sh [work folder]   (default: a new folder under /tmp)
 # Exit status 0 when every artefact is identical, 1 otherwise (the differing ones are named,
 # and the two trees are kept for a look). Takes a while: four builds from scratch.
@@ -63,10 +65,17 @@ artefacts=(build/windows/app/Orvane2011Setup.exe build/windows/app/Orvane2011Uni
     build/windows/payload/npqx2011.dll build/windows/payload/QX2011.dll
     build/native/app/orvane2011-setup build/native/app/orvane2011-uninstall
     build/native/tools/qxarc/qxarc build/native/payload/npqx2011.dll build/native/payload/QX2011.dll)
+shipped=("${artefacts[@]}")
+for a in "${shipped[@]}"; do artefacts+=("$a.debug"); done
 differ=0
 echo
 echo "=== SHA-256 of two clean builds ($((SECONDS - started)) s)"
 for a in "${artefacts[@]}"; do
+    if [[ ! -f "${trees[0]}/$a" || ! -f "${trees[1]}/$a" ]]; then
+        printf '%s  MISSING from a build\n' "$a"
+        differ=$((differ + 1))
+        continue
+    fi
     one=$(sha256sum "${trees[0]}/$a" | cut -d' ' -f1)
     two=$(sha256sum "${trees[1]}/$a" | cut -d' ' -f1)
     if [[ "$one" == "$two" ]]; then

@@ -8,6 +8,8 @@ packages=(cmake ninja-build g++ zlib1g-dev googletest libgtest-dev)
 packages+=(clang-format)
 # Windows cross build and the Wine run of its tests under a virtual display.
 packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth)
+# The check that a debugger finds the shipped files' symbols (natively and for Windows files).
+packages+=(gdb gdb-mingw-w64)
 # Authenticode signing of the Windows build and the throwaway certificate its tests sign with.
 packages+=(osslsigncode openssl)
 # Fuzz targets: clang with the libFuzzer and sanitizer runtimes.

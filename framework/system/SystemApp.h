@@ -54,6 +54,10 @@ public:
     // Recomputes the box folder (install folder + "OrvaneBox2011\") and the local product
     // folder (local application data, or the install folder, + "Orvane2011\"). 0.
     virtual std::int32_t DeriveProductFolders() = 0;
+    // 0 when the per-user folders the product works in (local application data, the temporary
+    // path) could be named, 1 when the system names one of them in a way the 8-bit text cannot
+    // spell: the folders built on it then stay absent, and no other folder stands in for it.
+    virtual std::int32_t CheckUserFolders() = 0;
 };
 
 }  // namespace QRV2

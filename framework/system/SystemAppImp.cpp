@@ -159,8 +159,9 @@ std::int32_t SystemAppImp::TryCreateTempFolder() {
     std::uint32_t length = 0;
     // Without the system's temporary path there is nothing to create the folder in; a bare
     // "QRV...\" would land in whatever the current folder happens to be.
-    if (Platform::GetTempFolderPath(m_scratch, sizeof m_scratch, &length) !=
-        Platform::Error::None) {
+    const Platform::Error found = Platform::GetTempFolderPath(m_scratch, sizeof m_scratch, &length);
+    m_tempPathUnspellable = found == Platform::Error::NoUnicodeTranslation;
+    if (found != Platform::Error::None) {
         SetField(&m_tempFolder, nullptr);
         return 1;
     }
@@ -375,15 +376,30 @@ std::int32_t SystemAppImp::DeriveProductFolders() {
 
     char folder[kPathRoom + 1];
     std::uint32_t length = 0;
-    if (Platform::GetSpecialFolder(Platform::SpecialFolder::LocalAppData, folder, kPathRoom,
-                                   &length) == Platform::Error::None) {
+    const Platform::Error found = Platform::GetSpecialFolder(Platform::SpecialFolder::LocalAppData,
+                                                             folder, kPathRoom, &length);
+    // The user's folder exists but cannot be named here: another folder standing in for it
+    // would take the user's files where they were never meant to be.
+    m_localAppDataUnspellable = found == Platform::Error::NoUnicodeTranslation;
+    if (found == Platform::Error::None) {
         EndInSeparator(folder, sizeof folder);
         SetField(&m_localProductFolder, folder);
-    } else {
+    } else if (!m_localAppDataUnspellable) {
         SetField(&m_localProductFolder, GetInstallFolder(0));
+    } else {
+        SetField(&m_localProductFolder, nullptr);
     }
-    AppendField(&m_localProductFolder, "Orvane2011\\");
+    // Only onto a folder, and only whole: the suffix alone would name a folder below the
+    // current one, the folder without it the user's own.
+    if (m_localProductFolder != nullptr &&
+        m_localProductFolder->AppendString("Orvane2011\\") != 0) {
+        SetField(&m_localProductFolder, nullptr);
+    }
     return 0;
+}
+
+std::int32_t SystemAppImp::CheckUserFolders() {
+    return m_localAppDataUnspellable || m_tempPathUnspellable ? 1 : 0;
 }
 
 }  // namespace QRV2

@@ -60,6 +60,7 @@ public:
     const char* GetUserDataFolder() override;
     std::int32_t SetUserDataFolder(const char* text) override;
     std::int32_t DeriveProductFolders() override;
+    std::int32_t CheckUserFolders() override;
 
     // The label of an OS major version ("Windows XP" for 5, ...); null for 7, which has none.
     static const char* OsNameFor(std::int32_t major);
@@ -93,6 +94,10 @@ private:
     String* m_osName = nullptr;
     std::int32_t m_osMajor = 0;
     std::int32_t m_osMinor = 0;
+    // The system named the local application data folder or the temporary path, but not in a
+    // way the 8-bit text can spell (CheckUserFolders).
+    bool m_localAppDataUnspellable = false;
+    bool m_tempPathUnspellable = false;
 };
 
 }  // namespace QRV2

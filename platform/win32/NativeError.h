@@ -42,6 +42,7 @@ inline Error FromWin32(DWORD e) {
         case ERROR_BADDB: return Error::BadFormat;
         case ERROR_KEY_DELETED: return Error::KeyDeleted;
         case ERROR_NOT_SAME_DEVICE: return Error::NotSameDevice;
+        case ERROR_NO_UNICODE_TRANSLATION: return Error::NoUnicodeTranslation;
         case ERROR_CANCELLED: return Error::Cancelled;
         default: return Error::Unknown;
     }

@@ -169,6 +169,13 @@ TEST_F(PluginStepsTest, MissingEntryOrApplicationFailsWithoutLeavingAFile) {
     GetCore()->SetSingleton(TypeSystemApp, nullptr);
     EXPECT_EQ(InstallMozillaPlugin(&m_state), StepResult::NoElement);
     GetCore()->SetSingleton(TypeSystemApp, m_app);
+
+    // Without a product folder (the user's folder could not be named) there is nowhere to
+    // install to or remove from: the bare file name would be one in the current folder.
+    m_app->SetLocalProductFolder(nullptr);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), StepResult::NoElement);
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Path"), "<missing>");
+    EXPECT_EQ(RemoveMozillaPlugin(&m_state), StepResult::NoElement);
 }
 
 // A library whose writing fails half-way (the disk is full) leaves nothing behind: neither a

@@ -183,15 +183,8 @@ scenario_unwritable_product_folder() {
 # removal texts, every file, the folder and every key gone (the control's class removed by the
 # control itself), exit 0. Installing again afterwards works as the first time.
 scenario_uninstall_and_reinstall() {
-    be_start "$E2E_INSTALLER"
-    be_wait_exit 30
-    expect_eq "$E2E_EXIT" 0 "exit code of the installation"
-    expect_installed
-    run_registered_uninstaller watch || return
-    be_wait_exit 30
-    expect_eq "$E2E_EXIT" 0 "exit code of the removal"
-    expect_removed
-    expect_missing "$(be_product_dir)" "product folder after the removal"
+    install_completely
+    remove_completely watch || return
     expect_eq "$(be_status_history | grep -v -x -F 'Removing Orvane2011....' | paste -sd '|')" \
         "$TEXT_REMOVE_ACTIVEX|$TEXT_REMOVE_MOZILLA|$TEXT_REMOVE_FOLDER" "status texts of the removal"
 
@@ -258,6 +251,20 @@ scenario_uninstall_keeps_users_file() {
     fi
 }
 
+# A user folder whose path has spaces: installed there, then removed by the registered command
+# run as the system runs it (the whole UninstallString, its quotes deciding where the program's
+# name ends).
+scenario_profile_with_spaces() {
+    be_use_profile "Jean Dupont" || { fail "the user's folders could not be moved"; return; }
+    if [[ "$E2E_PLATFORM" == wine ]]; then
+        # Without its quotes the command would start the program C:\users\Jean.exe, if any.
+        cp "$E2E_TOOLS/open_probe.exe" "$(host_path 'C:\users\Jean.exe')"
+    fi
+    install_completely
+    remove_completely || return
+    expect_missing "$S/probe.txt" "the command's unquoted start was run as a program"
+}
+
 # A deployment's silent run with the switches of the package manager's manifest: nothing shown
 # at any time (a terminal stays blank; under Wine no window of the installer exists whenever a
 # poller looks, every 20 ms), everything installed, a log line for each file, value and
@@ -312,12 +319,10 @@ scenario_quiet_install() {
 
     # A quiet removal with a log: where the uninstaller runs from a temporary copy (Windows), the
     # copy adds its lines to the log of the run that started it, which ends it.
-    local command program
+    local command
     command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "uninstallstring" { print $3 }')
-    program=${command#\"}
-    program=${program%\"}
     mapfile -t words < <(manifest_switch_words Silent; manifest_switch_words Log "$log")
-    be_start "$(be_registered_program "$program")" "" "${words[@]}"
+    be_run_registered "$command ${words[*]}"
     be_wait_exit 30
     expect_eq "$E2E_EXIT" 0 "exit code of the quiet removal with a log"
     expect_removed

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace Platform;
 
 namespace {
@@ -42,6 +46,33 @@ TEST(ProcessTest, TooSmallBufferReportsTheRoomNeededAndWritesNothing) {
     EXPECT_EQ(Error::InsufficientBuffer, GetTempFolderPath(buffer, full, &needed));
     EXPECT_EQ(Error::None, GetTempFolderPath(buffer, full + 1, &needed));
 }
+
+#ifdef _WIN32
+// A name the code page cannot spell comes back from the 8-bit entry points with '?' or a
+// look-alike letter: never handed out. A name it can spell, spaces and all, is handed out as is.
+TEST(ProcessTest, AFolderNameTheCodePageCannotSpellIsNeverHandedOut) {
+    if (GetACP() == CP_UTF8) GTEST_SKIP() << "this process's code page spells every name";
+    struct RestoreTmp {
+        wchar_t saved[MAX_PATH + 1] = L"";
+        bool had = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH + 1) > 0;
+        ~RestoreTmp() { SetEnvironmentVariableW(L"TMP", had ? saved : nullptr); }
+    } restore;
+    char buffer[300] = "untouched";
+    std::uint32_t length = 0;
+    // A Polish L with stroke has a look-alike in the Western code page; Cyrillic letters do not.
+    for (const wchar_t* name :
+         {L"C:\\users\\\u0141ukasz\\Temp", L"C:\\users\\\u0416\u0443\u043a\\Temp"}) {
+        ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", name));
+        EXPECT_EQ(Error::NoUnicodeTranslation, GetTempFolderPath(buffer, sizeof buffer, &length));
+        EXPECT_STREQ("untouched", buffer);
+    }
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", L"C:\\users\\Jean Fran\u00e7ois\\Temp"));
+    EXPECT_EQ(Error::None, GetTempFolderPath(buffer, sizeof buffer, &length));
+    if (GetACP() == 1252) {
+        EXPECT_STREQ("C:\\users\\Jean Fran\xe7ois\\Temp\\", buffer);
+    }
+}
+#endif
 
 TEST(ProcessTest, MachineNameAndVersion) {
     char name[16];

@@ -269,18 +269,24 @@ TEST_F(SystemAppTest, SettingTheMainFolderStoresItPerUserAndPerMachine) {
 
 TEST_F(SystemAppTest, StartUpAndTeardownSurviveEveryStorageFailureWithoutLeaks) {
     std::int64_t before = AllocatorHook::LiveBlocks();
-    std::vector<std::string> folders;
+    const std::string product = LocalAppData() + "Orvane2011\\";
+    std::vector<std::string> folders, products;
     int reached = QRV2Test::WalkAllocationFailures([&](int) {
         auto* app = new SystemAppImp(GetCore(), nullptr, "cmd", 1);
         if (app == nullptr) return;
         app->Initialize();
         if (app->GetTempFolder() != nullptr) folders.push_back(app->GetTempFolder());
+        if (app->GetLocalProductFolder() != nullptr)
+            products.push_back(app->GetLocalProductFolder());
         app->GetInstallFolder(1);
         app->Dispose();
         delete app;
     });
     EXPECT_GT(reached, 10);
     EXPECT_EQ(before, AllocatorHook::LiveBlocks());
+    // The folder the plug-ins are written into is whole or absent, never a part of it (the
+    // user's own folder, or the suffix alone naming a folder below the current one).
+    for (const std::string& folder : products) EXPECT_EQ(product, folder);
     // Whatever start-up managed to create, teardown removed.
     for (const std::string& temp : folders) {
         if (temp.find("QRV") != std::string::npos) {

@@ -136,6 +136,36 @@ expect_no_key_values() {
     if [[ -z "$listing" ]]; then pass; else fail "HKCU\\$1 already holds values:"$'\n'"$listing"; fi
 }
 
+# regedit_values <key below HKEY_CURRENT_USER>: reads registry-export text (REGEDIT4 style, as the
+# native store keeps it and the Windows registry editor exports it) on standard input and prints
+# "name<TAB>type<TAB>data" for each value of that key itself; the default value is "(default)".
+regedit_values() {
+    # The key goes through the environment: awk -v would read its backslashes as escapes.
+    # Continuation lines (of hex values) start with white space and are passed over.
+    E2E_KEY="[HKEY_CURRENT_USER\\$1]" awk '
+        function quoted(s,    out, i, c) { # s starts after the opening quote
+            out = ""
+            for (i = 1; i <= length(s); i++) {
+                c = substr(s, i, 1)
+                if (c == "\\") { i++; out = out substr(s, i, 1); continue }
+                if (c == "\"") { rest = substr(s, i + 1); return out }
+                out = out c
+            }
+            rest = ""
+            return out
+        }
+        /^\[/ { inside = (tolower($0) == tolower(ENVIRON["E2E_KEY"])); next }
+        !inside || /^[ \t]/ || /^$/ { next }
+        {
+            if (substr($0, 1, 2) == "@=") { name = "(default)"; rest = substr($0, 3) }
+            else { name = quoted(substr($0, 2)); rest = substr(rest, 2) }
+            if (substr(rest, 1, 1) == "\"") { type = "REG_SZ"; data = quoted(substr(rest, 2)) }
+            else if (rest ~ /^dword:/) { type = "REG_DWORD"; data = substr(rest, 7) }
+            else { type = rest; sub(/:.*/, "", type); data = rest; sub(/^[^:]*:/, "", data) }
+            printf "%s\t%s\t%s\n", name, type, data
+        }'
+}
+
 # A REGEDIT4 file giving HKCU\<key> the REG_SZ values name=data... (for be_reg_seed).
 regedit4_text() {
     local key=$1 pair name data
@@ -209,24 +239,22 @@ dword_value() {
     [[ "$data" =~ ^(0x)?([0-9a-fA-F]+)$ ]] && echo $((16#${BASH_REMATCH[2]}))
 }
 
-# Starts the quiet removal command of the uninstall entry as the system runs it: the quoted
-# program and the switch after it, where anything the run shows is looked for (be_start unseen).
+# Starts the quiet removal command of the uninstall entry as the system runs it, where anything
+# the run shows is looked for (be_start unseen).
 run_registered_quiet_uninstaller() {
-    local command program words
+    local command
     command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "quietuninstallstring" { print $3 }')
     if [[ "$command" != \"*\"\ * ]]; then
         fail "no quoted QuietUninstallString with a switch in HKCU\\$KEY_UNINSTALL: '$command'"
         return 1
     fi
-    program=${command#\"}
-    program=${program%%\"*}
-    read -r -a words <<<"${command#"\"$program\" "}"
     E2E_TITLE=$UNINSTALL_TITLE
-    be_start "$(be_registered_program "$program")" unseen "${words[@]}"
+    be_run_registered "$command" unseen
 }
 
 # Starts the uninstall command the installer registered, exactly as the system's list of programs
-# would: the quoted program path of the entry's UninstallString. [watch] as for be_start.
+# would: the entry's UninstallString as it stands, the program's path in quotes. [watch] as for
+# be_start.
 run_registered_uninstaller() {
     local command
     command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "uninstallstring" { print $3 }')
@@ -234,10 +262,26 @@ run_registered_uninstaller() {
         fail "no quoted UninstallString in HKCU\\$KEY_UNINSTALL: '$command'"
         return 1
     fi
-    command=${command#\"}
-    command=${command%\"}
     E2E_TITLE=$UNINSTALL_TITLE
-    be_start "$(be_registered_program "$command")" "${1:-}"
+    be_run_registered "$command" "${1:-}"
+}
+
+# A run of the installer that must complete: exit code 0, everything in place.
+install_completely() {
+    be_start "$E2E_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the installation"
+    expect_installed
+}
+
+# A removal by the registered command that must complete: exit code 0, nothing left, the product
+# folder gone. [watch] as for be_start.
+remove_completely() {
+    run_registered_uninstaller "${1:-}" || return 1
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the removal"
+    expect_removed
+    expect_missing "$(be_product_dir)" "product folder after the removal"
 }
 
 # Checks that follow every completed removal: nothing the installer wrote is left (the product

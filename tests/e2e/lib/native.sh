@@ -44,10 +44,22 @@ be_product_path() {
 }
 
 be_uninstaller_name() { echo orvane2011-uninstall; }
-# The program a registered command names (a framework path, drive Z: the root), as a host path.
-be_registered_program() {
-    local p=${1#Z:}
-    echo "${p//\\//}"
+# be_run_registered <command line> [watch|unseen]: the program a registered command names in
+# quotes (a framework path, drive Z: the root), started as a host path with the words after it
+# as its arguments.
+be_run_registered() {
+    local p=${1#\"} words
+    read -r -a words <<<"${p#*\"}"
+    p=${p%%\"*}
+    p=${p#Z:}
+    be_start "${p//\\//}" "${2:-}" "${words[@]}"
+}
+
+# be_use_profile <name>: the user's data and runtime folders move below a folder of that name.
+be_use_profile() {
+    export XDG_DATA_HOME="$S/$1/data" XDG_RUNTIME_DIR="$S/$1/run"
+    mkdir -p "$XDG_DATA_HOME" || return 1
+    mkdir -m 700 "$XDG_RUNTIME_DIR" || return 1
 }
 
 # The document as a user would type it (one argument of its own), and as the opener gets it.
@@ -191,29 +203,7 @@ be_key_present() {
 be_reg_values() {
     local store="$XDG_CONFIG_HOME/qrv2/registry.reg"
     [[ -f "$store" ]] || return 0
-    # The key goes through the environment: awk -v would read its backslashes as escapes.
-    E2E_KEY="[HKEY_CURRENT_USER\\$1]" awk '
-        function quoted(s,    out, i, c) { # s starts after the opening quote
-            out = ""
-            for (i = 1; i <= length(s); i++) {
-                c = substr(s, i, 1)
-                if (c == "\\") { i++; out = out substr(s, i, 1); continue }
-                if (c == "\"") { rest = substr(s, i + 1); return out }
-                out = out c
-            }
-            rest = ""
-            return out
-        }
-        /^\[/ { inside = (tolower($0) == tolower(ENVIRON["E2E_KEY"])); next }
-        !inside || /^[ \t]*$/ { next }
-        {
-            if (substr($0, 1, 2) == "@=") { name = "(default)"; rest = substr($0, 3) }
-            else { name = quoted(substr($0, 2)); rest = substr(rest, 2) }
-            if (substr(rest, 1, 1) == "\"") { type = "REG_SZ"; data = quoted(substr(rest, 2)) }
-            else if (rest ~ /^dword:/) { type = "REG_DWORD"; data = substr(rest, 7) }
-            else { type = rest; sub(/:.*/, "", type); data = rest; sub(/^[^:]*:/, "", data) }
-            printf "%s\t%s\t%s\n", name, type, data
-        }' "$store"
+    regedit_values "$1" <"$store"
 }
 
 # The exit code of a run that stopped on a failure, as the shell sees it (its low 8 bits).

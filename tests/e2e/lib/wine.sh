@@ -11,6 +11,7 @@ E2E_POLL_PID=""     # window_poll.exe looking for windows of an unseen run
 E2E_XVFB_PID=""
 E2E_EXIT=""
 E2E_WINE_USER=""
+E2E_PROFILE_WIN=""  # the user's profile folder as Windows programs name it (be_use_profile moves it)
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
@@ -70,6 +71,7 @@ be_setup() {
     if ! display_usable; then start_display || return 1; fi
     E2E_WINE_USER=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public -printf '%f\n' | head -n1)
     [[ -n "$E2E_WINE_USER" ]] || return 1
+    E2E_PROFILE_WIN="C:\\users\\$E2E_WINE_USER"
     export QRV2_OPEN_PROBE_OUTPUT
     QRV2_OPEN_PROBE_OUTPUT=$(winpath "$dir/probe.txt")
 }
@@ -92,19 +94,31 @@ be_teardown() {
     return 0
 }
 
-wine_user_dir() { echo "$WINEPREFIX/drive_c/users/$E2E_WINE_USER"; }
-be_product_dir() { echo "$(wine_user_dir)/AppData/Local/Orvane2011"; }
+# A path on drive C: as a host path ("C:\users\me" -> <prefix>/drive_c/users/me).
+host_path() { local p=${1:3}; echo "$WINEPREFIX/drive_c/${p//\\//}"; }
+be_product_dir() { echo "$(host_path "$E2E_PROFILE_WIN")/AppData/Local/Orvane2011"; }
 # The prefix's temporary path as a host path ("C:\users\me\Temp" -> <prefix>/drive_c/users/me/Temp).
-be_temp_dir() {
-    local temp
-    temp=$(cat "$WINEPREFIX/e2e-temp-path")
-    temp=${temp:3}
-    echo "$WINEPREFIX/drive_c/${temp//\\//}"
-}
+be_temp_dir() { host_path "$(cat "$WINEPREFIX/e2e-temp-path")"; }
 be_uninstaller_name() { echo Orvane2011Uninstall.exe; }
-# A registered command's program stays as the system names it ("C:\...").
-be_registered_program() { echo "$1"; }
-be_product_path() { echo "C:\\users\\$E2E_WINE_USER\\AppData\\Local\\Orvane2011\\$1"; }
+be_product_path() { echo "$E2E_PROFILE_WIN\\AppData\\Local\\Orvane2011\\$1"; }
+
+# be_use_profile <name> [local-only]: the user's folders move to C:\users\<name>: the local
+# application data folder (where the product goes) and, unless local-only, the temporary folder
+# below it, as on Windows. Names with letters of any script reach Wine as the UTF-8 text they are.
+be_use_profile() {
+    export LC_ALL=C.UTF-8
+    E2E_PROFILE_WIN="C:\\users\\$1"
+    local local_win="$E2E_PROFILE_WIN\\AppData\\Local" variable
+    mkdir -p "$(host_path "$local_win")/Temp" || return 1
+    wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
+        /v 'Local AppData' /t REG_EXPAND_SZ /d "$local_win" /f >/dev/null 2>&1 || return 1
+    [[ "${2:-}" == local-only ]] && return 0
+    for variable in TEMP TMP; do
+        wine reg add 'HKCU\Environment' /v "$variable" /t REG_EXPAND_SZ /d "$local_win\\Temp" /f \
+            >/dev/null 2>&1 || return 1
+    done
+    echo "$local_win\\Temp" >"$WINEPREFIX/e2e-temp-path"
+}
 # The document as a user would type it after the program name (quoted, for the space), and as
 # the opener gets it (its %1: the path alone).
 be_document_argument() { echo "\"$(winpath "$1")\""; }
@@ -140,9 +154,10 @@ be_switch_value() { echo "$1"; }
 be_log_argument() { winpath "$1"; }
 
 # be_start <executable> [watch|unseen] [argument...]: the arguments are the command line after
-# the program's name, joined by spaces. watch records the window's texts (read_status.exe);
-# unseen looks for any top-level window of the installer or the uninstaller every 20 ms
-# (window_poll.exe), for be_shown.
+# the program's name, joined by spaces. be_start --command-line [watch|unseen] <command line>:
+# the whole command line, as a registered command is run. watch records the window's texts
+# (read_status.exe); unseen looks for any top-level window of the installer or the uninstaller
+# every 20 ms (window_poll.exe), for be_shown.
 be_start() {
     local exe=$1 watch=${2:-} args=("${@:3}")
     E2E_EXIT=""
@@ -160,7 +175,8 @@ be_start() {
         wait_until 15 test -e "$S/windows.txt" || fail "the window poller did not start"
     fi
     local program=$exe
-    [[ "$program" =~ ^[A-Za-z]:\\ ]] || program=$(winpath "$exe")  # a host path, not a Windows one
+    # A host path, not a Windows one (nor a whole command line, see be_run_registered).
+    [[ "$program" =~ ^[A-Za-z]:\\ || "$program" == --command-line ]] || program=$(winpath "$exe")
     local text=()
     ((${#args[@]} > 0)) && text=("${args[*]}")
     wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" "$program" "${text[@]}" \
@@ -276,29 +292,25 @@ be_key_present() {
 }
 
 # be_reg_values <key below HKEY_CURRENT_USER>: "name<TAB>type<TAB>data" per value, as the
-# prefix's own reg tool lists them; the default value is named "(default)".
+# prefix's registry editor exports them (reg.exe would print them in the console's code page, with
+# '?' for letters it lacks); the default value is named "(default)".
 be_reg_values() {
-    # reg.exe now and then fails on a loaded machine although the key is there; a key that is
+    # The editor now and then fails on a loaded machine although the key is there; a key that is
     # really missing fails every time, so a few tries cost little and keep a busy run honest.
-    local listing="" try
+    local export="$S/values.reg" try
     for try in 1 2 3; do
-        listing=$(wine reg query "HKEY_CURRENT_USER\\$1" 2>/dev/null) && break
-        listing=""
+        rm -f "$export"
+        wine regedit /E "$(winpath "$export")" "HKEY_CURRENT_USER\\$1" >/dev/null 2>&1 && [[ -s "$export" ]] && break
         sleep 0.2
     done
-    printf '%s\n' "$listing" | tr -d '\r' | awk '
-        /^    [^ ]/ {
-            line = substr($0, 5)
-            n = index(line, "    "); name = substr(line, 1, n - 1); line = substr(line, n + 4)
-            n = index(line, "    ")
-            if (n == 0) { type = line; data = "" } else { type = substr(line, 1, n - 1); data = substr(line, n + 4) }
-            if (tolower(name) == "(default)") {
-                if (data == "(value not set)") next
-                name = "(default)"
-            }
-            printf "%s\t%s\t%s\n", name, type, data
-        }'
+    [[ -s "$export" ]] || return 0
+    # The export is UTF-16 text in the format the native store keeps (version 5 header).
+    iconv -f UTF-16 -t UTF-8 "$export" | tr -d '\r' | regedit_values "$1"
 }
+
+# be_run_registered <command line> [watch|unseen]: a registered command run as the system runs
+# it: the whole text as the command line, its quotes deciding where the program's name ends.
+be_run_registered() { be_start --command-line "${2:-}" "$1"; }
 
 # ---- Scenarios of this platform only -----------------------------------------------------------
 
@@ -381,4 +393,47 @@ scenario_screenshot() {
         fail "the window could not be photographed"
     fi
     be_wait_exit 30
+}
+
+# The user's folders named with letters no single-byte code page has all of (Polish and
+# Cyrillic): the programs' manifest makes the 8-bit entry points speak UTF-8, so the product
+# lands there, every registered path names it, the browser's view of the plug-in's Path loads
+# it, and the removal by the registered command finds everything.
+readonly UNICODE_USER="Łukasz Жуков"
+scenario_unicode_profile() {
+    be_use_profile "$UNICODE_USER" || { fail "the user's folders could not be moved"; return; }
+    install_completely
+    local loaded
+    loaded=$(wine "$E2E_TOOLS/load_by_name.exe" --registered "$KEY_PLUGIN" Path 2>/dev/null | tr -d '\r')
+    expect_eq "$loaded" "$(be_product_path npqx2011.dll)" "library loaded from the registered Path"
+    remove_completely
+}
+
+# The same folders on a system that ignores the manifest's code page (the installer's manifest
+# without it): the 8-bit entry points cannot name them, so the run stops at once as failed, with
+# the reason on screen, and writes nothing anywhere else (no product or temporary folder, no key).
+scenario_legacy_code_page() {
+    local element='<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>'
+    local legacy="$S/legacy/$(basename "$E2E_INSTALLER")" offsets offset
+    mkdir -p "$S/legacy" && cp "$E2E_INSTALLER" "$legacy"
+    offsets=$(LC_ALL=C grep -obUa -F -- "$element" "$legacy" | cut -d: -f1)
+    expect_eq "$(wc -w <<<"$offsets")" 1 "code page settings in the installer's manifest"
+    for offset in $offsets; do  # the same length as a comment: the manifest stays well formed
+        printf '<!--%*s-->' $((${#element} - 7)) '' | dd of="$legacy" bs=1 seek="$offset" conv=notrunc status=none
+    done
+    # First the product's folder alone cannot be named (the temporary folder can), then both.
+    local moved
+    for moved in local-only all; do
+        be_use_profile "$UNICODE_USER" "$moved" || { fail "the user's folders could not be moved"; return; }
+        be_start "$legacy" watch
+        be_wait_exit 30
+        expect_eq "$E2E_EXIT" "$(be_failed_code)" "$moved: exit code when the user's folder cannot be named"
+        expect_eq "$(be_status_history | tail -n1)" "Installation Stopped - Unable to reach the user's folder." \
+            "$moved: last status text shown"
+        expect_eq "$(find "$WINEPREFIX/drive_c" -iname '*orvane*' -o -name 'QRV*' | sort)" "" \
+            "$moved: product or temporary folders written"
+        expect_no_key "$KEY_PLUGIN"
+        expect_no_key "$KEY_UNINSTALL"
+        expect_no_key "$KEY_CONTROL_CLASS"
+    done
 }

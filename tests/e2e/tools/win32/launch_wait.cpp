@@ -1,27 +1,41 @@
 // Scenario tool: starts a program, waits for it, and reports its full 32-bit exit code.
 //
 // launch_wait <exit-code-file> <program> [command-line-text]
-// Starts <program> with the command line "<program>" <command-line-text> (the text is passed on
-// exactly as given, so the program receives what a user would type after its name), waits for
-// it to end and writes its exit code in decimal to <exit-code-file>. A process exit code seen
-// through Wine is cut to 8 bits; this tool keeps all of it. Exit code: 0 the program ran (its own
-// code is in the file), 2 bad arguments, 3 it could not be started, 4 the file could not be
-// written.
+// launch_wait <exit-code-file> --command-line <command line>
+// The first form starts <program> with the command line "<program>" <command-line-text> (the
+// text is passed on exactly as given, so the program receives what a user would type after its
+// name). The second starts a command the way the system starts a registered one (an uninstall
+// entry's UninstallString): no program name apart, the command line exactly as it stands, its
+// quotes deciding where the program's name ends. Either waits for the program to end and writes
+// its exit code in decimal to <exit-code-file>. A process exit code seen through Wine is cut to
+// 8 bits; this tool keeps all of it. Arguments are read as the system's own (wide) text, so any
+// name reaches the program. Exit code: 0 the program ran (its own code is in the file), 2 bad
+// arguments, 3 it could not be started, 4 the file could not be written.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
-int main(int argc, char** argv) {
-    if (argc < 3) return 2;
-    std::string commandLine = std::string("\"") + argv[2] + "\"";
-    if (argc > 3) commandLine += std::string(" ") + argv[3];
-    STARTUPINFOA startup = {};
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr || argc < 3) return 2;
+    const bool asRegistered = std::wcscmp(argv[2], L"--command-line") == 0;
+    if (asRegistered && argc != 4) return 2;
+    const wchar_t* program = asRegistered ? nullptr : argv[2];
+    std::wstring commandLine =
+        asRegistered ? std::wstring(argv[3]) : L"\"" + std::wstring(argv[2]) + L"\"";
+    if (!asRegistered && argc > 3) commandLine += L" " + std::wstring(argv[3]);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(argv[2], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        std::fprintf(stderr, "launch_wait: cannot start %s (error %lu)\n", argv[2], GetLastError());
+        std::fwprintf(stderr, L"launch_wait: cannot start %ls (error %lu)\n", commandLine.c_str(),
+                      GetLastError());
         return 3;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -29,7 +43,7 @@ int main(int argc, char** argv) {
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    std::FILE* out = std::fopen(argv[1], "wb");
+    std::FILE* out = _wfopen(argv[1], L"wb");
     if (out == nullptr) return 4;
     std::fprintf(out, "%ld\n", static_cast<long>(static_cast<LONG>(code)));
     return std::fclose(out) == 0 ? 0 : 4;
