@@ -65,9 +65,12 @@ public:
         m_options.offending = part;
         m_options.offendingLength = length;
     }
-    bool Refused() const { return m_options.verdict != CommandLineVerdict::Run; }
+    // True once the rest of the command line no longer matters: help was asked for, or an error
+    // found.
+    bool Settled() const { return m_options.verdict != CommandLineVerdict::Run; }
 
-    // An option with its value (null for one without); option names the option for messages.
+    // An option with its value (null for one without); name is the option as written, for the
+    // messages.
     void Apply(Option option, const char* name, std::size_t nameLength, const char* value,
                std::size_t valueLength) {
         switch (option) {
@@ -125,7 +128,7 @@ ProgramOptions ParseCommandLineText(const char* text, bool takesDocument) {
     if (text == nullptr) text = "";
     const char* p = SkipSpaces(text);
     bool optionSeen = false;
-    while (*p != '\0' && !built.Refused()) {
+    while (*p != '\0' && !built.Settled()) {
         // "/", "-" or "--" and at least one more character make an option; anything else (a
         // path, an address, a quoted name) begins the document.
         if ((*p != '/' && *p != '-') || p[1] == '\0' || IsSpace(p[1])) break;
@@ -176,7 +179,7 @@ ProgramOptions ParseCommandLineText(const char* text, bool takesDocument) {
         }
         built.Apply(found->option, token, tokenLength, value, valueLength);
     }
-    if (!built.Refused() && *p != '\0') built.SetDocument(optionSeen ? p : text);
+    if (!built.Settled() && *p != '\0') built.SetDocument(optionSeen ? p : text);
     ProgramOptions options = built.Finish(takesDocument);
     options.commandLineText = text;
     return options;
@@ -186,7 +189,7 @@ ProgramOptions ParseArgumentVector(int count, const char* const* arguments, bool
     OptionsBuilder built(CommandLineForm::Posix);
     const std::size_t total =
         count > 0 && arguments != nullptr ? static_cast<std::size_t>(count) : 0;
-    for (std::size_t i = 0; i < total && !built.Refused(); ++i) {
+    for (std::size_t i = 0; i < total && !built.Settled(); ++i) {
         const char* argument = arguments[i];
         const bool separator = std::strcmp(argument, "--") == 0;
         if (separator || argument[0] != '-' || argument[1] == '\0') {
