@@ -13,6 +13,7 @@
 #include "framework/archive/Archive.h"
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
+#include "framework/archive/ContentReader.h"
 #include "framework/containers/ElementContainer.h"
 #include "framework/containers/Iterator.h"
 #include "framework/containers/Stream.h"

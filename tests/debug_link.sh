@@ -25,7 +25,9 @@ if grep -q -E '\.debug_(info|line)|\.stab' <<<"$sections"; then
 fi
 # (Each listing is read whole before it is searched: grep -q leaving early would break the pipe.)
 symbols=$("$objdump" -t "$file" 2>/dev/null)
-if grep -q -F "$function" <<<"$symbols"; then
+# A symbol line ends with the symbol's name; the listing's header names the file, whose path
+# may hold the function's name too.
+if grep -q -E "[[:space:]]${function}\$" <<<"$symbols"; then
     fail "$file still carries its symbol table (it names $function)"
 fi
 if [[ ! -s "$file.debug" ]]; then

@@ -1,6 +1,7 @@
 // ArchiveEntryImp: name, offset and stored size of one archive entry, read and written as a record.
 #include "framework/archive/ArchiveEntryImp.h"
 
+#include "framework/archive/LittleEndian.h"
 #include "framework/containers/Stream.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
@@ -52,8 +53,13 @@ std::int32_t ArchiveEntryImp::ReadFrom(Stream* stream, std::int32_t) {
     IO* nameIO = InterfaceOf<IO>(m_name, InterfaceIO);
     if (nameIO == nullptr) return 1;
     std::int32_t nameResult = nameIO->ReadFrom(stream, 0);
-    bool whole = stream->Read32(&m_offset) == 4;
-    whole = stream->Read32(&m_storedSize) == 4 && whole;
+    // Bytes the stream cannot give keep the values the fields had.
+    unsigned char fields[8];
+    LittleEndian::Put32(fields, m_offset);
+    LittleEndian::Put32(fields + 4, m_storedSize);
+    bool whole = stream->Read(fields, sizeof fields) == sizeof fields;
+    m_offset = LittleEndian::Get32(fields);
+    m_storedSize = LittleEndian::Get32(fields + 4);
     if (stream->HasError() != 0) return stream->HasError();
     return nameResult != 0 || !whole ? 1 : 0;
 }
@@ -64,8 +70,10 @@ std::int32_t ArchiveEntryImp::WriteTo(Stream* stream, std::int32_t) {
     IO* nameIO = InterfaceOf<IO>(m_name, InterfaceIO);
     if (nameIO == nullptr) return 1;
     std::int32_t nameResult = nameIO->WriteTo(stream, 0);
-    bool whole = stream->Write32(m_offset) == 4;
-    whole = stream->Write32(m_storedSize) == 4 && whole;
+    unsigned char fields[8];
+    LittleEndian::Put32(fields, m_offset);
+    LittleEndian::Put32(fields + 4, m_storedSize);
+    bool whole = stream->Write(fields, sizeof fields) == sizeof fields;
     if (stream->HasError() != 0) return stream->HasError();
     return nameResult != 0 || !whole ? 1 : 0;
 }

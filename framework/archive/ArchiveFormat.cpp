@@ -1,17 +1,16 @@
-// ArchiveFormat: header, record and block reading and checking, directory measuring, the commit.
+// ArchiveFormat: header and record reading, entry names, directory measuring, the commit.
 #include "framework/archive/ArchiveFormat.h"
 
 #include <cstring>
 
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/CompressStream.h"
+#include "framework/archive/LittleEndian.h"
 #include "framework/containers/IO.h"
 #include "framework/containers/Stream.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
-#include "framework/io/CompressDevice.h"
-#include "platform/Lock.h"
-#include "platform/Memory.h"
+#include "framework/core/Held.h"
 
 namespace QRV2 {
 namespace ArchiveFormat {
@@ -25,7 +24,7 @@ namespace {
 
 constexpr std::uint32_t kMinimumChunk = 4096;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+char FoldCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::uint32_t ChunkSize(std::uint32_t headerAndDirectory) {
     std::uint32_t c = 1;
@@ -36,8 +35,11 @@ std::uint32_t ChunkSize(std::uint32_t headerAndDirectory) {
 // Writes tag, D, N and the records; true when every byte went out.
 bool WriteDirectory(Stream* out, std::uint32_t directorySize, ArchiveEntry* const* entries,
                     std::uint32_t count) {
-    bool ok = out->Write(kDirectoryTag, 4) == 4 && out->Write32(directorySize) == 4 &&
-              out->Write32(count) == 4;
+    unsigned char fixed[kDirectoryFixedSize];
+    std::memcpy(fixed, kDirectoryTag, 4);
+    LittleEndian::Put32(fixed + 4, directorySize);
+    LittleEndian::Put32(fixed + 8, count);
+    bool ok = out->Write(fixed, sizeof fixed) == sizeof fixed;
     for (std::uint32_t i = 0; ok && i < count; ++i) {
         IO* io = InterfaceOf<IO>(entries[i], InterfaceIO);
         ok = io != nullptr && io->WriteTo(out, 0) == 0;
@@ -89,23 +91,6 @@ void EncodePrefix(unsigned char out[8], std::uint16_t version, std::uint16_t sub
     out[7] = static_cast<unsigned char>(subVersion & 0xFF);
 }
 
-bool BlockHeader::Packed() const { return std::memcmp(tag, kTagPacked, 4) == 0; }
-bool BlockHeader::Raw() const { return std::memcmp(tag, kTagRaw, 4) == 0; }
-
-void EncodeBlockHeader(unsigned char out[8], bool packed, std::uint32_t contentSize) {
-    std::memcpy(out, packed ? kTagPacked : kTagRaw, 4);
-    for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<unsigned char>(contentSize >> (8 * i));
-}
-
-BlockHeader DecodeBlockHeader(const unsigned char in[8]) {
-    BlockHeader block;
-    std::memcpy(block.tag, in, 4);
-    block.contentSize = static_cast<std::uint32_t>(in[4]) | static_cast<std::uint32_t>(in[5]) << 8 |
-                        static_cast<std::uint32_t>(in[6]) << 16 |
-                        static_cast<std::uint32_t>(in[7]) << 24;
-    return block;
-}
-
 Damage ReadHeader(Stream* file, Header* header) {
     if (file == nullptr || header == nullptr) return Damage::NotAnArchive;
     unsigned char prefix[8] = {};
@@ -118,10 +103,11 @@ Damage ReadHeader(Stream* file, Header* header) {
     header->subVersion = static_cast<std::uint16_t>(prefix[6] << 8 | prefix[7]);
     if (file->Read(tag, 4) != 4 || std::memcmp(tag, kDirectoryTag, 4) != 0)
         return Damage::BadDirectoryTag;
-    header->directorySize = 0;
-    header->count = 0;
-    file->Read32(&header->directorySize);
-    file->Read32(&header->count);
+    // A file that ends inside them leaves the missing bytes 0.
+    unsigned char sizes[8] = {};
+    file->Read(sizes, sizeof sizes);
+    header->directorySize = LittleEndian::Get32(sizes);
+    header->count = LittleEndian::Get32(sizes + 4);
     return Damage::None;
 }
 
@@ -147,180 +133,19 @@ Damage ReadDirectory(Stream* file, Header* header, DirectorySink* sink, std::uin
     return damage;
 }
 
-Damage ReadBlockHeader(Stream* file, std::uint32_t offset, BlockHeader* block) {
-    unsigned char bytes[kBlockHeaderSize];
-    if (file == nullptr || file->SetPosition(offset) != 0) return Damage::BlockHeaderMissing;
-    if (file->Read(bytes, kBlockHeaderSize) != kBlockHeaderSize) return Damage::BlockHeaderMissing;
-    *block = DecodeBlockHeader(bytes);
-    return Damage::None;
-}
-
-namespace {
-
-// A stream read at offsets: each read first moves the stream there.
-class StreamSource : public BlockSource {
-public:
-    explicit StreamSource(Stream* file) : m_file(file) {}
-    bool ReadAt(std::uint64_t offset, void* into, std::uint32_t count,
-                std::uint32_t* got) override {
-        *got = 0;
-        // A position the stream cannot take reads as the end of the file.
-        if (offset > kMaxSize || m_file->SetPosition(static_cast<std::uint32_t>(offset)) != 0)
-            return true;
-        *got = m_file->Read(into, count);
-        return true;
+const char* AfterPrefix(const char* name, const char* prefix, bool wholeComponents) {
+    if (name == nullptr || prefix == nullptr) return nullptr;
+    std::size_t n = 0;
+    for (; prefix[n] != '\0'; ++n) {
+        // The name's zero byte differs from every prefix byte, so a shorter name fails here.
+        if (FoldCase(name[n]) != FoldCase(prefix[n])) return nullptr;
     }
-    bool Size(std::uint64_t* size) override {
-        std::uint32_t value = 0;
-        if (m_file->GetSize(&value) != 0) return false;
-        *size = value;
-        return true;
-    }
-
-private:
-    Stream* m_file;
-};
-
-std::uint32_t Smaller(std::uint64_t a, std::uint64_t b) {
-    return static_cast<std::uint32_t>(a < b ? a : b);
-}
-
-}  // namespace
-
-ContentReader::ContentReader(std::uint32_t inputPiece, std::uint32_t outputPiece, bool serialise)
-    : m_inSize(inputPiece < kBlockHeaderSize ? kBlockHeaderSize : inputPiece),
-      m_outSize(outputPiece == 0 ? 1 : outputPiece),
-      m_serialise(serialise) {
-    m_in = static_cast<unsigned char*>(Allocate(m_inSize));
-    m_out = static_cast<unsigned char*>(Allocate(m_outSize));
-    Platform::PrepareWorkingBuffer(m_in, m_inSize);
-    Platform::PrepareWorkingBuffer(m_out, m_outSize);
-}
-
-ContentReader::~ContentReader() {
-    Free(m_in);
-    Free(m_out);
-}
-
-Damage ContentReader::Read(BlockSource* source, std::uint32_t offset, std::uint32_t storedSize,
-                           std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize) {
-    if (source == nullptr) return Damage::ReadFailed;
-    // A block cannot start inside the header and directory; such an offset (for example the
-    // zero left in a record cut short) would read the directory as if it were entry data.
-    if (offset < dataStart) return Damage::OffsetInsideDirectory;
-    // The header and as much of the block as the input piece holds come in one read: most
-    // blocks need no other.
-    unsigned char header[kBlockHeaderSize];
-    unsigned char* first = Ready() ? m_in : header;
-    const std::uint32_t want =
-        Ready() ? Smaller(storedSize < kBlockHeaderSize ? kBlockHeaderSize : storedSize, m_inSize)
-                : kBlockHeaderSize;
-    std::uint32_t got = 0;
-    if (!source->ReadAt(offset, first, want, &got)) return Damage::ReadFailed;
-    if (got < kBlockHeaderSize) return Damage::BlockHeaderMissing;
-    const BlockHeader block = DecodeBlockHeader(first);
-    if (contentSize != nullptr) *contentSize = block.contentSize;
-    std::uint64_t fileSize = 0;
-    if (!source->Size(&fileSize)) return Damage::ReadFailed;
-    const std::uint64_t payloadStart = static_cast<std::uint64_t>(offset) + kBlockHeaderSize;
-    const std::uint32_t have = got - kBlockHeaderSize;
-    if (block.Raw()) {
-        if (payloadStart + block.contentSize > fileSize) return Damage::BlockCutShort;
-        if (!Ready()) return Damage::NoMemory;
-        std::uint32_t left = block.contentSize;
-        std::uint32_t n = Smaller(have, left);
-        if (n != 0 && sink != nullptr && !sink->Put(m_in + kBlockHeaderSize, n))
-            return Damage::WriteFailed;
-        std::uint64_t position = payloadStart + n;
-        left -= n;
-        while (left > 0) {
-            n = Smaller(left, m_inSize);
-            if (!source->ReadAt(position, m_in, n, &got) || got != n) return Damage::ReadFailed;
-            if (sink != nullptr && !sink->Put(m_in, n)) return Damage::WriteFailed;
-            position += n;
-            left -= n;
-        }
-        return Damage::None;
-    }
-    if (!block.Packed()) return Damage::UnknownBlockTag;
-    if (storedSize <= kBlockHeaderSize) return Damage::StoredSizeTooSmall;
-    const std::uint32_t payloadSize = storedSize - kBlockHeaderSize;
-    if (payloadStart + payloadSize > fileSize) return Damage::BlockCutShort;
-    if (block.contentSize > static_cast<std::uint64_t>(payloadSize) * kMaxInflateRatio)
-        return Damage::ImpossibleContentSize;
-    if (!Ready()) return Damage::NoMemory;
-    return Inflate(source, payloadStart, Smaller(have, payloadSize), payloadSize, block.contentSize,
-                   sink);
-}
-
-// The payload's first have bytes already lie in the input piece after the block header.
-Damage ContentReader::Inflate(BlockSource* source, std::uint64_t position, std::uint32_t have,
-                              std::uint32_t payloadSize, std::uint32_t contentSize,
-                              ContentSink* sink) {
-    if (!m_inflater.Begin()) return Damage::NoMemory;
-    std::uint32_t available = have;
-    std::uint32_t unread = payloadSize - have;
-    position += have;
-    const unsigned char* next = m_in + kBlockHeaderSize;
-    std::uint64_t produced = 0;
-    std::uint32_t fill = 0;  // output waiting in the output piece
-    for (;;) {
-        if (available == 0 && unread > 0) {
-            std::uint32_t n = Smaller(unread, m_inSize);
-            std::uint32_t got = 0;
-            if (!source->ReadAt(position, m_in, n, &got) || got != n) return Damage::ReadFailed;
-            position += n;
-            unread -= n;
-            available = n;
-            next = m_in;
-        }
-        // Room for one byte more than the entry still lacks: content longer than declared
-        // shows at once, before any of it is handed on.
-        const std::uint32_t room = Smaller(m_outSize - fill, contentSize - produced + 1);
-        std::uint32_t used = 0;
-        std::uint32_t made = 0;
-        Inflater::Result step;
-        if (m_serialise) {
-            Platform::ProcessLockGuard lock;
-            step = m_inflater.Run(next, available, &used, m_out + fill, room, &made);
-        } else {
-            step = m_inflater.Run(next, available, &used, m_out + fill, room, &made);
-        }
-        next += used;
-        available -= used;
-        produced += made;
-        fill += made;
-        if (produced > contentSize) return Damage::ContentLonger;
-        if (fill != 0 && (fill == m_outSize || step == Inflater::StreamEnd)) {
-            if (sink != nullptr && !sink->Put(m_out, fill)) return Damage::WriteFailed;
-            fill = 0;
-        }
-        if (step == Inflater::StreamEnd)
-            return produced < contentSize ? Damage::ContentShorter : Damage::None;
-        if (step == Inflater::NoMemory) return Damage::NoMemory;
-        if (step == Inflater::DataError) return Damage::CompressedDataDamaged;
-        if (available == 0 && unread == 0 && made < room) return Damage::CompressedDataCutShort;
-    }
-}
-
-Damage ReadContent(Stream* file, std::uint32_t offset, std::uint32_t storedSize,
-                   std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize) {
-    if (file == nullptr) return Damage::ReadFailed;
-    StreamSource source(file);
-    ContentReader reader(kStreamPiece, kStreamPiece, true);
-    return reader.Read(&source, offset, storedSize, dataStart, sink, contentSize);
-}
-
-bool IsEmptyBlock(Stream* file, ArchiveEntry* entry) {
-    if (entry == nullptr) return false;
-    BlockHeader block;
-    block.contentSize = 1;
-    if (ReadBlockHeader(file, entry->GetOffset(), &block) != Damage::None || block.contentSize != 0)
-        return false;
-    std::uint32_t size = 1;
-    return ReadContent(file, entry->GetOffset(), entry->GetStoredSize(), 0, nullptr, &size) ==
-               Damage::None &&
-           size == 0;
+    const bool boundary =
+        n == 0 || IsSeparator(prefix[n - 1]) || name[n] == '\0' || IsSeparator(name[n]);
+    if (wholeComponents && !boundary) return nullptr;
+    const char* rest = name + n;
+    while (IsSeparator(*rest)) ++rest;
+    return rest;
 }
 
 bool IsSafeEntryName(const char* name) {
@@ -347,8 +172,8 @@ bool IsSafeEntryName(const char* name) {
 }
 
 Damage MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count, std::uint32_t* size) {
-    CompressStream* scratch = CreateElementAs<CompressStream>(TypeCompressStream);
-    Stream* stream = InterfaceOf<Stream>(scratch, InterfaceStream);
+    Held<CompressStream> scratch(TypeCompressStream);
+    Stream* stream = InterfaceOf<Stream>(scratch.Get(), InterfaceStream);
     Damage result = Damage::NoMemory;
     if (stream != nullptr && stream->SetUsage(Stream::UsageBufferOnly) == 0 &&
         stream->Open() == 0) {
@@ -356,7 +181,6 @@ Damage MeasureDirectory(ArchiveEntry* const* entries, std::uint32_t count, std::
             result = Damage::None;
         stream->Close();
     }
-    ReleaseElement(scratch);
     return result;
 }
 

@@ -1,10 +1,7 @@
-// ArchiveFormat: the one place that knows the archive file's bytes: header, records, blocks,
-// limits.
+// ArchiveFormat: the one place that knows the archive file's bytes: header, records, limits.
 #pragma once
 
 #include <cstdint>
-
-#include "framework/io/CompressDevice.h"
 
 namespace QRV2 {
 
@@ -17,7 +14,8 @@ class Stream;
 // then the data blocks. A data block is a tag ("PAC\0" or "RAW\0"), the content size, then a
 // zlib stream ("PAC") or the content itself ("RAW"). Every other integer is little-endian.
 // The compression stream, the archive element and the command-line tool all take the layout
-// from here, so nothing else spells a tag, a size or a limit.
+// from here, so nothing else spells a tag, a size or a limit. One data block is coded and
+// checked in BlockCodec.h; entries are read in bounded pieces through ContentReader.h.
 namespace ArchiveFormat {
 
 constexpr std::uint16_t kDefaultVersion = 0x0200;
@@ -84,15 +82,6 @@ struct Header {
 // The 8 header bytes of the file: magic and the two version words, high byte first.
 void EncodePrefix(unsigned char out[8], std::uint16_t version, std::uint16_t subVersion);
 
-struct BlockHeader {
-    unsigned char tag[4] = {0, 0, 0, 0};
-    std::uint32_t contentSize = 0;
-    bool Packed() const;
-    bool Raw() const;
-};
-void EncodeBlockHeader(unsigned char out[8], bool packed, std::uint32_t contentSize);
-BlockHeader DecodeBlockHeader(const unsigned char in[8]);
-
 // Reads the header from offset 0 of file, leaving the position at the first record.
 // NotAnArchive or BadDirectoryTag (a file too short for them fails the same way); no version
 // value is rejected.
@@ -121,82 +110,14 @@ protected:
 // made or the sink refused it).
 Damage ReadDirectory(Stream* file, Header* header, DirectorySink* sink, std::uint32_t* dataStart);
 
-// Reads the 8-byte header of the data block at offset. BlockHeaderMissing when it cannot be
-// read whole.
-Damage ReadBlockHeader(Stream* file, std::uint32_t offset, BlockHeader* block);
+// Both separators count wherever a name becomes a path; a name comparison still tells them apart.
+inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Receives an entry's content piece by piece while it is inflated or copied.
-class ContentSink {
-public:
-    // false stops the read with WriteFailed.
-    virtual bool Put(const void* data, std::uint32_t count) = 0;
-
-protected:
-    ~ContentSink() = default;
-};
-
-// The size of each piece read and inflated, so memory stays bounded whatever an entry's size.
-constexpr std::uint32_t kStreamPiece = 64 * 1024;
-
-// Where a reader takes an archive's bytes from: the file at given offsets, so several readers
-// (one per thread) can share one open file without moving a common position.
-class BlockSource {
-public:
-    // Reads up to count bytes at offset; *got gets how many came (fewer only at the end of
-    // the file). false when the system refused the read.
-    virtual bool ReadAt(std::uint64_t offset, void* into, std::uint32_t count,
-                        std::uint32_t* got) = 0;
-    // The file's size in bytes; false when it cannot be had.
-    virtual bool Size(std::uint64_t* size) = 0;
-
-protected:
-    ~BlockSource() = default;
-};
-
-// Reads and checks entries' blocks (see ReadContent) with working memory of its own, kept from
-// entry to entry: an input piece that takes a whole block in one read where it fits, and an
-// output piece that hands a whole entry to the sink at once where it fits. One reader serves
-// one thread; several readers may inflate at the same time when they do not serialise.
-class ContentReader {
-public:
-    // serialise: each inflate step holds the process-wide decompression lock.
-    ContentReader(std::uint32_t inputPiece, std::uint32_t outputPiece, bool serialise);
-    ~ContentReader();
-    ContentReader(const ContentReader&) = delete;
-    ContentReader& operator=(const ContentReader&) = delete;
-    // false when the pieces could not be had (Read then gives NoMemory).
-    bool Ready() const { return m_in != nullptr && m_out != nullptr; }
-    // As ReadContent, from source.
-    Damage Read(BlockSource* source, std::uint32_t offset, std::uint32_t storedSize,
-                std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize);
-
-private:
-    Damage Inflate(BlockSource* source, std::uint64_t position, std::uint32_t have,
-                   std::uint32_t payloadSize, std::uint32_t contentSize, ContentSink* sink);
-
-    unsigned char* m_in = nullptr;
-    unsigned char* m_out = nullptr;
-    std::uint32_t m_inSize;
-    std::uint32_t m_outSize;
-    bool m_serialise;
-    Inflater m_inflater;
-};
-
-// Reads one entry's block in bounded pieces and checks all of it: the offset lies at or after
-// dataStart, the block lies inside the file, the tag is known, the content size is possible,
-// the zlib stream is whole with a matching Adler-32, and exactly the declared number of bytes
-// come out. Content goes to sink (null: only checked) as it is produced, so a caller that
-// must not keep a damaged entry writes it somewhere temporary and keeps it only on None.
-// Empty content (a "PAC" block holding the zlib stream of nothing, or a "RAW" block of size 0)
-// is well-formed here. *contentSize (may be null) gets the declared size once the header is
-// read. None, or the first Damage found.
-Damage ReadContent(Stream* file, std::uint32_t offset, std::uint32_t storedSize,
-                   std::uint32_t dataStart, ContentSink* sink, std::uint32_t* contentSize);
-
-// True when the entry's block is a well-formed block of empty content (see ReadContent). The
-// reading stream, which has no empty state, refuses such blocks, so extraction recognises them
-// here to give back empty files.
-bool IsEmptyBlock(Stream* file, ArchiveEntry* entry);
+// Where name goes on after prefix, the separators that follow the prefix skipped; null when
+// name does not begin with prefix (ASCII letter case ignored, "\" and "/" told apart as in any
+// name comparison). With wholeComponents the prefix must also end where a component does:
+// "sub" then takes "sub\b.txt" and "sub" itself, but not "subway.txt".
+const char* AfterPrefix(const char* name, const char* prefix, bool wholeComponents);
 
 // True when the entry name can become a path below a destination folder: not empty, not
 // absolute ("\" or "/" first), no drive, network or stream prefix (no ':' anywhere), and no

@@ -4,6 +4,7 @@
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
 #include "framework/archive/CompressStream.h"
+#include "framework/archive/ContentReader.h"
 #include "framework/containers/ElementContainer.h"
 #include "framework/containers/Iterator.h"
 #include "framework/containers/Stream.h"
@@ -11,6 +12,7 @@
 #include "framework/containers/StringUtil.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/Held.h"
 #include "framework/io/BinaryStream.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/FileSystemIterator.h"
@@ -20,8 +22,6 @@ namespace QRV2 {
 namespace {
 
 constexpr std::uint32_t kTransferBlock = 1024;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Copies count bytes in transfer blocks; true only when every read and write moved every byte.
 bool CopyBytes(Stream* from, Stream* to, std::uint32_t count, unsigned char* buffer) {
@@ -397,10 +397,9 @@ std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* p
     // An empty folder would put every entry at the root of the current drive.
     if (destinationFolder == nullptr || destinationFolder[0] == '\0' || m_directory == nullptr)
         return 1;
-    String* path = CreateElementAs<String>(TypeString);
-    StringUtil* util = CreateElementAs<StringUtil>(TypeStringUtil);
+    Held<String> path(TypeString);
     Iterator* it = m_directory->GetIterator(ElementContainer::IteratorRead, nullptr);
-    std::int32_t result = path == nullptr || util == nullptr || it == nullptr ? 1 : 0;
+    std::int32_t result = !path || it == nullptr ? 1 : 0;
     if (result == 0) {
         for (it->First(); result == 0 && it->IsAtEnd() == 0; it->Next()) {
             ArchiveEntry* entry = static_cast<ArchiveEntry*>(it->GetCurrent());
@@ -409,26 +408,21 @@ std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* p
                 result = 1;
                 break;
             }
-            const char* rest = name;
-            if (prefix != nullptr && util->SkipPrefix(&rest, prefix) != 0) continue;
+            // Any beginning of the name counts here, also one that ends inside a component.
+            const char* relative =
+                ArchiveFormat::AfterPrefix(name, prefix != nullptr ? prefix : "", false);
+            if (relative == nullptr) continue;
             // The part that becomes a path must stay below the destination, whole name and
             // remainder alike (a prefix may end inside a component).
-            if (!ArchiveFormat::IsSafeEntryName(name)) {
-                result = 1;
-                break;
-            }
-            const char* relative = rest;
-            while (IsSeparator(*relative)) ++relative;
-            if (!ArchiveFormat::IsSafeEntryName(relative)) {
-                result = 1;
-                break;
-            }
-            if (path->SetString(destinationFolder) != 0) {
+            if (!ArchiveFormat::IsSafeEntryName(name) ||
+                !ArchiveFormat::IsSafeEntryName(relative) ||
+                path->SetString(destinationFolder) != 0) {
                 result = 1;
                 break;
             }
             std::int32_t length = path->GetLength();
-            while (length > 0 && IsSeparator(path->GetString()[length - 1])) --length;
+            while (length > 0 && ArchiveFormat::IsSeparator(path->GetString()[length - 1]))
+                --length;
             if (path->Shorten(length) != 0 || path->AppendString("\\") != 0 ||
                 path->AppendString(relative) != 0) {
                 result = 1;
@@ -438,8 +432,6 @@ std::int32_t ArchiveImp::ExtractAll(const char* destinationFolder, const char* p
         }
     }
     if (it != nullptr) m_directory->ReturnIterator(&it);
-    ReleaseElement(util);
-    ReleaseElement(path);
     return result;
 }
 

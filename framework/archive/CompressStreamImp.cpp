@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "framework/archive/ArchiveEntry.h"
-#include "framework/archive/ArchiveFormat.h"
+#include "framework/archive/BlockCodec.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/io/CompressDevice.h"
@@ -115,62 +115,59 @@ std::int32_t CompressStreamImp::Open() {
     return result;
 }
 
+// The headerless form: the entry's stored size of bytes at its offset, as they are.
+Damage CompressStreamImp::ReadStored(Stream* input) {
+    const std::uint32_t size = m_entry->GetStoredSize();
+    if (input->SetPosition(m_entry->GetOffset()) != 0) return Damage::BlockHeaderMissing;
+    std::uint32_t remaining = 0;
+    if (Remaining(input, &remaining) && size > remaining) return Damage::BlockCutShort;
+    m_block = static_cast<unsigned char*>(Allocate(size));
+    if (m_block == nullptr) return Damage::NoMemory;
+    m_capacity = size;
+    if (input->Read(m_block, size) != size || input->HasError() != 0) return Damage::ReadFailed;
+    m_length = size;
+    return Damage::None;
+}
+
 // The whole block in memory, as the archive element's readers expect; the content size is
 // only an upper bound here (shorter content is accepted with its real length).
 Damage CompressStreamImp::ReadBlock(Stream* input) {
     if (m_entry == nullptr) return Damage::None;  // nothing to read: open with empty data
-    std::uint32_t remaining = 0;
-    bool knowsRemaining = false;
-    if (m_stored != 0) {
-        std::uint32_t size = m_entry->GetStoredSize();
-        if (input->SetPosition(m_entry->GetOffset()) != 0) return Damage::BlockHeaderMissing;
-        knowsRemaining = Remaining(input, &remaining);
-        if (knowsRemaining && size > remaining) return Damage::BlockCutShort;
-        m_block = static_cast<unsigned char*>(Allocate(size));
-        if (m_block == nullptr) return Damage::NoMemory;
-        m_capacity = size;
-        if (input->Read(m_block, size) != size || input->HasError() != 0) return Damage::ReadFailed;
-        m_length = size;
-        return Damage::None;
-    }
-
+    if (m_stored != 0) return ReadStored(input);
     unsigned char bytes[ArchiveFormat::kBlockHeaderSize];
     if (input->Read(bytes, sizeof bytes) != sizeof bytes) return Damage::BlockHeaderMissing;
     const ArchiveFormat::BlockHeader block = ArchiveFormat::DecodeBlockHeader(bytes);
-    const std::uint32_t contentSize = block.contentSize;
-    // The stream has no empty state: a block of no content cannot be opened.
-    if (contentSize == 0) return Damage::ContentShorter;
-    knowsRemaining = Remaining(input, &remaining);
-
+    // Stricter than CheckBlock on purpose: the stream has no empty state to open with.
+    if (block.contentSize == 0) return Damage::ContentShorter;
+    const std::uint32_t storedSize = m_entry->GetStoredSize();
+    std::uint32_t remaining = 0;
+    const Damage damage = ArchiveFormat::CheckBlock(
+        block, storedSize,
+        Remaining(input, &remaining) ? remaining : ArchiveFormat::kAvailableUnknown);
+    // Kept on purpose, unlike the checking reader: an unknown tag opens with empty data.
+    if (damage == Damage::UnknownBlockTag) return Damage::None;
+    if (damage != Damage::None) return damage;
+    // Allocated only now that the size is known to be possible.
+    m_block = static_cast<unsigned char*>(Allocate(block.contentSize));
+    if (m_block == nullptr) return Damage::NoMemory;
+    m_capacity = block.contentSize;
     if (block.Raw()) {
         // A "RAW" block cut short would hand out part of the content as if it were all of it.
-        if (knowsRemaining && contentSize > remaining) return Damage::BlockCutShort;
-        m_block = static_cast<unsigned char*>(Allocate(contentSize));
-        if (m_block == nullptr) return Damage::NoMemory;
-        m_capacity = contentSize;
-        std::uint32_t got = input->Read(m_block, contentSize);
-        if (got != contentSize) return Damage::BlockCutShort;
-        m_length = got;
+        if (input->Read(m_block, block.contentSize) != block.contentSize)
+            return Damage::BlockCutShort;
+        m_length = block.contentSize;
         return Damage::None;
     }
-    if (!block.Packed()) return Damage::None;  // unknown tag: the entry reads as empty
+    return Inflate(input, block.PayloadSize(storedSize));
+}
 
-    std::uint32_t storedSize = m_entry->GetStoredSize();
-    if (storedSize <= ArchiveFormat::kBlockHeaderSize) return Damage::StoredSizeTooSmall;
-    std::uint32_t payloadSize = storedSize - ArchiveFormat::kBlockHeaderSize;
-    if (knowsRemaining && payloadSize > remaining) return Damage::BlockCutShort;
-    // Refused before the content block is allocated.
-    if (static_cast<std::uint64_t>(contentSize) >
-        static_cast<std::uint64_t>(payloadSize) * ArchiveFormat::kMaxInflateRatio)
-        return Damage::ImpossibleContentSize;
-    m_block = static_cast<unsigned char*>(Allocate(contentSize));
-    if (m_block == nullptr) return Damage::NoMemory;
-    m_capacity = contentSize;
+// Reads the payload whole and inflates it into the block, whose capacity is the content size.
+Damage CompressStreamImp::Inflate(Stream* input, std::uint32_t payloadSize) {
     void* payload = Allocate(payloadSize);
     if (payload == nullptr) return Damage::NoMemory;
     Damage result = Damage::BlockCutShort;
     if (input->Read(payload, payloadSize) == payloadSize) {
-        std::uint32_t produced = contentSize;
+        std::uint32_t produced = m_capacity;
         std::int32_t code;
         {
             Platform::ProcessLockGuard lock;
@@ -213,26 +210,18 @@ std::int32_t CompressStreamImp::WriteBlock(Stream* output) {
         if (output->Write(m_block, m_length) != m_length) return 1;
         return output->HasError() != 0 ? 1 : 0;
     }
+    // The compression gets 1.5 times the content, at least 384 bytes: always enough for zlib,
+    // and for the content itself should compression fail.
     std::uint32_t room = m_length < 256 ? 256 : m_length;
     if (room > kLargestBlock) return 1;
     room += room / 2;
-    unsigned char* packed = static_cast<unsigned char*>(Allocate(room));
-    if (packed == nullptr) return 1;
-    std::uint32_t packedLength = room;
-    static const unsigned char kNothing = 0;
-    const unsigned char* content = m_block != nullptr ? m_block : &kNothing;
-    bool ok;
-    unsigned char header[ArchiveFormat::kBlockHeaderSize];
-    if (m_device->Compress(packed, &packedLength, content, m_length) == 0) {
-        ArchiveFormat::EncodeBlockHeader(header, true, m_length);
-        ok = output->Write(header, sizeof header) == sizeof header &&
-             output->Write(packed, packedLength) == packedLength;
-    } else {
-        ArchiveFormat::EncodeBlockHeader(header, false, m_length);
-        ok = output->Write(header, sizeof header) == sizeof header &&
-             output->Write(content, m_length) == m_length;
-    }
-    Free(packed);
+    const std::uint32_t blockRoom = ArchiveFormat::kBlockHeaderSize + room;
+    unsigned char* block = static_cast<unsigned char*>(Allocate(blockRoom));
+    if (block == nullptr) return 1;
+    const std::uint32_t size =
+        ArchiveFormat::EncodeBlock(m_device, m_block, m_length, block, blockRoom);
+    const bool ok = size != 0 && output->Write(block, size) == size;
+    Free(block);
     return ok && output->HasError() == 0 ? 0 : 1;
 }
 

@@ -68,7 +68,9 @@ public:
     std::uint32_t Read(void* data, std::uint32_t count) override;
 
 private:
+    ArchiveFormat::Damage ReadStored(Stream* input);
     ArchiveFormat::Damage ReadBlock(Stream* input);
+    ArchiveFormat::Damage Inflate(Stream* input, std::uint32_t payloadSize);
     std::int32_t WriteBlock(Stream* output);
     void ResetBlock();
 

@@ -10,6 +10,7 @@
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/ArchiveFormat.h"
 #include "framework/archive/CompressStream.h"
+#include "framework/archive/ContentReader.h"
 #include "framework/containers/Stream.h"
 #include "framework/core/Core.h"
 #include "tests/support/Noise.h"

@@ -1,4 +1,5 @@
-// Whole-program tests of qxarc: create, list, test and extract on folder trees and damaged files.
+// Tests of qxarc: its rules for names, paths and options, and whole-program runs of create,
+// list, test and extract on folder trees and damaged files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +26,9 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Noise.h"
 #include "tests/support/ScratchFolder.h"
+#include "tools/qxarc/Command.h"
+#include "tools/qxarc/Common.h"
+#include "tools/qxarc/Extract.h"
 
 using QRV2Test::NativePath;
 using QRV2Test::Noise;
@@ -38,6 +42,22 @@ namespace {
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
+
+#ifndef _WIN32
+// Runs qxarc through the shell (for redirections); *output gets what it wrote to stderr.
+int QxarcShell(const std::string& arguments, std::string* output = nullptr) {
+    std::string command =
+        QRV2Test::HelperProgram("../tools/qxarc/qxarc") + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[512];
+    std::string text;
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+    int status = pclose(pipe);
+    if (output != nullptr) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
 
 // Runs qxarc (built in its own folder beside the tests' folder) and gives its exit status.
 int Qxarc(const std::vector<std::string>& arguments) {
@@ -108,6 +128,48 @@ void MakeTree(const std::string& root) {
 }
 
 }  // namespace
+
+TEST(QxarcRules, PrefixesMatchWholeComponentsInAnyLetterCase) {
+    std::string rest;
+    EXPECT_TRUE(QxarcTool::BelowPrefix("SUB\\deeper\\c.txt", "sub", &rest));
+    EXPECT_EQ("deeper\\c.txt", rest);
+    EXPECT_TRUE(QxarcTool::BelowPrefix("sub\\\\b.bin", "sub\\", &rest));
+    EXPECT_EQ("b.bin", rest) << "separators after the prefix are not part of the path";
+    EXPECT_FALSE(QxarcTool::BelowPrefix("subway.txt", "sub", &rest));
+    EXPECT_FALSE(QxarcTool::BelowPrefix("su", "sub", &rest));
+    EXPECT_TRUE(QxarcTool::BelowPrefix("a.txt", "", &rest));
+    EXPECT_EQ("a.txt", rest);
+}
+
+TEST(QxarcRules, PlaceKeysFoldWhatTheFileSystemMayFold) {
+    std::vector<std::string> folders;
+    EXPECT_EQ("sub\\deep\\a.txt", QxarcTool::PlaceKey("Sub.\\\\DEEP \\A.TXT.", &folders));
+    EXPECT_EQ((std::vector<std::string>{"sub", "sub\\deep"}), folders);
+    // The file's own name stays as given where the system tells names apart exactly.
+    EXPECT_EQ("sub\\A.TXT.", QxarcTool::PlaceKey("SUB/A.TXT.", nullptr, false));
+}
+
+TEST(QxarcRules, JobsPathsAndShownNames) {
+    std::vector<std::string> operands = {"-j", "4", "--", "-jx", "b"};
+    unsigned jobs = 0;
+    std::string problem;
+    EXPECT_TRUE(QxarcTool::TakeJobs(&operands, &jobs, &problem));
+    EXPECT_EQ(4u, jobs);
+    EXPECT_EQ((std::vector<std::string>{"-jx", "b"}), operands) << "\"--\" ends the options";
+    operands = {"-j256", "a"};
+    EXPECT_TRUE(QxarcTool::TakeJobs(&operands, &jobs, &problem));
+    EXPECT_EQ(256u, jobs);
+    for (const auto& bad :
+         std::vector<std::vector<std::string>>{{"-j"}, {"-j0"}, {"-j", "257"}, {"-j+1"}}) {
+        operands = bad;
+        problem.clear();
+        EXPECT_FALSE(QxarcTool::TakeJobs(&operands, &jobs, &problem)) << bad.back();
+        EXPECT_FALSE(problem.empty());
+    }
+    EXPECT_EQ("Z:\\a\\c", QxarcTool::Normalized("Z:\\a\\.\\b\\..\\\\c\\"));
+    EXPECT_EQ("Z:\\a\\c", QxarcTool::Normalized("Z:/a/b/../c"));
+    EXPECT_EQ("a\\x1B[2J\\x0A\\x7F\xE9", QxarcTool::Shown("a\x1B[2J\n\x7F\xE9"));
+}
 
 TEST(Qxarc, FolderTreeRoundTripsByteForByte) {
     ScratchFolder dir;
@@ -313,28 +375,30 @@ TEST(Qxarc, ExtractRefusesNamesThatLeaveTheDestination) {
     EXPECT_EQ(kOk, Qxarc({"extract", NativePath(cased), NativePath(dir / "c")}));
     EXPECT_EQ("lower", ReadBytes(dir / "c\\c\\a.txt"));
     EXPECT_EQ("upper", ReadBytes(dir / "c\\c\\A.TXT"));
+
+    // Here the same name (in folders of any letter case) is one file: each entry lost to a
+    // later one is named with the entry that took its place, whatever the number of workers.
+    std::string twice = dir / "twice.qx";
+    WriteArchive(twice, {{"d\\x.txt", "first"}, {"D\\x.txt", "second"}, {"d\\x.txt", "third"}});
+    const std::string label = "qxarc: " + NativePath(twice) + ": entry ";
+    const std::string expected =
+        label +
+        "\"d\\x.txt\": replaced by entry \"D\\x.txt\" after it, which names the same file\n" +
+        label +
+        "\"D\\x.txt\": replaced by entry \"d\\x.txt\" after it, which names the same file\n";
+    for (const std::string jobs : {"1", "3"}) {
+        const std::string out = dir / ("t" + jobs);
+        std::string errors;
+        EXPECT_EQ(kFailed,
+                  QxarcShell("extract -j " + jobs + " " + NativePath(twice) + " " + NativePath(out),
+                             &errors));
+        EXPECT_EQ(expected, errors) << "-j " << jobs;
+        EXPECT_EQ("third", ReadBytes(out + "\\d\\x.txt"));
+    }
 #endif
 }
 
 #ifndef _WIN32
-namespace {
-
-// Runs qxarc through the shell (for redirections); *output gets what it wrote to stderr.
-int QxarcShell(const std::string& arguments, std::string* output = nullptr) {
-    std::string command =
-        QRV2Test::HelperProgram("../tools/qxarc/qxarc") + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[512];
-    std::string text;
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
-    int status = pclose(pipe);
-    if (output != nullptr) *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
 TEST(Qxarc, CreateNamesEveryFileItLeavesOutAndPacksTheRest) {
     ScratchFolder dir;
     Put(dir / "src\\a.txt", "alpha");
