@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "app/CommandLineOptions.h"
 #include "app/InstallState.h"
 #include "app/ProgramEnvironment.h"
 #include "app/Sequencer.h"
@@ -42,16 +43,19 @@ public:
     void OpenDocument(const char* commandLine) override;
 };
 
-// The run on a started framework: the state record, the sequence, then a non-empty command
-// line handed to the shell (only after a completed installation). Returns the exit code: 0,
-// kInstallerNoMemory, kInstallCancelled or kInstallFailed.
-std::int32_t RunInstallerProgram(const char* commandLine, InstallerEnvironment& environment);
+// The run on a started framework: the state record with the settings, the sequence, then a
+// non-empty document handed to the shell (only after a completed installation). Returns the
+// exit code: 0, kInstallerNoMemory, kInstallCancelled or kInstallFailed.
+std::int32_t RunInstallerProgram(const char* document, InstallerEnvironment& environment,
+                                 const RunSettings& settings = RunSettings());
 
-// The whole program: one run per user session, start, sequence, open the command line, stop.
-// Returns the exit code: 0, kInstallCancelled, kInstallFailed (also when the framework cannot
-// be started or the state record allocated: nothing was installed), or
-// kInstallAlreadyRunning when another run of the installer holds the session's claim.
-std::int32_t InstallerMain(Platform::ModuleHandle instance, const char* commandLine,
+// The whole program with the options of its command line: one run per user session (another
+// run holding the session's claim: kInstallAlreadyRunning, nothing changed), the log opened
+// before anything changes (kLogNotCreated when it cannot be), start, sequence, open the
+// document, stop, the log's end line. Returns the exit code: 0, kInstallCancelled,
+// kInstallFailed (also when the framework cannot be started or the state record allocated:
+// nothing was installed), kInstallAlreadyRunning or kLogNotCreated.
+std::int32_t InstallerMain(Platform::ModuleHandle instance, const ProgramOptions& options,
                            std::int32_t show);
 
 }  // namespace QRV2

@@ -2,6 +2,7 @@
 #include "app/LeftoverRunFolders.h"
 
 #include "app/ProductSteps.h"
+#include "app/RunLog.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
 #include "framework/core/Held.h"
@@ -47,7 +48,7 @@ bool HoldsOnly(const char* folder, const char* const* names, std::size_t count) 
 }  // namespace
 
 void RemoveLeftoverRunFolders(const char* ownFolder, const char* const* names, std::size_t count,
-                              FileFunc* files) {
+                              FileFunc* files, RunLog& log) {
     Held<String> parent = Joined(ownFolder, "");
     if (!parent) return;
     // The system's temporary path: the private folder without its own name.
@@ -70,7 +71,11 @@ void RemoveLeftoverRunFolders(const char* ownFolder, const char* const* names, s
             Held<String> file = Joined(folder->GetString(), names[i]);
             if (file) files->Delete(file->GetString());
         }
-        if (folder->Shorten(folder->GetLength() - 1) == 0) files->RemoveFolder(folder->GetString());
+        if (folder->Shorten(folder->GetLength() - 1) == 0) {
+            const bool removed = files->RemoveFolder(folder->GetString()) == 0;
+            log.Write(removed ? LogLevel::Info : LogLevel::Warn, "leftover-removed",
+                      {{"path", folder->GetString()}, {"result", removed ? "ok" : "failed"}});
+        }
     }
     Platform::DirectoryFindClose(search);
 }

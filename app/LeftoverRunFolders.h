@@ -6,13 +6,15 @@
 namespace QRV2 {
 
 class FileFunc;
+class RunLog;
 
 // Removes every "QRV<n>" folder beside ownFolder (this run's own temporary folder, ending in
 // "\") that holds files and nothing but files named in names: what a run of this product makes
 // there and cannot have removed itself (it was killed, or its file was still running). A folder
 // holding anything else, or a name that is still in use, stays. Only call this while holding the
-// product's one-run claim, so no live run's folder can look like a leftover.
+// product's one-run claim, so no live run's folder can look like a leftover. Each folder removed
+// goes to the log.
 void RemoveLeftoverRunFolders(const char* ownFolder, const char* const* names, std::size_t count,
-                              FileFunc* files);
+                              FileFunc* files, RunLog& log);
 
 }  // namespace QRV2

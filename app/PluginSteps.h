@@ -20,12 +20,15 @@ StepResult InstallUninstaller(InstallState* state);
 
 // Writes the uninstall entry for the product folder and the uninstaller at uninstallerPath:
 // DisplayName, DisplayVersion, Publisher, InstallLocation, UninstallString (the quoted path),
-// and NoModify and NoRepair (1). Done, or RegistryFailed when anything could not be written.
-StepResult WriteUninstallEntry(const char* productFolder, const char* uninstallerPath);
+// QuietUninstallString (the same and the quiet switch), DisplayIcon (the path and ",0"),
+// InstallDate (the local date, YYYYMMDD), and the DWORDs NoModify and NoRepair (1) and
+// EstimatedSize (the KiB the product's files in the folder take, rounded up). Each value goes
+// to the log. Done, or RegistryFailed when anything could not be written.
+StepResult WriteUninstallEntry(const char* productFolder, const char* uninstallerPath, RunLog& log);
 
 // Writes the Mozilla plug-in keys (kMozillaPluginKeys) under HKEY_CURRENT_USER for the library
-// at libraryPath. Done when every value was written; RegistryFailed when a key or value could
-// not be.
-StepResult RegisterMozillaPlugin(const char* libraryPath);
+// at libraryPath, each key and value logged. Done when every value was written; RegistryFailed
+// when a key or value could not be.
+StepResult RegisterMozillaPlugin(const char* libraryPath, RunLog& log);
 
 }  // namespace QRV2

@@ -66,4 +66,6 @@ const RegistryKeySpec kMozillaPluginKeys[kMozillaPluginKeyCount] = {
 const char* const kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" QRV2_PRODUCT_NAME;
 
+const char* const kQuietSwitch = QRV2_QUIET_SWITCH;
+
 }  // namespace QRV2

@@ -55,4 +55,8 @@ extern const RegistryKeySpec kMozillaPluginKeys[kMozillaPluginKeyCount];
 // Where the system's list of installed programs finds the product, under HKEY_CURRENT_USER.
 extern const char* const kUninstallKey;
 
+// The uninstaller's quiet switch in the form of this system's command lines ("/quiet" on
+// Windows): the entry's quiet removal command ends in it.
+extern const char* const kQuietSwitch;
+
 }  // namespace QRV2

@@ -1,10 +1,13 @@
 // What the installer's and the uninstaller's steps share.
 #include "app/ProductSteps.h"
 
+#include "app/InstallState.h"
+#include "app/RunLog.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
 #include "framework/system/SystemApp.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/File.h"
 
 namespace QRV2 {
 
@@ -15,6 +18,28 @@ ActionResult StepOutcome(StepResult result) {
     // Only a library in use asks the user for something (closing the browser); every other
     // failure leaves the status text as it is while it gets its few attempts.
     return IsHeldLibrary(result) ? ActionResult::Held : ActionResult::FailedQuietly;
+}
+
+const char* StepResultWord(StepResult result) {
+    switch (result) {
+        case StepResult::Done: return "ok";
+        case StepResult::Held: return "held";
+        case StepResult::NoElement: return "no-storage";
+        case StepResult::NotWritten: return "not-written";
+        case StepResult::RegistryFailed: return "registry-failed";
+        case StepResult::NotLoaded: return "not-loaded";
+        case StepResult::RegistrationFailed: return "registration-failed";
+        case StepResult::StillThere: return "still-there";
+    }
+    return "failed";
+}
+
+ActionResult RecordOutcome(InstallState* state, ProductFileKind file, StepResult result) {
+    if (state != nullptr && result != StepResult::Done) {
+        state->failureReason = StepResultWord(result);
+        state->failureFile = ProductFileOf(file).installedName;
+    }
+    return StepOutcome(result);
 }
 
 SystemApp* Application() {
@@ -34,8 +59,8 @@ bool SameFolderText(const char* a, const char* b) {
     return *a == *b;
 }
 
-ProductFolderFile::ProductFolderFile(ProductFileKind kind)
-    : file(ProductFileOf(kind)), app(Application()) {
+ProductFolderFile::ProductFolderFile(ProductFileKind kind, RunLog& log)
+    : file(ProductFileOf(kind)), app(Application()), log(log) {
     if (app == nullptr) return;
     m_path = Held<FilePath>(TypeFilePath);
     m_files = Held<FileFunc>(TypeFileFunc);
@@ -53,26 +78,69 @@ StepResult ProductFolderFile::Delete() {
     if (!partial) return StepResult::NoElement;
     if (partial->SetString(target) == 0 && partial->AppendString(kPartialSuffix) == 0 &&
         m_files->Exists(partial->GetString()) == 0) {
-        m_files->Delete(partial->GetString());
+        const bool removed = m_files->Delete(partial->GetString()) == 0;
+        log.Write(removed ? LogLevel::Info : LogLevel::Warn, "file-removed",
+                  {{"path", partial->GetString()}, {"result", removed ? "ok" : "failed"}});
     }
     if (m_files->Exists(target) != 0) return StepResult::Done;
-    if (m_files->Delete(target) != 0) return StepResult::Held;
-    return m_files->Exists(target) == 0 ? StepResult::StillThere : StepResult::Done;
+    StepResult result = StepResult::Held;
+    if (m_files->Delete(target) == 0) {
+        result = m_files->Exists(target) == 0 ? StepResult::StillThere : StepResult::Done;
+    }
+    log.Write(result == StepResult::Done ? LogLevel::Info : LogLevel::Warn, "file-removed",
+              {{"path", target}, {"result", StepResultWord(result)}});
+    return result;
 }
 
-StepResult CallControlEntry(const char* libraryPath, const char* entryName) {
+void ProductFolderFile::LogWritten(StepResult result) {
+    if (result != StepResult::Done) {
+        log.Error("file-written", {{"path", target}, {"result", StepResultWord(result)}});
+        return;
+    }
+    const std::int64_t size = FileSize(target);
+    log.Info("file-written", {{"path", target}, {"size", size}, {"result", "ok"}});
+}
+
+StepResult CallControlEntry(const char* libraryPath, const char* entryName, RunLog& log) {
     const bool comReady = Platform::InitializeCom();
     Platform::LibraryHandle library = Platform::LoadLibraryWithNeighbours(libraryPath, nullptr);
     StepResult result = StepResult::NotLoaded;
-    if (library != nullptr) {
+    if (library == nullptr) {
+        log.Error("control",
+                  {{"entry", entryName}, {"path", libraryPath}, {"result", "not-loaded"}});
+    } else {
         using ServerEntry = std::int32_t (*)();  // HRESULT: S_OK (0) or a failure code
         auto entry = reinterpret_cast<ServerEntry>(Platform::FindExport(library, entryName));
-        result =
-            entry != nullptr && entry() == 0 ? StepResult::Done : StepResult::RegistrationFailed;
+        if (entry == nullptr) {
+            result = StepResult::RegistrationFailed;
+            log.Error("control",
+                      {{"entry", entryName}, {"path", libraryPath}, {"result", "no-entry"}});
+        } else {
+            const std::int32_t hresult = entry();
+            result = hresult == 0 ? StepResult::Done : StepResult::RegistrationFailed;
+            log.Write(hresult == 0 ? LogLevel::Info : LogLevel::Error, "control",
+                      {{"entry", entryName},
+                       {"path", libraryPath},
+                       LogField::Hex("hresult", static_cast<std::uint32_t>(hresult))});
+        }
         Platform::FreeLibrary(library);
     }
     if (comReady) Platform::UninitializeCom();
     return result;
+}
+
+std::int64_t FileSize(const char* path) {
+    Platform::FileHandle file = Platform::NullFile;
+    if (path == nullptr ||
+        Platform::FileOpen(path, Platform::FileAccess::Read, Platform::FileShare::Read,
+                           Platform::FileDisposition::OpenExisting, Platform::FileHint::Normal,
+                           &file) != Platform::Error::None) {
+        return -1;
+    }
+    std::uint32_t size = 0;
+    const bool known = Platform::FileGetSize(file, &size) == Platform::Error::None;
+    Platform::FileClose(file);
+    return known ? std::int64_t{size} : -1;
 }
 
 }  // namespace QRV2

@@ -2,6 +2,7 @@
 // product folder, and the control's own entry points.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "app/Product.h"
@@ -13,6 +14,8 @@
 namespace QRV2 {
 
 class SystemApp;
+class RunLog;
+struct InstallState;
 
 // Result of a step. The numbers are the steps' status codes (the first four as the installer
 // has always given them), so a caller that keeps one as a number keeps its meaning:
@@ -48,6 +51,12 @@ inline bool IsHeldLibrary(StepResult result) {
 // attempts with the phase text left as it is.
 ActionResult StepOutcome(StepResult result);
 
+// The word the log gives a step's result ("held", "not-written", ...).
+const char* StepResultWord(StepResult result);
+
+// StepOutcome, with the reason and the product file it concerns left in the state for the log.
+ActionResult RecordOutcome(InstallState* state, ProductFileKind file, StepResult result);
+
 // The name a file is written under in the product folder until it is complete (the installed
 // name followed by this): a run that ends half-way never leaves a truncated library under the
 // name a browser loads.
@@ -64,18 +73,22 @@ bool SameFolderText(const char* a, const char* b);
 // cut path might name another file); every step then ends with NoElement.
 class ProductFolderFile {
 public:
-    explicit ProductFolderFile(ProductFileKind kind);
+    // log receives a line for each file the step writes or removes.
+    ProductFolderFile(ProductFileKind kind, RunLog& log);
     ProductFolderFile(const ProductFolderFile&) = delete;
     ProductFolderFile& operator=(const ProductFolderFile&) = delete;
 
     const ProductFile& file;
     SystemApp* const app;
+    RunLog& log;
     const char* target = nullptr;
     FileFunc* Files() const { return m_files.Get(); }
 
     // Deletes the target and a partial copy a killed run left: Done when the target is gone
     // (or was never there), Held when it cannot be deleted, StillThere when it lingers.
     StepResult Delete();
+    // Logs the target as written (with its size), or as not written.
+    void LogWritten(StepResult result);
 
 private:
     Held<FilePath> m_path;
@@ -86,7 +99,11 @@ private:
 // can never stand in for it; its own imports are looked for beside it and in the system folder)
 // with COM initialised, and calls its entry point of that name ("DllRegisterServer",
 // "DllUnregisterServer"). Done when the entry reports success; NotLoaded, or
-// RegistrationFailed when the entry is missing or reports a failure.
-StepResult CallControlEntry(const char* libraryPath, const char* entryName);
+// RegistrationFailed when the entry is missing or reports a failure. The log gets the entry's
+// HRESULT, or why it could not be called.
+StepResult CallControlEntry(const char* libraryPath, const char* entryName, RunLog& log);
+
+// The size in bytes of the file at path, or -1 when it cannot be read.
+std::int64_t FileSize(const char* path);
 
 }  // namespace QRV2

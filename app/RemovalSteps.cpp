@@ -1,6 +1,7 @@
 // Removal steps: undo what the installer wrote, and nothing else.
 #include "app/RemovalSteps.h"
 
+#include "app/RunLog.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
 #include "framework/system/SystemApp.h"
@@ -17,43 +18,55 @@ namespace {
 
 // Deletes a key the installer wrote. Gone already is fine; so is a key that holds a sub-key
 // someone else put there (the system refuses to delete it): that key is theirs now.
-bool DeleteOwnKey(const char* path) {
+bool DeleteOwnKey(const char* path, RunLog& log) {
     const Platform::Error error =
         Platform::RegistryDeleteKey(Platform::RootKey(Platform::RegRoot::CurrentUser), path);
-    return error == Platform::Error::None || error == Platform::Error::FileNotFound ||
-           error == Platform::Error::AccessDenied;
+    const char* result = error == Platform::Error::None           ? "ok"
+                         : error == Platform::Error::FileNotFound ? "gone"
+                         : error == Platform::Error::AccessDenied ? "kept"
+                                                                  : nullptr;
+    if (result == nullptr) {
+        log.Error("registry-key-deleted",
+                  {{"key", path}, {"result", "failed"}, {"error", Platform::ToInt(error)}});
+        return false;
+    }
+    log.Info("registry-key-deleted", {{"key", path}, {"result", result}});
+    return true;
 }
 
 }  // namespace
 
 StepResult RemoveActiveXControl(InstallState* state) {
-    ProductFolderFile control(ProductFileKind::ActiveXControl);
+    ProductFolderFile control(ProductFileKind::ActiveXControl, LogOf(state));
     if (state == nullptr || control.target == nullptr) return StepResult::NoElement;
     if (control.Files()->Exists(control.target) == 0) {
         // Its registration names this very file: only the library itself can undo it.
-        const StepResult result = CallControlEntry(control.target, "DllUnregisterServer");
+        const StepResult result =
+            CallControlEntry(control.target, "DllUnregisterServer", control.log);
         if (result != StepResult::Done) return result;
     }
     return control.Delete();
 }
 
 StepResult RemoveMozillaPlugin(InstallState* state) {
-    ProductFolderFile plugin(ProductFileKind::MozillaPlugin);
+    ProductFolderFile plugin(ProductFileKind::MozillaPlugin, LogOf(state));
     if (state == nullptr || plugin.target == nullptr) return StepResult::NoElement;
     // The library first: while a browser holds it, the keys stay and the browser keeps working.
     const StepResult result = plugin.Delete();
     if (result != StepResult::Done) return result;
     // Sub-keys before their parents, in the reverse of the order they were written.
     for (std::size_t i = kMozillaPluginKeyCount; i > 0; --i) {
-        if (!DeleteOwnKey(kMozillaPluginKeys[i - 1].path)) return StepResult::RegistryFailed;
+        if (!DeleteOwnKey(kMozillaPluginKeys[i - 1].path, plugin.log)) {
+            return StepResult::RegistryFailed;
+        }
     }
     return StepResult::Done;
 }
 
 StepResult RemoveLeftovers(InstallState* state) {
-    ProductFolderFile uninstaller(ProductFileKind::Uninstaller);
+    ProductFolderFile uninstaller(ProductFileKind::Uninstaller, LogOf(state));
     if (state == nullptr || uninstaller.target == nullptr) return StepResult::NoElement;
-    if (!DeleteOwnKey(kUninstallKey)) return StepResult::RegistryFailed;
+    if (!DeleteOwnKey(kUninstallKey, uninstaller.log)) return StepResult::RegistryFailed;
 
     StepResult result = uninstaller.Delete();
     const char* here = uninstaller.app->GetModuleFolder();
@@ -68,6 +81,8 @@ StepResult RemoveLeftovers(InstallState* state) {
             moved->AppendString(kRemovedOriginalSuffix) == 0 &&
             uninstaller.Files()->Rename(uninstaller.target, moved->GetString()) == 0) {
             result = StepResult::Done;
+            uninstaller.log.Info("file-moved",
+                                 {{"path", uninstaller.target}, {"to", moved->GetString()}});
         }
     }
     if (result != StepResult::Done) return StepResult::StillThere;
@@ -80,7 +95,9 @@ StepResult RemoveLeftovers(InstallState* state) {
     const char last = length > 0 ? bare->GetString()[length - 1] : '\0';
     if (last == '\\' || last == '/') bare->Shorten(length - 1);
     uninstaller.Files()->RemoveFolder(bare->GetString());
-    if (uninstaller.Files()->FolderExists(folder) == 0) state->notice = kFolderKeptNotice;
+    const bool kept = uninstaller.Files()->FolderExists(folder) == 0;
+    if (kept) state->notice = kFolderKeptNotice;
+    uninstaller.log.Info("folder-removed", {{"path", folder}, {"result", kept ? "kept" : "ok"}});
     return StepResult::Done;
 }
 

@@ -39,20 +39,24 @@ constexpr std::uint32_t kTickPauseMs = 20;
 constexpr int kFailureAttempts = 6;
 constexpr std::uint32_t kStoppedNoticeMs = 3000;
 
-// Runs a whole sequence with the given texts: window, phases 0 to 2 in order (a held library
-// retried until it is free, any other failure kFailureAttempts times), then clean-up (window
-// closed, archive closed and released, path released). 0 when every action succeeded (also when
-// a stop request came after that; a notice an action left in the state is then shown for a
-// while); kInstallCancelled when the user stopped it before; kInstallFailed when a phase kept
-// failing or the sequence could not run at all for want of memory or of the application
-// singleton (nothing was done, which must not pass for success).
+// Runs a whole sequence with the given texts and the state's settings: window, phases 0 to 2 in
+// order (a held library retried until it is free or the settings' time for held libraries is
+// spent, any other failure kFailureAttempts times), then clean-up (window closed, archive closed
+// and released, path released). 0 when every action succeeded (also when a stop request came
+// after that; a notice an action left in the state is then shown for a while);
+// kInstallCancelled when the user stopped it before; kInstallFailed when a phase kept failing
+// or the sequence could not run at all for want of memory or of the application singleton
+// (nothing was done, which must not pass for success). A quiet run makes no window object and
+// shows nothing, and pauses only between the attempts after a failure. Phases, retries (with
+// the reason the action left in the state), the stop and the notice go to the settings' log.
 std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
                          const SequenceTexts& texts);
 
-// A sequence with a state record of its own: the record is allocated, RunSequence run on it and
-// the record freed. RunSequence's result, or kInstallFailed when there is no storage for the
-// record (nothing was done).
-std::int32_t RunSequenceWithState(SequenceEnvironment& environment, const SequenceTexts& texts);
+// A sequence with a state record of its own: the record is allocated with the settings,
+// RunSequence run on it and the record freed. RunSequence's result, or kInstallFailed when
+// there is no storage for the record (nothing was done).
+std::int32_t RunSequenceWithState(SequenceEnvironment& environment, const SequenceTexts& texts,
+                                  const RunSettings& settings = RunSettings());
 
 // The installer's sequence: RunSequence with kInstallerTexts.
 std::int32_t RunInstaller(InstallState* state, SequenceEnvironment& environment);

@@ -20,6 +20,10 @@ struct UtcTime {
 // The current time in Coordinated Universal Time.
 void GetUtcTime(UtcTime* time);
 
+// The current time in the user's local time zone, in the same record (the calendar date a user
+// sees, for example as the day something was installed).
+void GetLocalCalendarTime(UtcTime* time);
+
 // Milliseconds since an arbitrary start (system start on Windows); wraps around after 2^32 ms,
 // so callers compare differences, never absolute values.
 std::uint32_t TickMilliseconds();

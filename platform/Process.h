@@ -45,6 +45,9 @@ enum class SpecialFolder {
 Error GetSpecialFolder(SpecialFolder folder, char* buffer, std::uint32_t size,
                        std::uint32_t* length);
 
+// The running process's id, as the system's process lists show it.
+std::uint32_t CurrentProcessId();
+
 // The computer's name as the system reports it, at most 15 characters (where the system's
 // own name is longer, its first 15). None; InsufficientBuffer; other system errors.
 Error GetMachineName(char* buffer, std::uint32_t size, std::uint32_t* length);

@@ -9,13 +9,16 @@
 
 namespace Platform {
 
-void GetUtcTime(UtcTime* time) {
+namespace {
+
+// One calendar record from the real-time clock, broken down by convert (UTC or local time).
+void CalendarTime(UtcTime* time, std::tm* (*convert)(const std::time_t*, std::tm*)) {
     if (time == nullptr) return;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     std::time_t seconds = now.tv_sec;
     std::tm parts{};
-    gmtime_r(&seconds, &parts);
+    convert(&seconds, &parts);
     time->year = static_cast<std::uint16_t>(parts.tm_year + 1900);
     time->month = static_cast<std::uint16_t>(parts.tm_mon + 1);
     time->dayOfWeek = static_cast<std::uint16_t>(parts.tm_wday);
@@ -26,6 +29,12 @@ void GetUtcTime(UtcTime* time) {
     time->second = static_cast<std::uint16_t>(parts.tm_sec > 59 ? 59 : parts.tm_sec);
     time->millisecond = static_cast<std::uint16_t>(now.tv_nsec / 1000000);
 }
+
+}  // namespace
+
+void GetUtcTime(UtcTime* time) { CalendarTime(time, gmtime_r); }
+
+void GetLocalCalendarTime(UtcTime* time) { CalendarTime(time, localtime_r); }
 
 std::uint32_t TickMilliseconds() {
     timespec now{};

@@ -185,6 +185,8 @@ Error GetSpecialFolder(SpecialFolder folder, char* buffer, std::uint32_t size,
     return Deliver(FolderText(path), buffer, size, length);
 }
 
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
 Error GetMachineName(char* buffer, std::uint32_t size, std::uint32_t* length) {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) != 0) return FromErrno(errno);

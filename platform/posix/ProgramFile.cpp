@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
@@ -16,20 +17,28 @@ namespace Platform {
 
 bool RunningProgramCanRemoveItself() { return true; }
 
-Error RunProgramAndWait(const char* path, const char* workingFolder, std::uint32_t* exitCode) {
+Error RunProgramAndWait(const char* path, const char* const* arguments, std::size_t count,
+                        const char* workingFolder, std::uint32_t* exitCode) {
     std::string program;
     std::string folder;
-    if (path == nullptr || exitCode == nullptr || !ToPosixPath(path, &program))
+    if (path == nullptr || exitCode == nullptr || !ToPosixPath(path, &program) ||
+        (count > 0 && arguments == nullptr))
         return Error::InvalidParameter;
     if (workingFolder != nullptr && !ToPosixPath(workingFolder, &folder))
         return Error::InvalidParameter;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (std::size_t i = 0; i < count; ++i) {
+        if (arguments[i] == nullptr) return Error::InvalidParameter;
+        argv.push_back(const_cast<char*>(arguments[i]));
+    }
+    argv.push_back(nullptr);
     if (access(program.c_str(), X_OK) != 0) return FromErrno(errno);
     const pid_t child = fork();
     if (child < 0) return FromErrno(errno);
     if (child == 0) {
         if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(127);
-        char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        execv(program.c_str(), argv);
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     int status = 0;

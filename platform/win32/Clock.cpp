@@ -29,10 +29,9 @@ DWORD WINAPI FallbackTickCount() { return GetTickCount(); }
 
 }  // namespace
 
-void GetUtcTime(UtcTime* time) {
-    if (time == nullptr) return;
-    SYSTEMTIME now;
-    ::GetSystemTime(&now);
+namespace {
+
+void FromSystemTime(const SYSTEMTIME& now, UtcTime* time) {
     time->year = now.wYear;
     time->month = now.wMonth;
     time->dayOfWeek = now.wDayOfWeek;
@@ -41,6 +40,22 @@ void GetUtcTime(UtcTime* time) {
     time->minute = now.wMinute;
     time->second = now.wSecond;
     time->millisecond = now.wMilliseconds;
+}
+
+}  // namespace
+
+void GetUtcTime(UtcTime* time) {
+    if (time == nullptr) return;
+    SYSTEMTIME now;
+    ::GetSystemTime(&now);
+    FromSystemTime(now, time);
+}
+
+void GetLocalCalendarTime(UtcTime* time) {
+    if (time == nullptr) return;
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    FromSystemTime(now, time);
 }
 
 std::uint32_t TickMilliseconds() {

@@ -125,6 +125,8 @@ Error GetSpecialFolder(SpecialFolder folder, char* buffer, std::uint32_t size,
     return Deliver(path, buffer, size, length);
 }
 
+std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
 Error GetMachineName(char* buffer, std::uint32_t size, std::uint32_t* length) {
     char name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD n = sizeof name;

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <regex>
 #include <string>
 
+#include "app/CommandLineOptions.h"
 #include "app/Installer.h"
 #include "app/LeftoverRunFolders.h"
 #include "app/Product.h"
+#include "app/RunLog.h"
 #include "framework/FrameworkSession.h"
 #include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
@@ -19,7 +22,9 @@
 #include "framework/system/SystemApp.h"
 #include "framework/system/SystemAppImp.h"
 #include "platform/File.h"
+#include "platform/Process.h"
 #include "platform/Tls.h"
+#include "platform/testing/FileTestHook.h"
 #include "tests/support/AllocationWalk.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -170,7 +175,8 @@ TEST(LeftoverRunFolders, RemovesOnlyRunFoldersHoldingNothingButTheNamedFiles) {
     Held<FileFunc> files(TypeFileFunc);
     ASSERT_TRUE(files);
     const char* const names[] = {"pluginwin32.dat", "Setup.exe", "Setup.exe.started"};
-    RemoveLeftoverRunFolders((temp / "QRV6\\").c_str(), names, 3, files.Get());
+    RunLog log;  // none asked for
+    RemoveLeftoverRunFolders((temp / "QRV6\\").c_str(), names, 3, files.Get(), log);
 
     for (const char* gone : {"QRV1", "QRV2", "QRV3"}) {
         EXPECT_FALSE(QRV2Test::PathPresent(temp / gone)) << gone;
@@ -182,6 +188,159 @@ TEST(LeftoverRunFolders, RemovesOnlyRunFoldersHoldingNothingButTheNamedFiles) {
     EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV6\\pluginwin32.dat"), "pluginwin32.dat");
     EXPECT_EQ(QRV2Test::ReadBytes(temp / "Other\\pluginwin32.dat"), "pluginwin32.dat");
     EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV7"), "not a folder");
+}
+
+// A log path in a folder that does not exist ends the run with 1622 before anything is
+// changed: no framework, so no clean-up of what earlier runs left and no temporary folder.
+TEST_F(InstallerFrameworkTest, LogThatCannotBeCreatedEndsTheRunBeforeAnythingChanges) {
+    char temp[1024];
+    std::uint32_t length = 0;
+    ASSERT_EQ(Platform::GetTempFolderPath(temp, sizeof temp, &length), Platform::Error::None);
+    const std::string leftover = std::string(temp) + "QRV-1622\\";
+    ASSERT_EQ(Platform::FolderCreate(leftover.c_str()), Platform::Error::None);
+    QRV2Test::WriteBytes(leftover + "pluginwin32.dat", "a killed run's payload");
+    QRV2Test::ScratchFolder dir;
+    const std::string log = dir / "missing\\setup.log";
+    const char* const arguments[] = {"--quiet", "--log", log.c_str()};
+    const ProgramOptions options = ParseArgumentVector(3, arguments, true);
+    EXPECT_EQ(InstallerMain(nullptr, options, 1), kLogNotCreated);
+    EXPECT_EQ(QRV2Test::ReadBytes(leftover + "pluginwin32.dat"), "a killed run's payload");
+    EXPECT_FALSE(QRV2Test::PathPresent(dir / "missing"));
+    Platform::FileDelete((leftover + "pluginwin32.dat").c_str());
+    Platform::FolderRemove(leftover.substr(0, leftover.size() - 1).c_str());
+}
+
+// The options come off the front of the command line only, in each system's form; what follows
+// is the document, handed on exactly as it stands.
+TEST(ProgramOptions, TakesOptionsOffTheFrontInEachSystemsForm) {
+    auto log = [](const ProgramOptions& o) { return std::string(o.logPath, o.logPathLength); };
+    auto text = [](const char* t, bool takesDocument = true) {
+        return ParseCommandLineText(t, takesDocument);
+    };
+    using V = CommandLineVerdict;
+
+    ProgramOptions o = text("");
+    EXPECT_EQ(o.verdict, V::Run);
+    EXPECT_EQ(o.mode, RunMode::Normal);
+    EXPECT_EQ(o.heldWaitLimitMs, -1);  // a person is there: waited for as long as it takes
+    EXPECT_EQ(o.logPath, nullptr);
+    EXPECT_STREQ(o.document, "");
+    // Not beginning with an option: the whole text, as today.
+    const char* plain = "  \"C:\\My Files\\plan.qrv\" /quiet";
+    o = text(plain);
+    EXPECT_EQ(o.document, plain);
+    EXPECT_EQ(o.mode, RunMode::Normal);
+    o = text("/QUIET /Log \"C:\\a b\\setup.log\" -wait 3 \"C:\\My Files\\plan.qrv\"");
+    EXPECT_EQ(o.verdict, V::Run);
+    EXPECT_EQ(o.mode, RunMode::Quiet);
+    EXPECT_EQ(log(o), "C:\\a b\\setup.log");
+    EXPECT_FALSE(o.appendLog);
+    EXPECT_EQ(o.heldWaitLimitMs, 3000);
+    EXPECT_STREQ(o.document, "\"C:\\My Files\\plan.qrv\"");
+    EXPECT_EQ(text("/q").heldWaitLimitMs, kQuietHeldWaitSeconds * 1000);  // nobody to close it
+    EXPECT_EQ(text("/passive").mode, RunMode::Passive);
+    EXPECT_EQ(text("/passive").heldWaitLimitMs, -1);
+    EXPECT_EQ(text("/passive /quiet").mode, RunMode::Quiet);
+    EXPECT_STREQ(text("/quiet -- /odd name.qrv").document, "/odd name.qrv");
+    EXPECT_STREQ(text("/quiet http://example.invalid/a.qrv").document,
+                 "http://example.invalid/a.qrv");
+    EXPECT_EQ(text("/?").verdict, V::Help);
+    EXPECT_EQ(text("/quiet -Help").verdict, V::Help);
+    o = text("/appendlog C:\\x.log /quiet");
+    EXPECT_EQ(log(o), "C:\\x.log");
+    EXPECT_TRUE(o.appendLog);
+    for (const char* wrong : {"/bogus plan.qrv", "/quiet /log", "/log \"\"", "/wait soon",
+                              "/wait 99999999", "/log \"a\"b"}) {
+        EXPECT_EQ(text(wrong).verdict, V::UsageError) << wrong;
+    }
+    o = text("/quiet /bogus");
+    EXPECT_EQ(std::string(o.offending, o.offendingLength), "/bogus");
+    EXPECT_EQ(text("/quiet", false).verdict, V::Run);  // the uninstaller
+    EXPECT_EQ(text("/quiet plan.qrv", false).verdict, V::UsageError);
+
+    auto vector = [](std::initializer_list<const char*> arguments, bool takesDocument = true) {
+        return ParseArgumentVector(static_cast<int>(arguments.size()), arguments.begin(),
+                                   takesDocument);
+    };
+    o = vector({"--quiet", "--log", "/tmp/a b.log", "--wait", "0", "my doc.qrv"});
+    EXPECT_EQ(o.verdict, V::Run);
+    EXPECT_EQ(o.mode, RunMode::Quiet);
+    EXPECT_EQ(log(o), "/tmp/a b.log");
+    EXPECT_EQ(o.heldWaitLimitMs, 0);
+    EXPECT_STREQ(o.document, "my doc.qrv");
+    EXPECT_EQ(vector({"-q"}).heldWaitLimitMs, kQuietHeldWaitSeconds * 1000);
+    EXPECT_STREQ(vector({"--", "--odd.qrv"}).document, "--odd.qrv");
+    EXPECT_EQ(vector({"--help"}).verdict, V::Help);
+    o = vector({"my doc.qrv", "x"});
+    EXPECT_EQ(o.verdict, V::UsageError);
+    EXPECT_STREQ(o.offending, "x");
+    for (auto wrong : {vector({"--bogus"}), vector({"--QUIET"}), vector({"--log"}),
+                       vector({"--", "a", "b"}), vector({"--passive", "x"}, false)}) {
+        EXPECT_EQ(wrong.verdict, V::UsageError);
+    }
+
+    // What the uninstaller passes on to the copy it runs: the same run, its log added to.
+    o = text("/quiet /log C:\\x.log");
+    char waitText[16];
+    const char* passed[kPassedOnArgumentRoom];
+    const std::size_t count = PassOnOptions(o, "C:\\x.log", waitText, passed);
+    EXPECT_EQ(std::vector<std::string>(passed, passed + count),
+              (std::vector<std::string>{"/quiet", "/wait", "120", "/appendlog", "C:\\x.log"}));
+}
+
+// Each line is in the file as soon as it is written (a killed run leaves what it did), in the
+// documented form; values with spaces, quotes or control characters are quoted and escaped so a
+// script can read them back. A line that cannot be written whole ends the writing, leaves the
+// file ending in a whole line, and is remembered.
+TEST(RunLog, WritesEachLineAsItHappensInAParsableForm) {
+    QRV2Test::ScratchFolder dir;
+    const std::string path = dir / "run.log";
+    RunLog log;
+    EXPECT_FALSE(log.Open((dir / "missing\\run.log").c_str(), false));
+    EXPECT_FALSE(log.Open(dir.Path().substr(0, dir.Path().size() - 1).c_str(), false));
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.Info("file-written", {{"path", "C:\\My Files\\a.dll"},
+                              {"size", 1234},
+                              {"plain", "C:\\x\\y.dll"},
+                              {"text", "say \"hi\"\\ now"},
+                              {"empty", ""},
+                              {"lines", "a\nb\t\x01"}});
+    const std::string first = QRV2Test::ReadBytes(path);
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(
+        first, parts,
+        std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (\d+) INFO ([^\n]*)\n)")))
+        << first;
+    EXPECT_EQ(parts[1].str(), std::to_string(Platform::CurrentProcessId()));
+    EXPECT_EQ(parts[2].str(),
+              R"(file-written path="C:\\My Files\\a.dll" size=1234 )"
+              R"(plain=C:\x\y.dll text="say \"hi\"\\ now" empty="" lines="a\nb\t\x01")");
+
+    const char* const arguments[] = {"--log", "my.log"};
+    log.Error("control", {LogField::Hex("hresult", 0x80004005u),
+                          LogField::Joined("command-line", arguments, 2)});
+    log.Close();
+    ASSERT_TRUE(log.Open(path.c_str(), true));
+    log.Warn("end", {{"exit-code", 1602}});
+    std::string all = QRV2Test::ReadBytes(path);
+    ASSERT_EQ(all.compare(0, first.size(), first), 0);
+    EXPECT_NE(all.find(" ERROR control hresult=0x80004005 command-line=\"--log my.log\"\n"),
+              std::string::npos);
+    const std::string end = " WARN end exit-code=1602\n";
+    EXPECT_EQ(all.substr(all.size() - end.size()), end);
+    EXPECT_FALSE(log.Incomplete());
+
+    Platform::FileTestHook::FailWritesAfter(20);
+    log.Info("payload", {{"result", "ok"}});
+    Platform::FileTestHook::Reset();
+    log.Info("after", {});
+    log.Close();
+    EXPECT_TRUE(log.Incomplete());
+    EXPECT_EQ(QRV2Test::ReadBytes(path), all);
+
+    ASSERT_TRUE(log.Open(path.c_str(), false));  // replaced
+    log.Close();
+    EXPECT_EQ(QRV2Test::ReadBytes(path), "");
 }
 
 }  // namespace

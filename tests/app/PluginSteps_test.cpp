@@ -2,6 +2,7 @@
 // held libraries, the Mozilla registration values, self-registration and storage failures.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/InstallState.h"
@@ -12,6 +13,7 @@
 #include "framework/core/Core.h"
 #include "framework/core/testing/AllocatorHook.h"
 #include "framework/system/SystemAppImp.h"
+#include "platform/Clock.h"
 #include "platform/File.h"
 #include "platform/Registry.h"
 #include "platform/testing/FileTestHook.h"
@@ -232,6 +234,22 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
               Z(("\"" + uninstaller + "\"").c_str()));
     EXPECT_EQ(RegistryBytes(kUninstallKey, "DisplayVersion"), Z("1.0.1.8"));
     EXPECT_EQ(RegistryBytes(kUninstallKey, "InstallLocation"), Z(m_product.c_str()));
+    // What deployment tools and the list of programs read: the quiet removal, the icon, the
+    // day, and the room the files take (two of a few bytes each: 1 KiB, rounded up).
+    EXPECT_EQ(RegistryBytes(kUninstallKey, "QuietUninstallString"),
+              Z(("\"" + uninstaller + "\" " + kQuietSwitch).c_str()));
+    EXPECT_EQ(RegistryBytes(kUninstallKey, "DisplayIcon"), Z((uninstaller + ",0").c_str()));
+    Platform::UtcTime today{};
+    Platform::GetLocalCalendarTime(&today);
+    char date[16];
+    std::snprintf(date, sizeof date, "%04u%02u%02u", unsigned{today.year}, unsigned{today.month},
+                  unsigned{today.day});
+    EXPECT_EQ(RegistryBytes(kUninstallKey, "InstallDate"), Z(date));
+    std::uint32_t type = Platform::RegNone;
+    const std::string size =
+        QRV2Test::GetValue(Platform::RegRoot::CurrentUser, kUninstallKey, "EstimatedSize", &type);
+    EXPECT_EQ(type, Platform::RegDword);
+    EXPECT_EQ(size, std::string("\x01\0\0\0", 4));
     WriteBytes(m_product + "my notes.txt", "mine");
     CloseArchive();
 

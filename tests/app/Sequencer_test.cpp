@@ -197,6 +197,33 @@ TEST_F(SequencerTest, HeldLibraryIsRetriedBeyondTheAttemptsOtherFailuresGet) {
 // A failure that waiting does not mend (no folder, no room, a broken control) gets its few
 // attempts with the phase text left alone, then the stop text stays up about 3 s and the run
 // ends as failed: nothing further installed, nothing opened, everything cleaned up.
+// A quiet run makes no window object at all and reports nothing where a user would see it;
+// it skips the animation's pauses but keeps the half second between attempts, so its time for
+// held libraries is waited in earnest: spent, the run stops as failed.
+TEST_F(SequencerTest, QuietRunMakesNoWindowAndGivesUpOnAHeldLibraryInTime) {
+    FakeEnvironment env;
+    env.failures[2] = 100;
+    env.failureKind[2] = ActionResult::Held;
+    InstallState state;
+    state.settings.mode = RunMode::Quiet;
+    state.settings.heldWaitLimitMs = 3000;
+    EXPECT_EQ(Run(env, state), kInstallFailed);
+    EXPECT_EQ(env.rec.made, 0);
+    EXPECT_TRUE(env.stopped.empty());
+    EXPECT_EQ(env.rec.actions[2], 3000 / 500 + 1);
+    EXPECT_EQ(env.rec.sleeps, std::vector<std::uint32_t>(2 * 3000 / 500, 250u));
+    EXPECT_EQ(state.archivePath, nullptr);
+
+    FakeEnvironment other;  // any other failure: its attempts as ever, half a second apart
+    other.failures[1] = 1000000;
+    InstallState quiet;
+    quiet.settings.mode = RunMode::Quiet;
+    EXPECT_EQ(Run(other, quiet), kInstallFailed);
+    EXPECT_EQ(other.rec.actions[1], kFailureAttempts);
+    EXPECT_EQ(other.rec.sleeps, std::vector<std::uint32_t>(2 * (kFailureAttempts - 1), 250u));
+    EXPECT_EQ(other.rec.made, 0);
+}
+
 TEST_F(SequencerTest, OtherFailureStopsAfterItsAttemptsAsFailed) {
     FakeEnvironment env;
     env.failures[1] = 1000000;

@@ -264,3 +264,141 @@ scenario_profile_with_spaces() {
     remove_completely || return
     expect_missing "$S/probe.txt" "the command's unquoted start was run as a program"
 }
+
+# A deployment's silent run with the switches of the package manager's manifest: nothing shown
+# at any time (a terminal stays blank; under Wine no window of the installer exists whenever a
+# poller looks, every 20 ms), everything installed, a log line for each file, value and
+# registration, the exit code in the last line. The entry's quiet removal command, run as the
+# system runs it, removes it all unseen too. A passive run with the manifest's other switch
+# shows its window, as any run would: the poller does see windows.
+scenario_quiet_install() {
+    local log="$S/setup.log" words started
+    mapfile -t words < <(manifest_switch_words Silent; manifest_switch_words Log "$log")
+    started=$(date +%s.%N)
+    be_start "$E2E_INSTALLER" unseen "${words[@]}"
+    be_wait_exit 30
+    note "quiet installation: $(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }') s"
+    expect_eq "$E2E_EXIT" 0 "exit code of the quiet installation"
+    expect_eq "$(be_shown)" 0 "windows or lines the quiet installation showed"
+    expect_installed
+    expect_log_form "$log" 0
+    local product file size
+    product=$(be_product_dir)
+    for file in npqx2011.dll QX2011.dll "$(be_uninstaller_name)"; do
+        size=$(stat -c %s "$product/$file" 2>/dev/null)
+        expect_eq "$(grep -c -F " INFO file-written path=$(be_product_path "$file") size=$size result=ok" "$log")" 1 \
+            "log lines of $file written"
+    done
+    expect_eq "$(grep -c ' INFO registry-value .* result=ok$' "$log")" 19 "log lines of registry values written"
+    expect_eq "$(grep -c -F " INFO control entry=DllRegisterServer path=$(be_product_path QX2011.dll) hresult=0x00000000" "$log")" 1 \
+        "log line of the control's registration"
+    if [[ -n "${E2E_MANIFEST:-}" ]]; then
+        # The manifest the build writes names this installer: its hash and version.
+        expect_eq "$(sed -n 's/^ *InstallerSha256: //p' "$E2E_MANIFEST")" "$(sha256sum "$E2E_INSTALLER" | awk '{ print toupper($1) }')" \
+            "InstallerSha256 of the built manifest"
+        expect_eq "$(sed -n 's/^PackageVersion: //p' "$E2E_MANIFEST")" 1.0.1.8 "PackageVersion of the built manifest"
+    fi
+
+    rm -f "$log"
+    run_registered_quiet_uninstaller || return
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the quiet removal"
+    expect_eq "$(be_shown)" 0 "windows or lines the quiet removal showed"
+    expect_removed
+    expect_missing "$(be_product_dir)" "product folder after the quiet removal"
+
+    E2E_TITLE=$TITLE_TEXT
+    mapfile -t words < <(manifest_switch_words SilentWithProgress)
+    be_start "$E2E_INSTALLER" unseen "${words[@]}"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the passive installation"
+    local shown
+    shown=$(be_shown)
+    if ((shown > 0)); then pass; else fail "the passive installation showed nothing"; fi
+    expect_installed
+
+    # A quiet removal with a log: where the uninstaller runs from a temporary copy (Windows), the
+    # copy adds its lines to the log of the run that started it, which ends it.
+    local command
+    command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "uninstallstring" { print $3 }')
+    mapfile -t words < <(manifest_switch_words Silent; manifest_switch_words Log "$log")
+    be_run_registered "$command ${words[*]}"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of the quiet removal with a log"
+    expect_removed
+    expect_log_form "$log" 0
+    expect_eq "$(grep -c -F " INFO registry-key-deleted key=$KEY_UNINSTALL result=ok" "$log")" 1 \
+        "log lines of the uninstall entry deleted"
+    if [[ "$E2E_PLATFORM" == wine ]]; then
+        expect_eq "$(awk '{ print $2 }' "$log" | uniq | wc -l)" 3 "runs in turn in the removal's log (program, copy, program)"
+    fi
+}
+
+# With the Mozilla plug-in held by another process, a quiet run waits for it as long as the
+# command line says and then stops as failed; the log names the held file, and the plug-in is
+# the old one, untouched, without keys: nothing half-installed.
+scenario_quiet_wait_held() {
+    local product log="$S/setup.log" words started
+    product=$(be_product_dir)
+    mkdir -p "$product"
+    make_older_copy "$E2E_BUILT_NPQX" "$S/older-copy"
+    cp "$S/older-copy" "$product/npqx2011.dll"
+    be_hold "$product/npqx2011.dll" || return
+    mapfile -t words < <(manifest_switch_words Silent; manifest_switch_words Log "$log"
+                         be_switch_name /wait; echo 3)
+    started=$(date +%s.%N)
+    be_start "$E2E_INSTALLER" "" "${words[@]}"
+    be_wait_exit 30
+    note "quiet run with /wait 3: $(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }') s"
+    expect_eq "$E2E_EXIT" "$(be_failed_code)" "exit code when the held library was not let go in time"
+    expect_log_form "$log" 1603
+    expect_eq "$(grep -c -E ' ERROR stop phase=1 reason=held file=npqx2011.dll ' "$log")" 1 "log line of the stop naming the held file"
+    if grep -q -F " WARN file-removed path=$(be_product_path npqx2011.dll) result=held" "$log"; then
+        pass
+    else
+        fail "no log line names $(be_product_path npqx2011.dll) as held"
+    fi
+    expect_same_file "$product/npqx2011.dll" "$S/older-copy" "held Mozilla plug-in library"
+    expect_no_key_values "$KEY_PLUGIN"
+    expect_missing "$product/QX2011.dll" "control library of a run that stopped in the Mozilla phase"
+    expect_no_temp_leftover
+    be_release
+}
+
+# The command line's answers: a log that cannot be created ends the run with 1622 (natively its
+# low 8 bits) and changes nothing; an option the program does not know is a usage error
+# (1639; natively 2) that installs nothing; a document after the options reaches the opener
+# exactly as it stood.
+scenario_command_line_options() {
+    local words product
+    product=$(be_product_dir)
+    mapfile -t words < <(manifest_switch_words Silent; manifest_switch_words Log "$S/missing/setup.log")
+    be_start "$E2E_INSTALLER" "" "${words[@]}"
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" "$(be_log_not_created_code)" "exit code when the log cannot be created"
+    expect_missing "$product" "product folder after a log that could not be created"
+    expect_no_key_values "$KEY_PLUGIN"
+    expect_no_temp_leftover
+    if [[ "$E2E_PLATFORM" == native ]]; then
+        expect_eq "$(wc -l <"$S/installer.out")" 1 "lines on standard error about the log"
+    fi
+
+    mapfile -t words < <(manifest_switch_words Silent; be_switch_name /bogus)
+    be_start "$E2E_INSTALLER" "" "${words[@]}"
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" "$(be_usage_code)" "exit code of an unknown option"
+    expect_missing "$product" "product folder after a usage error"
+
+    be_associate
+    local document="$S/my documents/sample.qrv"
+    mkdir -p "$S/my documents"
+    printf 'QX11 sample content\n' >"$document"
+    mapfile -t words < <(manifest_switch_words Silent)
+    be_start "$E2E_INSTALLER" "" "${words[@]}" "$(be_document_argument "$document")"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of a quiet run with a document"
+    if wait_until 10 test -s "$S/probe.txt"; then pass; else fail "the document was not opened"; fi
+    expect_eq "$(tr -d '\r' <"$S/probe.txt" 2>/dev/null)" "$(be_document_as_opened "$document")" \
+        "document handed to the opener after the options"
+    expect_installed
+}

@@ -191,6 +191,67 @@ expect_no_key() {
     if be_key_present "$1"; then fail "HKCU\\$1 is still there"; else pass; fi
 }
 
+# The installer's switch of that name ("Silent", "SilentWithProgress", "Log") as the package
+# manager's manifest in packaging/ gives it: the tests run what deployments will run.
+manifest_switch() {
+    awk -v want="$1" '
+        /^InstallerSwitches:/ { inside = 1; next }
+        inside && /^[^ ]/ { inside = 0 }
+        inside && $1 == want ":" { sub(/^[^:]*: */, ""); print; exit }' "$E2E_MANIFEST_SOURCE"
+}
+
+# manifest_switch_words <name> [log file]: the switch's words as this platform's program takes
+# them, one per line, the log file (a host path) standing for <LOGPATH>.
+manifest_switch_words() {
+    local text word
+    text=$(manifest_switch "$1")
+    if [[ -z "$text" ]]; then
+        fail "no $1 switch in $E2E_MANIFEST_SOURCE"
+        return 1
+    fi
+    for word in $text; do
+        if [[ "$word" == *'<LOGPATH>'* ]]; then
+            be_switch_value "${word//<LOGPATH>/$(be_log_argument "${2:-}")}"
+        else
+            be_switch_name "$word"
+        fi
+    done
+}
+
+# A run's log: every line in the documented form (UTC time with milliseconds, process id,
+# level, event, fields), and the last one the end with the exit code.
+# expect_log_form <log> <exit code>
+expect_log_form() {
+    local log=$1 bad
+    if [[ ! -s "$log" ]]; then
+        fail "no log written at $log"
+        return 1
+    fi
+    bad=$(grep -c -v -E '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z [0-9]+ (INFO|WARN|ERROR) [a-z-]+( [a-z-]+=("([^"\\]|\\.)*"|[^ "]*))*$' "$log")
+    expect_eq "$bad" 0 "log lines not in the documented form"
+    expect_eq "$(tail -n1 "$log" | sed -E 's/^[^ ]+ [0-9]+ [A-Z]+ //; s/ duration-ms=[0-9]+$//')" "end exit-code=$2" "last line of the log"
+}
+
+# The registry value of a DWORD as a decimal number (the store and reg.exe write it in hex).
+dword_value() {
+    local data
+    data=$(be_reg_values "$1" | awk -F'\t' -v want="$2" 'tolower($1) == tolower(want) && $2 == "REG_DWORD" { print $3 }')
+    [[ "$data" =~ ^(0x)?([0-9a-fA-F]+)$ ]] && echo $((16#${BASH_REMATCH[2]}))
+}
+
+# Starts the quiet removal command of the uninstall entry as the system runs it, where anything
+# the run shows is looked for (be_start unseen).
+run_registered_quiet_uninstaller() {
+    local command
+    command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "quietuninstallstring" { print $3 }')
+    if [[ "$command" != \"*\"\ * ]]; then
+        fail "no quoted QuietUninstallString with a switch in HKCU\\$KEY_UNINSTALL: '$command'"
+        return 1
+    fi
+    E2E_TITLE=$UNINSTALL_TITLE
+    be_run_registered "$command" unseen
+}
+
 # Starts the uninstall command the installer registered, exactly as the system's list of programs
 # would: the entry's UninstallString as it stands, the program's path in quotes. [watch] as for
 # be_start.
@@ -258,6 +319,19 @@ expect_installed() {
     # The system's list of programs offers its removal, by the uninstaller installed beside it.
     expect_value "$KEY_UNINSTALL" UninstallString "\"$(be_product_path "$(be_uninstaller_name)")\""
     expect_value "$KEY_UNINSTALL" DisplayVersion 1.0.1.8
+    # What deployment tools read: the quiet removal (the manifest's silent switch), the icon,
+    # the day of the installation and the room the files take, in KiB rounded up.
+    local uninstaller bytes=0 file
+    uninstaller=$(be_product_path "$(be_uninstaller_name)")
+    expect_value "$KEY_UNINSTALL" QuietUninstallString "\"$uninstaller\" $(manifest_switch_words Silent)"
+    expect_value "$KEY_UNINSTALL" DisplayIcon "$uninstaller,0"
+    local date
+    date=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' '$1 == "InstallDate" { print $3 }')
+    if [[ "$date" == "$(date +%Y%m%d)" || "$date" == "$(date -d '-1 hour' +%Y%m%d)" ]]; then pass; else fail "InstallDate '$date' is not today"; fi
+    for file in npqx2011.dll QX2011.dll "$(be_uninstaller_name)"; do
+        bytes=$((bytes + $(stat -c %s "$product/$file" 2>/dev/null || echo 0)))
+    done
+    expect_eq "$(dword_value "$KEY_UNINSTALL" EstimatedSize)" $(((bytes + 1023) / 1024)) "EstimatedSize (KiB)"
     # Modify and Repair hidden: two DWORD values of 1 ("0x1" as reg.exe shows it).
     expect_eq "$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' '$1 ~ /^No(Modify|Repair)$/ { print $1, $2, ($3 == "0x1" || $3 == "00000001") ? 1 : $3 }' | sort | paste -sd '|')" \
         "NoModify REG_DWORD 1|NoRepair REG_DWORD 1" "values hiding Modify and Repair"

@@ -44,13 +44,15 @@ be_product_path() {
 }
 
 be_uninstaller_name() { echo orvane2011-uninstall; }
-# be_run_registered <command line> [watch]: the program a registered command names in quotes (a
-# framework path, drive Z: the root), started as a host path.
+# be_run_registered <command line> [watch|unseen]: the program a registered command names in
+# quotes (a framework path, drive Z: the root), started as a host path with the words after it
+# as its arguments.
 be_run_registered() {
-    local p=${1#\"}
-    p=${p%\"}
+    local p=${1#\"} words
+    read -r -a words <<<"${p#*\"}"
+    p=${p%%\"*}
     p=${p#Z:}
-    be_start "${p//\\//}" "${2:-}"
+    be_start "${p//\\//}" "${2:-}" "${words[@]}"
 }
 
 # be_use_profile <name>: the user's data and runtime folders move below a folder of that name.
@@ -67,12 +69,19 @@ be_document_as_opened() { echo "$1"; }
 # The shell's opener is replaced by the probe, which writes what it was given to probe.txt.
 be_associate() { ln -sf "$E2E_TOOLS/open_probe" "$S/bin/xdg-open"; }
 
-# be_start <executable> [watch] [argument]
+# The manifest's switches in this program's form: "/name" is "--name", a quoted value one
+# argument of its own; the log file as the user types it.
+be_switch_name() { echo "--${1#/}"; }
+be_switch_value() { local v=${1#\"}; echo "${v%\"}"; }
+be_log_argument() { echo "$1"; }
+
+# be_start <executable> [watch|unseen] [argument...]: watch and unseen run it on a terminal of
+# its own (script(1)), whose record be_status_history and be_shown read.
 be_start() {
-    local exe=$1 watch=${2:-} args=()
-    (($# > 2)) && args+=("$3")
+    local exe=$1 watch=${2:-} args=("${@:3}")
     E2E_EXIT=""
-    if [[ "$watch" == watch ]]; then
+    if [[ "$watch" == watch || "$watch" == unseen ]]; then
+        rm -f "$S/terminal.log"
         E2E_WATCHED=1
         local command
         command="exec $(printf '%q ' "$exe" "${args[@]}")"
@@ -110,6 +119,15 @@ be_wait_exit() {
 
 # A POSIX exit status keeps only the low 8 bits: the cancel code 1602 arrives as 66.
 be_cancel_code() { echo $((1602 & 255)); }
+be_log_not_created_code() { echo $((1622 & 255)); }
+be_usage_code() { echo 2; }
+
+# After an unseen run: how many lines it drew on its terminal (script(1) frames the record with
+# lines of its own).
+be_shown() {
+    tr '\r' '\n' <"$S/terminal.log" 2>/dev/null | grep -v -e '^Script started' -e '^Script done' |
+        sed 's/\x1b\[K//g' | grep -c '[^[:space:]]'
+}
 
 # be_cancel [alternate]: the stop request of a terminal user (SIGTERM; alternate: Ctrl-C's SIGINT).
 be_cancel() {

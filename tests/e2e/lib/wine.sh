@@ -7,6 +7,7 @@
 E2E_RUN_PID=""      # launch_wait.exe, which runs the installer and waits for it
 E2E_WATCH_PID=""    # read_status.exe recording the window's texts
 E2E_HOLDER_PID=""
+E2E_POLL_PID=""     # window_poll.exe looking for windows of an unseen run
 E2E_XVFB_PID=""
 E2E_EXIT=""
 E2E_WINE_USER=""
@@ -77,7 +78,7 @@ be_setup() {
 
 be_teardown() {
     local pid
-    for pid in $E2E_RUN_PID $E2E_WATCH_PID $E2E_HOLDER_PID; do
+    for pid in $E2E_RUN_PID $E2E_WATCH_PID $E2E_HOLDER_PID $E2E_POLL_PID; do
         kill -KILL "$pid" 2>/dev/null
     done
     if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]]; then
@@ -147,10 +148,18 @@ EOF
     fi
 }
 
-# be_start <executable> [watch] [argument]; be_start --command-line [watch] <command line>
+# The manifest's switches as they stand: the program takes its command line as one text.
+be_switch_name() { echo "$1"; }
+be_switch_value() { echo "$1"; }
+be_log_argument() { winpath "$1"; }
+
+# be_start <executable> [watch|unseen] [argument...]: the arguments are the command line after
+# the program's name, joined by spaces. be_start --command-line [watch|unseen] <command line>:
+# the whole command line, as a registered command is run. watch records the window's texts
+# (read_status.exe); unseen looks for any top-level window of the installer or the uninstaller
+# every 20 ms (window_poll.exe), for be_shown.
 be_start() {
-    local exe=$1 watch=${2:-} args=()
-    (($# > 2)) && args+=("$3")
+    local exe=$1 watch=${2:-} args=("${@:3}")
     E2E_EXIT=""
     rm -f "$S/exit-code.txt"
     if [[ "$watch" == watch ]]; then
@@ -158,13 +167,33 @@ be_start() {
         wine "$E2E_TOOLS/read_status.exe" --title "$E2E_TITLE" --record "$(winpath "$S/status.log")" --gone --timeout 60000 \
             >/dev/null 2>&1 &
         E2E_WATCH_PID=$!
+    elif [[ "$watch" == unseen ]]; then
+        rm -f "$S/windows.txt" "$S/windows.stop"
+        wine "$E2E_TOOLS/window_poll.exe" "$(winpath "$S/windows.txt")" "$(winpath "$S/windows.stop")" \
+            Orvane2011Setup.exe Orvane2011Uninstall.exe >/dev/null 2>&1 &
+        E2E_POLL_PID=$!
+        wait_until 15 test -e "$S/windows.txt" || fail "the window poller did not start"
     fi
     local program=$exe
     # A host path, not a Windows one (nor a whole command line, see be_run_registered).
     [[ "$program" =~ ^[A-Za-z]:\\ || "$program" == --command-line ]] || program=$(winpath "$exe")
-    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" "$program" "${args[@]}" \
+    local text=()
+    ((${#args[@]} > 0)) && text=("${args[*]}")
+    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" "$program" "${text[@]}" \
         >"$S/launch.log" 2>&1 &
     E2E_RUN_PID=$!
+}
+
+# After an unseen run: how many top-level windows of the programs the poller found. A poller
+# that never saw a program running proves nothing: that fails.
+be_shown() {
+    touch "$S/windows.stop"
+    # Its last line ends the record (this may run in a subshell, which cannot wait for it).
+    wait_until 15 grep -q '^windows ' "$S/windows.txt"
+    if ! grep -q -x -E 'looks-with-program [1-9][0-9]*' <(tr -d '\r' <"$S/windows.txt"); then
+        fail "the window poller never saw the program running: $(tr '\r\n' '  ' <"$S/windows.txt")"
+    fi
+    tr -d '\r' <"$S/windows.txt" | sed -n 's/^windows //p'
 }
 
 run_ended() { ! kill -0 "$E2E_RUN_PID" 2>/dev/null; }
@@ -191,6 +220,8 @@ be_wait_exit() {
 
 be_cancel_code() { echo 1602; }
 be_failed_code() { echo 1603; }
+be_log_not_created_code() { echo 1622; }
+be_usage_code() { echo 1639; }
 
 # be_cancel [alternate]: the user closes the window (alternate: presses Escape in it).
 be_cancel() {
@@ -277,8 +308,8 @@ be_reg_values() {
     iconv -f UTF-16 -t UTF-8 "$export" | tr -d '\r' | regedit_values "$1"
 }
 
-# be_run_registered <command line> [watch]: a registered command run as the system runs it: the
-# whole text as the command line, its quotes deciding where the program's name ends.
+# be_run_registered <command line> [watch|unseen]: a registered command run as the system runs
+# it: the whole text as the command line, its quotes deciding where the program's name ends.
 be_run_registered() { be_start --command-line "${2:-}" "$1"; }
 
 # ---- Scenarios of this platform only -----------------------------------------------------------
