@@ -86,8 +86,9 @@ Error UserFileOpenWrite(UserFolder folder, const std::string& name, FileHandle* 
 Error UserFileMarkExecutable(FileHandle file);
 
 // Gives the open file (about to replace name in folder) the permission bits of the regular file
-// that name is now, and with keepOwner its owner and group too. Nothing to do when name is not
-// a regular file, or on Windows. None; AccessDenied when the owner or group cannot be kept.
+// that name is now, and with keepOwner its owner and group too (POSIX; Windows has neither).
+// None (also when nothing is there, or a folder); StoppedOnLink when a link stands there
+// (nothing changed); AccessDenied when the owner or group cannot be kept.
 Error UserFileAdoptMode(FileHandle file, UserFolder folder, const std::string& name,
                         bool keepOwner);
 

@@ -278,9 +278,10 @@ Error UserFileAdoptMode(FileHandle file, UserFolder folder, const std::string& n
                         bool keepOwner) {
     if (file == NullFile || folder == nullptr) return Error::InvalidHandle;
     struct stat old {};
-    if (!IsComponent(name) || fstatat(folder->fd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(old.st_mode))
+    if (!IsComponent(name) || fstatat(folder->fd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0)
         return Error::None;
+    if (S_ISLNK(old.st_mode)) return Error::StoppedOnLink;
+    if (!S_ISREG(old.st_mode)) return Error::None;
     struct stat mine {};
     if (fstat(file->fd, &mine) != 0) return FromErrno(errno);
     if (keepOwner && (mine.st_uid != old.st_uid || mine.st_gid != old.st_gid) &&

@@ -285,8 +285,12 @@ Error UserFileMarkExecutable(FileHandle file) {
     return file == NullFile ? Error::InvalidHandle : Error::None;
 }
 
-Error UserFileAdoptMode(FileHandle file, UserFolder folder, const std::string&, bool) {
-    return file == NullFile || folder == nullptr ? Error::InvalidHandle : Error::None;
+Error UserFileAdoptMode(FileHandle file, UserFolder folder, const std::string& name, bool) {
+    if (file == NullFile || folder == nullptr) return Error::InvalidHandle;
+    const DWORD attributes = GetFileAttributesA((folder->path + name).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+               ? Error::StoppedOnLink
+               : Error::None;
 }
 
 Error UserFileReplace(UserFolder folder, const std::string& from, const std::string& to,

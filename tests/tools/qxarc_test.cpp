@@ -526,10 +526,8 @@ TEST(Qxarc, ExtractNeverWritesThroughLinksInTheDestination) {
         << "a link to a folder on the way is refused";
     EXPECT_EQ("untouched", ReadBytes(dir / "outside\\victim.txt"));
     EXPECT_FALSE(PathPresent(dir / "outside\\x.txt"));
-    struct stat st {};
-    ASSERT_EQ(0, lstat((dest + "victim.txt").c_str(), &st));
-    EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link is replaced by the file";
-    EXPECT_EQ("new", ReadBytes(dir / "dest\\victim.txt"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dest + "victim.txt"))
+        << "a link at a file's place is left as it is";
 
     // Links planted under every spelling of the names the entries take, with one worker and
     // with four: a link with the very name is refused and named, one spelt otherwise is
@@ -537,29 +535,35 @@ TEST(Qxarc, ExtractNeverWritesThroughLinksInTheDestination) {
     std::vector<std::pair<std::string, std::string>> entries;
     for (int i = 0; i < 40; ++i) entries.emplace_back("sub\\deep\\f" + std::to_string(i), "inner");
     entries.emplace_back("sub\\x.txt", "inner");
+    entries.emplace_back("victim.txt", "inner");
     WriteArchive(dir / "p.qx", entries);
     const std::string outside = NativePath(dir / "outside");
     for (const std::string jobs : {"1", "4"}) {
         for (const std::string spelling : {"sub", "SUB", "Sub"}) {
             const std::string target = "j" + jobs + spelling;
             const std::string d = NativePath(dir / target) + "/";
+            const std::string file = spelling == "sub" ? "victim.txt" : spelling + ".txt";
             std::filesystem::create_directories(d);
             ASSERT_EQ(0, symlink(outside.c_str(), (d + spelling).c_str()));
-            std::filesystem::create_directories(d + "sub2");
+            ASSERT_EQ(0, symlink((outside + "/victim.txt").c_str(), (d + file).c_str()));
             std::string errors;
             const int code = QxarcShell(
                 "extract -j " + jobs + " " + NativePath(dir / "p.qx") + " " + d, &errors);
             EXPECT_EQ(1u, FilesIn(dir / "outside")) << target << "\n" << errors;
+            EXPECT_EQ("untouched", ReadBytes(dir / "outside\\victim.txt"));
+            EXPECT_TRUE(std::filesystem::is_symlink(d + file));
             if (spelling == "sub") {
                 EXPECT_EQ(kFailed, code) << target;
                 EXPECT_NE(std::string::npos, errors.find(d + "sub is a link")) << errors;
+                EXPECT_NE(std::string::npos, errors.find(d + "victim.txt: is a link")) << errors;
             } else {
                 EXPECT_EQ(kOk, code) << target << "\n" << errors;
                 EXPECT_EQ("inner", ReadBytes(dir / (target + "\\sub\\deep\\f7")));
+                EXPECT_EQ("inner", ReadBytes(dir / (target + "\\victim.txt")));
             }
         }
     }
-    // A link planted deeper, and one in place of a file whose folder is linked too.
+    // A link planted deeper.
     const std::string deep = NativePath(dir / "deep") + "/";
     std::filesystem::create_directories(deep + "sub");
     ASSERT_EQ(0, symlink(outside.c_str(), (deep + "sub/deep").c_str()));

@@ -81,8 +81,14 @@ void Unpack(UnpackJob* job, ArchiveFormat::ContentReader* reader, ArchiveFile* a
     // The format keeps no permissions: a new file gets those of any new file, a program the
     // execute permission too, and a file that is replaced keeps its own.
     if (sink.Program()) Platform::UserFileMarkExecutable(temporary.Handle());
-    if (!job->folder->Made())
-        Platform::UserFileAdoptMode(temporary.Handle(), job->folder->Get(), job->name, false);
+    // A link at the file's place is the user's (or was planted): neither written through nor
+    // replaced. A folder this run made holds nothing older.
+    if (!job->folder->Made() &&
+        Platform::UserFileAdoptMode(temporary.Handle(), job->folder->Get(), job->name, false) ==
+            Platform::Error::StoppedOnLink)
+        return fail(job->shown,
+                    "is a link, which is neither followed nor replaced: entry not "
+                    "extracted");
     if (!temporary.CloseHandle()) return fail(job->shown, "cannot be written (disk full?)");
     error = temporary.ReplaceInto(job->name, job->keepExisting);
     job->made = error == Platform::Error::None;

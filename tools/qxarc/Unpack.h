@@ -49,7 +49,7 @@ bool LooksExecutable(const unsigned char* start, std::uint32_t count);
 
 // Inflates the entry into a new file beside its target and moves that over the target only
 // once the entry checked out whole: a damaged entry never touches an existing file, and a link
-// at the target's place is replaced rather than written through. A replaced file's permissions
+// at the target's place is left as it is (the entry refused). A replaced file's permissions
 // stay; a program gets the execute permission. Whatever goes wrong, and an earlier entry this
 // one replaces, lands in the job's messages.
 void Unpack(UnpackJob* job, QRV2::ArchiveFormat::ContentReader* reader, ArchiveFile* archive,
