@@ -10,6 +10,7 @@ namespace QRV2 {
 
 class String;
 class Archive;
+class RunJournal;
 
 struct InstallState {
     String* archivePath = nullptr;   // full path of the temporary archive file, owned
@@ -21,6 +22,9 @@ struct InstallState {
     // (static texts; null where the action did not say).
     const char* failureReason = nullptr;
     const char* failureFile = nullptr;
+    // Where the run notes its changes before it makes them, so that they can be undone; null
+    // where nothing is to be undone (the steps then only make their changes).
+    RunJournal* journal = nullptr;
 };
 
 // The state's log (one that writes nothing when the run has none, or there is no state).

@@ -5,6 +5,7 @@
 #include "app/PluginSteps.h"
 #include "app/ProductSteps.h"
 #include "app/ProgramRun.h"
+#include "app/RunJournal.h"
 #include "app/RunLog.h"
 #include "app/Sequencer.h"
 #include "framework/FrameworkSession.h"
@@ -16,6 +17,7 @@
 #include "framework/system/SystemApp.h"
 #include "framework/system/WriteResourceToFile.h"
 #include "platform/Cancel.h"
+#include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 
 namespace QRV2 {
@@ -36,6 +38,116 @@ void RemoveLeftoverPayloads(RunLog& log) {
     }
 }
 }  // namespace
+
+const char* const kNewerVersionInstalledText =
+    "Installation Stopped - A newer version of Orvane2011 is installed.";
+
+namespace {
+
+const RunRefusal kNewerInstalled = {kNewerVersionInstalled, "newer-version-installed",
+                                    kNewerVersionInstalledText};
+
+// The REG_SZ value name of key (below HKEY_CURRENT_USER) into text; false when it is not there
+// (no key, no such value). A value of another type, or too long for text, is read as empty: it
+// is there, but no version.
+bool ReadText(const char* key, const char* name, char* text, std::uint32_t room) {
+    Platform::RegKey handle = nullptr;
+    if (Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), key,
+                                  Platform::KeyQueryValue, &handle) != Platform::Error::None) {
+        return false;
+    }
+    std::uint32_t type = Platform::RegNone;
+    std::uint32_t size = room - 1;
+    const Platform::Error error = Platform::RegistryQueryValue(handle, name, &type, text, &size);
+    Platform::RegistryCloseKey(handle);
+    if (error == Platform::Error::FileNotFound) return false;
+    if (error != Platform::Error::None || type != Platform::RegSz) size = 0;
+    text[size] = '\0';
+    return true;
+}
+
+}  // namespace
+
+bool ParseVersion(const char* text, std::uint32_t numbers[4]) {
+    if (text == nullptr) return false;
+    std::uint32_t parsed[4] = {0, 0, 0, 0};
+    int part = 0;
+    const char* c = text;
+    for (;;) {
+        if (*c < '0' || *c > '9') return false;  // every part has a digit, nothing else
+        std::uint64_t value = 0;
+        for (; *c >= '0' && *c <= '9'; ++c) {
+            value = value * 10 + static_cast<std::uint64_t>(*c - '0');
+            if (value > 0xFFFFFFFFu) return false;
+        }
+        parsed[part++] = static_cast<std::uint32_t>(value);
+        if (*c == '\0') break;
+        if (*c != '.' || part == 4) return false;
+        ++c;
+    }
+    for (int i = 0; i < 4; ++i) numbers[i] = parsed[i];
+    return true;
+}
+
+bool NewerVersionInstalled(RunLog& log) {
+    char text[64];
+    const char* source = "DisplayVersion";
+    if (!ReadText(kUninstallKey, "DisplayVersion", text, sizeof text)) {
+        source = "Version";
+        if (!ReadText(kMozillaPluginKeys[0].path, "Version", text, sizeof text)) return false;
+    }
+    std::uint32_t installed[4];
+    const bool parsed = ParseVersion(text, installed);
+    bool newer = false;
+    for (int i = 0; parsed && i < 4; ++i) {
+        if (installed[i] != kProductVersion[i]) {
+            newer = installed[i] > kProductVersion[i];
+            break;
+        }
+    }
+    log.Info("installed-version", {{"version", text},
+                                   {"from", source},
+                                   {"compared", !parsed ? "unreadable"
+                                                : newer ? "newer"
+                                                        : "not-newer"}});
+    return newer;
+}
+
+void RestoreMovedAsideFiles(RunLog& log) {
+    for (const ProductFile& file : kProductFiles) {
+        ProductFolderFile installed(file.kind, log);
+        Held<String> previous(TypeString);
+        Held<String> partial(TypeString);
+        if (installed.target == nullptr || !previous || !partial ||
+            previous->SetString(installed.target) != 0 ||
+            previous->AppendString(kPreviousSuffix) != 0 ||
+            partial->SetString(installed.target) != 0 ||
+            partial->AppendString(kPartialSuffix) != 0) {
+            continue;  // without storage the steps still replace what is there
+        }
+        FileFunc* files = installed.Files();
+        const char* aside = previous->GetString();
+        if (files->Exists(aside) != 0) continue;
+        if (files->Exists(installed.target) == 0) {
+            const bool removed = files->Delete(aside) == 0;
+            log.Write(removed ? LogLevel::Info : LogLevel::Warn, "file-removed",
+                      {{"path", aside}, {"result", removed ? "ok" : "failed"}});
+            continue;
+        }
+        if (files->Exists(partial->GetString()) == 0) files->Delete(partial->GetString());
+        const bool moved = files->Rename(aside, installed.target) == 0;
+        log.Write(moved ? LogLevel::Info : LogLevel::Warn, "file-moved",
+                  {{"path", aside}, {"to", installed.target}, {"result", moved ? "ok" : "failed"}});
+    }
+}
+
+const RunRefusal* RealInstallerEnvironment::PrepareRun(InstallState* state) {
+    RunLog& log = LogOf(state);
+    // A newer version is never replaced by this older one, nor touched at all.
+    if (NewerVersionInstalled(log)) return &kNewerInstalled;
+    RestoreMovedAsideFiles(log);
+    return nullptr;
+}
 
 ActionResult OpenPayloadArchive(InstallState* state) {
     SystemApp* app = Application();
@@ -120,7 +232,9 @@ void RealInstallerEnvironment::OpenDocument(const char* commandLine) {
 
 std::int32_t RunInstallerProgram(const char* document, InstallerEnvironment& environment,
                                  const RunSettings& settings) {
-    const std::int32_t result = RunSequenceWithState(environment, kInstallerTexts, settings);
+    RunJournal journal;
+    const std::int32_t result =
+        RunSequenceWithState(environment, kInstallerTexts, settings, &journal);
     // Only a completed installation opens the document: a user who stopped the run did not
     // ask for it any more, and after a failure there may be nothing to open it with.
     if (result != 0) return result;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/RunJournal.h"
 #include "app/RunLog.h"
 #include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
@@ -11,7 +12,7 @@
 #include "framework/system/SystemApp.h"
 #include "platform/Clock.h"
 #include "platform/ProgramFile.h"
-#include "qrv2/Version.h"
+#include "platform/Registry.h"
 
 namespace QRV2 {
 
@@ -34,14 +35,93 @@ StepResult WriteFromPayload(FileFunc* files, Archive* archive, const char* targe
     return StepResult::NotWritten;
 }
 
+// True when the control's registration names the library at path: it was registered before
+// this run replaced it, and is registered again if the run is undone.
+bool ControlRegisteredAt(const char* path) {
+    Platform::RegKey key = nullptr;
+    if (Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser),
+                                  kControlServerKey, Platform::KeyQueryValue,
+                                  &key) != Platform::Error::None) {
+        return false;
+    }
+    char server[1024];
+    std::uint32_t size = sizeof server - 1;
+    std::uint32_t type = Platform::RegNone;
+    const bool read =
+        Platform::RegistryQueryValue(key, nullptr, &type, server, &size) == Platform::Error::None;
+    Platform::RegistryCloseKey(key);
+    if (!read || (type != Platform::RegSz && type != Platform::RegExpandSz)) return false;
+    server[size] = '\0';
+    return SameFolderText(server, path);
+}
+
+// A failure to move, replace or delete path: a library in use is held; anything else that keeps
+// it in place is not, even where the check finds nothing in the way any more.
+StepResult WhyNotReplaced(const char* path) {
+    const StepResult result = HeldCheck(path);
+    return result == StepResult::Done ? StepResult::NotReplaceable : result;
+}
+
+// Deletes a file that is in the way, logged.
+StepResult RemoveInTheWay(FileFunc* files, const char* path, RunLog& log) {
+    const bool removed = files->Delete(path) == 0;
+    log.Write(removed ? LogLevel::Info : LogLevel::Warn, "file-removed",
+              {{"path", path}, {"result", removed ? "ok" : "failed"}});
+    return removed ? StepResult::Done : WhyNotReplaced(path);
+}
+
+// Clears the target's name for the new file: nothing to do where nothing is there, a file this
+// run wrote in an earlier attempt is deleted, an older one is moved aside (noted first) to the
+// previous name, after a leftover of that name is deleted. Nothing is touched while the target
+// is held.
+StepResult MakeRoom(ProductFolderFile& installed, RunJournal* journal) {
+    const char* target = installed.target;
+    FileFunc* files = installed.Files();
+    StepResult result = HeldCheck(target);
+    if (result != StepResult::Done) {
+        installed.log.Warn("file-removed", {{"path", target}, {"result", StepResultWord(result)}});
+        return result;
+    }
+    if (files->Exists(target) != 0) return StepResult::Done;
+    if (journal != nullptr && journal->Wrote(target)) {
+        return RemoveInTheWay(files, target, installed.log);
+    }
+    Held<String> previous(TypeString);
+    if (!previous || previous->SetString(target) != 0 ||
+        previous->AppendString(kPreviousSuffix) != 0) {
+        return StepResult::NoElement;
+    }
+    const char* aside = previous->GetString();
+    // What a killed run left under the previous name is older than the target, which is whole.
+    if (files->Exists(aside) == 0) {
+        result = RemoveInTheWay(files, aside, installed.log);
+        if (result != StepResult::Done) return result;
+    }
+    const bool registered =
+        installed.file.kind == ProductFileKind::ActiveXControl && ControlRegisteredAt(target);
+    if (journal != nullptr && !journal->NoteMovedAside(target, aside, registered)) {
+        return StepResult::NoElement;
+    }
+    const bool moved = files->Rename(target, aside) == 0;
+    installed.log.Write(moved ? LogLevel::Info : LogLevel::Warn, "file-moved",
+                        {{"path", target}, {"to", aside}, {"result", moved ? "ok" : "failed"}});
+    if (moved) return StepResult::Done;
+    if (journal != nullptr) journal->ForgetNewest();
+    return WhyNotReplaced(target);
+}
+
 // What makes a written file part of the installation: its registration.
-StepResult Register(const ProductFolderFile& installed) {
+StepResult Register(const ProductFolderFile& installed, RunJournal* journal) {
     switch (installed.file.kind) {
         case ProductFileKind::MozillaPlugin:
-            return RegisterMozillaPlugin(installed.target, installed.log);
+            return RegisterMozillaPlugin(installed.target, installed.log, journal);
         // A control that cannot register itself is not installed: a missing export or a
-        // failure code fails the step.
+        // failure code fails the step. Whatever it got to write, its own unregistration
+        // removes when the run is undone.
         case ProductFileKind::ActiveXControl:
+            if (journal != nullptr && !journal->NoteControlRegistration(installed.target)) {
+                return StepResult::NoElement;
+            }
             return CallControlEntry(installed.target, "DllRegisterServer", installed.log);
         case ProductFileKind::Uninstaller:
             // The system's list of programs starts it by its path: it must be runnable there.
@@ -49,7 +129,7 @@ StepResult Register(const ProductFolderFile& installed) {
                 return StepResult::NotWritten;
             }
             return WriteUninstallEntry(installed.app->GetLocalProductFolder(), installed.target,
-                                       installed.log);
+                                       installed.log, journal);
     }
     return StepResult::NoElement;
 }
@@ -59,14 +139,20 @@ StepResult InstallFile(InstallState* state, ProductFileKind kind) {
     ProductFolderFile installed(kind, LogOf(state));
     if (installed.target == nullptr) return StepResult::NoElement;
     if (state->archive == nullptr) return StepResult::NotWritten;
-    // An old copy that cannot go is held by a running browser: nothing is written then.
-    StepResult result = installed.Delete();
-    if (result == StepResult::Done) {
-        result = WriteFromPayload(installed.Files(), state->archive, installed.target,
-                                  installed.file.payloadEntry);
-        installed.LogWritten(result);
+    RunJournal* journal = state->journal;
+    StepResult result = MakeRoom(installed, journal);
+    if (result != StepResult::Done) return result;
+    // The product folder this run makes goes again when the run is undone (if empty by then).
+    const char* folder = installed.app->GetLocalProductFolder();
+    if (journal != nullptr && installed.Files()->FolderExists(folder) != 0 &&
+        !journal->NoteFolderCreated(folder)) {
+        return StepResult::NoElement;
     }
-    return result == StepResult::Done ? Register(installed) : result;
+    if (journal != nullptr && !journal->NoteWritten(installed.target)) return StepResult::NoElement;
+    result = WriteFromPayload(installed.Files(), state->archive, installed.target,
+                              installed.file.payloadEntry);
+    installed.LogWritten(result);
+    return result == StepResult::Done ? Register(installed, journal) : result;
 }
 
 // Opens key path (below HKEY_CURRENT_USER) for writing, creating it (with missing parents) when
@@ -95,6 +181,19 @@ bool WriteValue(RegistryKey& key, const char* path, const char* name, const char
     return written;
 }
 
+// Notes the keys along path and the value name (plain or in the classes' "^" form) before they
+// are written; false (logged) when the journal cannot keep them, and nothing may be written.
+bool NoteRegistryChange(RunJournal* journal, const char* path, const char* name, RunLog& log) {
+    if (journal == nullptr) return true;
+    if (name != nullptr && name[0] == '^') ++name;
+    const bool noted =
+        name == nullptr ? journal->NoteKeyPath(path) : journal->NoteValue(path, name);
+    if (!noted) {
+        log.Error("change-not-noted", {{"key", path}, {"name", name != nullptr ? name : ""}});
+    }
+    return noted;
+}
+
 }  // namespace
 
 StepResult InstallMozillaPlugin(InstallState* state) {
@@ -109,8 +208,8 @@ StepResult InstallUninstaller(InstallState* state) {
     return InstallFile(state, ProductFileKind::Uninstaller);
 }
 
-StepResult WriteUninstallEntry(const char* productFolder, const char* uninstallerPath,
-                               RunLog& log) {
+StepResult WriteUninstallEntry(const char* productFolder, const char* uninstallerPath, RunLog& log,
+                               RunJournal* journal) {
     if (productFolder == nullptr || uninstallerPath == nullptr) return StepResult::RegistryFailed;
     Held<String> command(TypeString);
     Held<String> quietCommand(TypeString);
@@ -130,11 +229,12 @@ StepResult WriteUninstallEntry(const char* productFolder, const char* uninstalle
                   unsigned{today.month} % 100u, unsigned{today.day} % 100u);
     RegistryKey key;
     key.SetRoot(Platform::RootKey(Platform::RegRoot::CurrentUser));
-    if (written && OpenOrCreate(key, kUninstallKey, log)) {
+    if (written && NoteRegistryChange(journal, kUninstallKey, nullptr, log) &&
+        OpenOrCreate(key, kUninstallKey, log)) {
         const RegistryText values[] = {
-            {"^DisplayName", QRV2_PRODUCT_NAME},
-            {"^DisplayVersion", QRV2_VERSION_TEXT},
-            {"^Publisher", QRV2_COMPANY_NAME},
+            {"^DisplayName", kProductName},
+            {"^DisplayVersion", kProductVersionText},
+            {"^Publisher", kCompanyName},
             {"^InstallLocation", productFolder},
             {"^UninstallString", command->GetString()},
             {"^QuietUninstallString", quietCommand->GetString()},
@@ -142,6 +242,10 @@ StepResult WriteUninstallEntry(const char* productFolder, const char* uninstalle
             {"^InstallDate", date},
         };
         for (const RegistryText& value : values) {
+            if (!NoteRegistryChange(journal, kUninstallKey, value.name, log)) {
+                written = false;
+                break;
+            }
             written &= WriteValue(key, kUninstallKey, value.name, value.text, log);
         }
     } else {
@@ -172,6 +276,10 @@ StepResult WriteUninstallEntry(const char* productFolder, const char* uninstalle
         Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser), kUninstallKey,
                                   Platform::KeySetValue, &handle) == Platform::Error::None) {
         for (const auto& value : dwords) {
+            if (!NoteRegistryChange(journal, kUninstallKey, value.name, log)) {
+                written = false;
+                break;
+            }
             const bool set =
                 Platform::RegistrySetValue(handle, value.name, Platform::RegDword, &value.data,
                                            sizeof value.data) == Platform::Error::None;
@@ -190,24 +298,33 @@ StepResult WriteUninstallEntry(const char* productFolder, const char* uninstalle
     return written ? StepResult::Done : StepResult::RegistryFailed;
 }
 
-StepResult RegisterMozillaPlugin(const char* libraryPath, RunLog& log) {
+StepResult RegisterMozillaPlugin(const char* libraryPath, RunLog& log, RunJournal* journal) {
     RegistryKey key;
     key.SetRoot(Platform::RootKey(Platform::RegRoot::CurrentUser));
     // Every value is written even after one failed, so what can be registered is; but a plug-in
-    // a browser cannot find is not installed, so any failure fails the step.
+    // a browser cannot find is not installed, so any failure fails the step. A change that
+    // cannot be noted ends the step at once: it could not be undone.
     bool written = true;
+    bool noted = true;
     for (const RegistryKeySpec& spec : kMozillaPluginKeys) {
         if (spec.valueCount == 0) continue;  // a parent only: its sub-key makes it
+        noted = NoteRegistryChange(journal, spec.path, nullptr, log);
+        if (!noted) break;
         if (!OpenOrCreate(key, spec.path, log)) {
             written = false;
             continue;
         }
-        for (std::size_t i = 0; i < spec.valueCount; ++i) {
+        for (std::size_t i = 0; i < spec.valueCount && noted; ++i) {
             const RegistryText& value = spec.values[i];
-            written &= WriteValue(key, spec.path, value.name,
-                                  value.text != nullptr ? value.text : libraryPath, log);
+            noted = NoteRegistryChange(journal, spec.path, value.name, log);
+            if (noted) {
+                written &= WriteValue(key, spec.path, value.name,
+                                      value.text != nullptr ? value.text : libraryPath, log);
+            }
         }
+        if (!noted) break;
     }
+    written &= noted;
     if (key.Close() != 0) written = false;
     return written ? StepResult::Done : StepResult::RegistryFailed;
 }

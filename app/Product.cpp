@@ -13,6 +13,11 @@
 
 namespace QRV2 {
 
+const char* const kProductName = QRV2_PRODUCT_NAME;
+const char* const kCompanyName = QRV2_COMPANY_NAME;
+const char* const kProductVersionText = QRV2_VERSION_TEXT;
+const std::uint32_t kProductVersion[4] = {QRV2_VERSION_NUMBERS};
+
 const ProductFile kProductFiles[kProductFileCount] = {
     {ProductFileKind::MozillaPlugin, QRV2_MOZILLA_PLUGIN_FILE,
      QRV2_PAYLOAD_ENTRY(QRV2_MOZILLA_PLUGIN_FOLDER, QRV2_MOZILLA_PLUGIN_FILE)},
@@ -65,6 +70,10 @@ const RegistryKeySpec kMozillaPluginKeys[kMozillaPluginKeyCount] = {
 
 const char* const kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" QRV2_PRODUCT_NAME;
+
+// The class id is the control's own (payload/qx2011/Com.h).
+const char* const kControlServerKey =
+    "Software\\Classes\\CLSID\\{2888B771-2BCC-43E1-A54B-F5F4E1726636}\\InprocServer32";
 
 const char* const kQuietSwitch = QRV2_QUIET_SWITCH;
 

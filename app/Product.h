@@ -3,8 +3,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace QRV2 {
+
+// The product's name, its maker, and the version this program installs, as text ("1.0.1.8")
+// and as its four numbers. Only the product table knows them: a build of another version
+// compiles it alone again.
+extern const char* const kProductName;
+extern const char* const kCompanyName;
+extern const char* const kProductVersionText;
+extern const std::uint32_t kProductVersion[4];
 
 enum class ProductFileKind {
     MozillaPlugin,   // the Mozilla browsers' plug-in library, registered by its keys below
@@ -54,6 +63,10 @@ extern const RegistryKeySpec kMozillaPluginKeys[kMozillaPluginKeyCount];
 
 // Where the system's list of installed programs finds the product, under HKEY_CURRENT_USER.
 extern const char* const kUninstallKey;
+
+// The key under HKEY_CURRENT_USER whose default value names the library the control's class
+// is served from, as the control's own registration writes it.
+extern const char* const kControlServerKey;
 
 // The uninstaller's quiet switch in the form of this system's command lines ("/quiet" on
 // Windows): the entry's quiet removal command ends in it.

@@ -8,10 +8,38 @@
 #include "framework/system/SystemApp.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/File.h"
+#include "platform/Registry.h"
 
 namespace QRV2 {
 
 const char* const kPartialSuffix = ".partial";
+const char* const kPreviousSuffix = ".previous";
+
+StepResult HeldCheck(const char* path) {
+    switch (Platform::FileHoldOf(path)) {
+        case Platform::FileHold::Free:
+        case Platform::FileHold::Missing: return StepResult::Done;
+        case Platform::FileHold::InUse: return StepResult::Held;
+        case Platform::FileHold::Blocked: break;
+    }
+    return StepResult::NotReplaceable;
+}
+
+bool DeleteProductKey(const char* path, RunLog& log) {
+    const Platform::Error error =
+        Platform::RegistryDeleteKey(Platform::RootKey(Platform::RegRoot::CurrentUser), path);
+    const char* result = error == Platform::Error::None           ? "ok"
+                         : error == Platform::Error::FileNotFound ? "gone"
+                         : error == Platform::Error::AccessDenied ? "kept"
+                                                                  : nullptr;
+    if (result == nullptr) {
+        log.Error("registry-key-deleted",
+                  {{"key", path}, {"result", "failed"}, {"error", Platform::ToInt(error)}});
+        return false;
+    }
+    log.Info("registry-key-deleted", {{"key", path}, {"result", result}});
+    return true;
+}
 
 ActionResult StepOutcome(StepResult result) {
     if (result == StepResult::Done) return ActionResult::Succeeded;
@@ -30,6 +58,7 @@ const char* StepResultWord(StepResult result) {
         case StepResult::NotLoaded: return "not-loaded";
         case StepResult::RegistrationFailed: return "registration-failed";
         case StepResult::StillThere: return "still-there";
+        case StepResult::NotReplaceable: return "not-replaceable";
     }
     return "failed";
 }
@@ -74,18 +103,24 @@ ProductFolderFile::ProductFolderFile(ProductFileKind kind, RunLog& log)
 
 StepResult ProductFolderFile::Delete() {
     if (target == nullptr) return StepResult::NoElement;
-    Held<String> partial(TypeString);
-    if (!partial) return StepResult::NoElement;
-    if (partial->SetString(target) == 0 && partial->AppendString(kPartialSuffix) == 0 &&
-        m_files->Exists(partial->GetString()) == 0) {
-        const bool removed = m_files->Delete(partial->GetString()) == 0;
-        log.Write(removed ? LogLevel::Info : LogLevel::Warn, "file-removed",
-                  {{"path", partial->GetString()}, {"result", removed ? "ok" : "failed"}});
+    for (const char* suffix : {kPartialSuffix, kPreviousSuffix}) {
+        Held<String> copy(TypeString);
+        if (!copy) return StepResult::NoElement;
+        if (copy->SetString(target) == 0 && copy->AppendString(suffix) == 0 &&
+            m_files->Exists(copy->GetString()) == 0) {
+            const bool removed = m_files->Delete(copy->GetString()) == 0;
+            log.Write(removed ? LogLevel::Info : LogLevel::Warn, "file-removed",
+                      {{"path", copy->GetString()}, {"result", removed ? "ok" : "failed"}});
+        }
     }
     if (m_files->Exists(target) != 0) return StepResult::Done;
-    StepResult result = StepResult::Held;
+    StepResult result = StepResult::Done;
     if (m_files->Delete(target) == 0) {
-        result = m_files->Exists(target) == 0 ? StepResult::StillThere : StepResult::Done;
+        if (m_files->Exists(target) == 0) result = StepResult::StillThere;
+    } else {
+        // Only a library in use is worth the wait; a folder of its name never goes by itself.
+        result = HeldCheck(target);
+        if (result == StepResult::Done) result = StepResult::NotReplaceable;
     }
     log.Write(result == StepResult::Done ? LogLevel::Info : LogLevel::Warn, "file-removed",
               {{"path", target}, {"result", StepResultWord(result)}});

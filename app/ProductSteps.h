@@ -29,6 +29,8 @@ struct InstallState;
 //   RegistryFailed      a registry key or value cannot be written or deleted;
 //   NotLoaded           the control library cannot be loaded;
 //   RegistrationFailed  the control has no such entry point, or it reports a failure;
+//   NotReplaceable      something other than a library in use keeps the file from being moved,
+//                       replaced or deleted (a folder of its name, no rights);
 //   StillThere          the file still exists after it was deleted.
 // Only Held and StillThere mean a library in use (IsHeldLibrary); the others will not mend by
 // waiting.
@@ -40,6 +42,7 @@ enum class StepResult : std::int32_t {
     RegistryFailed = 4,
     NotLoaded = 5,
     RegistrationFailed = 6,
+    NotReplaceable = 7,
     StillThere = 13,
 };
 
@@ -61,6 +64,22 @@ ActionResult RecordOutcome(InstallState* state, ProductFileKind file, StepResult
 // name followed by this): a run that ends half-way never leaves a truncated library under the
 // name a browser loads.
 extern const char* const kPartialSuffix;
+
+// The name a file of the product is moved aside to while a run replaces it (the installed name
+// followed by this): moved back when the run fails or is stopped, deleted when it completes.
+extern const char* const kPreviousSuffix;
+
+// Whether the file at path may be moved, replaced or deleted now, as far as anything but the
+// folder it is in goes: Done when it may (also when nothing is there), Held when it is a library
+// in use -- the one obstacle that goes by waiting, once the browser holding it is closed --, and
+// NotReplaceable when anything else is in the way (a folder of that name, no rights), which
+// waiting never mends. The one test of what counts as held, for installing and removing alike.
+StepResult HeldCheck(const char* path);
+
+// Deletes a key of the product below HKEY_CURRENT_USER, logged. True also when it is gone
+// already, and when it holds a sub-key someone else put there (the system refuses to delete it:
+// that key is theirs now); false when it cannot be deleted for another reason.
+bool DeleteProductKey(const char* path, RunLog& log);
 
 // The application singleton of the calling thread's framework, or null.
 SystemApp* Application();
@@ -84,8 +103,9 @@ public:
     const char* target = nullptr;
     FileFunc* Files() const { return m_files.Get(); }
 
-    // Deletes the target and a partial copy a killed run left: Done when the target is gone
-    // (or was never there), Held when it cannot be deleted, StillThere when it lingers.
+    // Deletes the target and the partial and moved-aside copies a killed run left: Done when
+    // the target is gone (or was never there), StillThere when it lingers, else what HeldCheck
+    // makes of what keeps it (Held for a library in use).
     StepResult Delete();
     // Logs the target as written (with its size), or as not written.
     void LogWritten(StepResult result);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/Installer.h"
+#include "app/Product.h"
 #include "app/ProductSteps.h"
 #include "app/Sequencer.h"
 #include "app/Uninstaller.h"
@@ -12,7 +13,6 @@
 #include "framework/system/SystemApp.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
-#include "qrv2/Version.h"
 
 namespace QRV2 {
 
@@ -133,12 +133,12 @@ bool ProgramRunLog::Begin(const char* program) {
     }
     if (m_options.commandLineText != nullptr) {
         m_log.Info("start", {{"program", program},
-                             {"version", QRV2_VERSION_TEXT},
+                             {"version", kProductVersionText},
                              {"executable", executable},
                              {"command-line", m_options.commandLineText}});
     } else {
         m_log.Info("start", {{"program", program},
-                             {"version", QRV2_VERSION_TEXT},
+                             {"version", kProductVersionText},
                              {"executable", executable},
                              LogField::Joined("command-line", m_options.arguments,
                                               m_options.argumentCount)});
@@ -161,9 +161,11 @@ void ProgramRunLog::Resume() {
 std::int32_t ProgramRunLog::End(std::int32_t exitCode) {
     if (m_path == nullptr) return exitCode;
     const std::uint32_t duration = Platform::TickMilliseconds() - m_started;
-    const LogLevel level = exitCode == 0                   ? LogLevel::Info
-                           : exitCode == kInstallCancelled ? LogLevel::Warn
-                                                           : LogLevel::Error;
+    // A stop by the user, or a newer version left alone, is no failure.
+    const LogLevel level = exitCode == 0 ? LogLevel::Info
+                           : exitCode == kInstallCancelled || exitCode == kNewerVersionInstalled
+                               ? LogLevel::Warn
+                               : LogLevel::Error;
     m_log.Write(level, "end", {{"exit-code", exitCode}, {"duration-ms", std::int64_t{duration}}});
     if (m_lost || m_log.Incomplete()) {
         char text[kMessageRoom];

@@ -6,35 +6,12 @@
 #include "framework/core/Core.h"
 #include "framework/system/SystemApp.h"
 #include "platform/ProgramFile.h"
-#include "platform/Registry.h"
 
 namespace QRV2 {
 
 const char* const kRemovedOriginalSuffix = ".started";
 const char* const kFolderKeptNotice =
     "Orvane2011 removed - Files of your own were kept in its folder.";
-
-namespace {
-
-// Deletes a key the installer wrote. Gone already is fine; so is a key that holds a sub-key
-// someone else put there (the system refuses to delete it): that key is theirs now.
-bool DeleteOwnKey(const char* path, RunLog& log) {
-    const Platform::Error error =
-        Platform::RegistryDeleteKey(Platform::RootKey(Platform::RegRoot::CurrentUser), path);
-    const char* result = error == Platform::Error::None           ? "ok"
-                         : error == Platform::Error::FileNotFound ? "gone"
-                         : error == Platform::Error::AccessDenied ? "kept"
-                                                                  : nullptr;
-    if (result == nullptr) {
-        log.Error("registry-key-deleted",
-                  {{"key", path}, {"result", "failed"}, {"error", Platform::ToInt(error)}});
-        return false;
-    }
-    log.Info("registry-key-deleted", {{"key", path}, {"result", result}});
-    return true;
-}
-
-}  // namespace
 
 StepResult RemoveActiveXControl(InstallState* state) {
     ProductFolderFile control(ProductFileKind::ActiveXControl, LogOf(state));
@@ -56,7 +33,7 @@ StepResult RemoveMozillaPlugin(InstallState* state) {
     if (result != StepResult::Done) return result;
     // Sub-keys before their parents, in the reverse of the order they were written.
     for (std::size_t i = kMozillaPluginKeyCount; i > 0; --i) {
-        if (!DeleteOwnKey(kMozillaPluginKeys[i - 1].path, plugin.log)) {
+        if (!DeleteProductKey(kMozillaPluginKeys[i - 1].path, plugin.log)) {
             return StepResult::RegistryFailed;
         }
     }
@@ -66,7 +43,7 @@ StepResult RemoveMozillaPlugin(InstallState* state) {
 StepResult RemoveLeftovers(InstallState* state) {
     ProductFolderFile uninstaller(ProductFileKind::Uninstaller, LogOf(state));
     if (state == nullptr || uninstaller.target == nullptr) return StepResult::NoElement;
-    if (!DeleteOwnKey(kUninstallKey, uninstaller.log)) return StepResult::RegistryFailed;
+    if (!DeleteProductKey(kUninstallKey, uninstaller.log)) return StepResult::RegistryFailed;
 
     StepResult result = uninstaller.Delete();
     const char* here = uninstaller.app->GetModuleFolder();

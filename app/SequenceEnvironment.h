@@ -19,6 +19,14 @@ enum class ActionResult {
     FailedQuietly,  // the status text stays (e.g. the payload could not be written); a few attempts
 };
 
+// Why a run ends before its first phase, having changed nothing: the program's exit code, the
+// word the log gives the reason, and the text shown as a stop text is.
+struct RunRefusal {
+    std::int32_t exitCode;
+    const char* reason;
+    const char* text;
+};
+
 // The same for the installer and the uninstaller: each program adds only its phase actions
 // (and the installer the document it opens, InstallerEnvironment).
 class SequenceEnvironment {
@@ -38,6 +46,12 @@ public:
     // False when a per-user folder the run works in exists but cannot be named: the run then
     // stops before its first action instead of working in another folder.
     virtual bool UserFoldersReachable() { return true; }
+    // Once the window is up and before the first phase: what the program checks, and puts right,
+    // before it changes anything. Null to go on, or why the run ends at once.
+    virtual const RunRefusal* PrepareRun(InstallState* state) {
+        static_cast<void>(state);
+        return nullptr;
+    }
 
 protected:
     ~SequenceEnvironment() = default;

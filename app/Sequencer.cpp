@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/ProgressBar.h"
+#include "app/RunJournal.h"
 #include "app/RunLog.h"
 #include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
@@ -55,12 +56,16 @@ public:
 
 // Leaves a stop text (or a completed run's notice) on screen for a while, the window kept
 // serviced; a stop request only cuts the wait short. A quiet run has no screen: the text is
-// the log's alone.
+// the log's alone. A journal given is undone once the text is up.
 void ShowFinalText(ProgressBar* bar, SequenceEnvironment& environment, const RunSettings& settings,
-                   const char* text, float fraction) {
-    if (settings.mode == RunMode::Quiet) return;
-    bar->SetText(text);
-    environment.ReportStopped(text);
+                   const char* text, float fraction, RunJournal* undo = nullptr) {
+    const bool quiet = settings.mode == RunMode::Quiet;
+    if (!quiet) {
+        bar->SetText(text);
+        environment.ReportStopped(text);
+    }
+    if (undo != nullptr) undo->Undo(LogOf(settings));
+    if (quiet) return;
     for (std::uint32_t waited = 0; waited < kStoppedNoticeMs && !environment.CancelRequested();
          waited += kPhaseStartPauseMs) {
         bar->SetProgress(fraction);
@@ -80,11 +85,12 @@ std::int32_t RunInstaller(InstallState* state, SequenceEnvironment& environment)
 }
 
 std::int32_t RunSequenceWithState(SequenceEnvironment& environment, const SequenceTexts& texts,
-                                  const RunSettings& settings) {
+                                  const RunSettings& settings, RunJournal* journal) {
     void* block = Allocate(sizeof(InstallState));
     if (block == nullptr) return kInstallFailed;
     auto* state = new (block) InstallState();
     state->settings = settings;
+    state->journal = journal;
     const std::int32_t result = RunSequence(state, environment, texts);
     state->~InstallState();
     Free(block);
@@ -130,6 +136,10 @@ std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
                   {{"reason", "user-folder-unreachable"}, {"text", texts.userFolderUnreachable}});
         ShowFinalText(bar, environment, settings, texts.userFolderUnreachable, 0.0f);
         result = kInstallFailed;
+    } else if (const RunRefusal* refusal = environment.PrepareRun(state)) {
+        log.Warn("stop", {{"reason", refusal->reason}, {"text", refusal->text}});
+        ShowFinalText(bar, environment, settings, refusal->text, 0.0f);
+        result = refusal->exitCode;
     }
     std::uint32_t tick = 0;
     int failures = 0;     // failures of the current phase that are not a held library
@@ -187,7 +197,8 @@ std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
                                        {"attempts", attempts},
                                        {"held-waited-ms", heldWaitedMs},
                                        {"text", texts.stopped[phase]}});
-                    ShowFinalText(bar, environment, settings, texts.stopped[phase], fraction);
+                    ShowFinalText(bar, environment, settings, texts.stopped[phase], fraction,
+                                  state->journal);
                     result = kInstallFailed;
                     break;
                 }
@@ -211,6 +222,15 @@ std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
         if (!retry) ++tick;
     }
 
+    // A run stopped by the user is undone before its window closes; a completed one keeps
+    // nothing it moved aside.
+    if (state->journal != nullptr) {
+        if (result == 0) {
+            state->journal->Complete(log);
+        } else {
+            state->journal->Undo(log);
+        }
+    }
     // What a completed run wants the user to know (something deliberately left in place).
     if (result == 0 && state->notice != nullptr) {
         log.Info("notice", {{"text", state->notice}});

@@ -29,6 +29,9 @@ constexpr std::int32_t kInstallCancelled = 1602;
 constexpr std::int32_t kInstallFailed = 1603;
 // Result of the program when another installation of the product runs in the user's session.
 constexpr std::int32_t kInstallAlreadyRunning = 1618;
+// Result of the installer when a newer version of the product is installed: nothing is changed
+// (the code Windows installers give for another version of the product already installed).
+constexpr std::int32_t kNewerVersionInstalled = 1638;
 
 // Ticks per phase, and the pauses between ticks.
 constexpr std::uint32_t kTicksPerPhase = 30;
@@ -49,14 +52,19 @@ constexpr std::uint32_t kStoppedNoticeMs = 3000;
 // (nothing was done, which must not pass for success). A quiet run makes no window object and
 // shows nothing, and pauses only between the attempts after a failure. Phases, retries (with
 // the reason the action left in the state), the stop and the notice go to the settings' log.
+// Before the first phase the environment may refuse the run (PrepareRun): its text is shown as
+// a stop text and its exit code returned. With a journal in the state, a run that did not
+// complete undoes every change it noted (after a failure while the stop text is up, after a
+// stop request before the window closes), and a completed run drops the moved-aside files.
 std::int32_t RunSequence(InstallState* state, SequenceEnvironment& environment,
                          const SequenceTexts& texts);
 
-// A sequence with a state record of its own: the record is allocated with the settings,
-// RunSequence run on it and the record freed. RunSequence's result, or kInstallFailed when
-// there is no storage for the record (nothing was done).
+// A sequence with a state record of its own: the record is allocated with the settings and the
+// journal (null: none), RunSequence run on it and the record freed. RunSequence's result, or
+// kInstallFailed when there is no storage for the record (nothing was done).
 std::int32_t RunSequenceWithState(SequenceEnvironment& environment, const SequenceTexts& texts,
-                                  const RunSettings& settings = RunSettings());
+                                  const RunSettings& settings = RunSettings(),
+                                  RunJournal* journal = nullptr);
 
 // The installer's sequence: RunSequence with kInstallerTexts.
 std::int32_t RunInstaller(InstallState* state, SequenceEnvironment& environment);

@@ -138,4 +138,23 @@ Error FileDelete(const char* path);
 // failed copy leaves the original and no new file); a folder cannot: NotSameDevice.
 Error FileMove(const char* oldPath, const char* newPath);
 
+// What keeps a file from being moved aside, replaced or deleted right now, told apart so that
+// only a file in use is waited for: that is the one obstacle its holder removes (a browser
+// closed). A library loaded anywhere counts as in use, and so does a file another open keeps
+// from being written.
+enum class FileHold : int {
+    Free = 0,     // a plain file that nothing holds
+    Missing = 1,  // nothing at path (or its folder is missing)
+    InUse = 2,    // loaded as a library or held open by another opener, in any process
+    Blocked = 3,  // something else stands there or in the way: a folder, no rights, a bad name
+};
+
+// Looks at path without changing anything. POSIX: InUse is exactly what a library load and the
+// sharing claims of FileOpen make of a file (DynamicLibrary.h). Windows: deleting a loaded
+// library answers access denied, as a folder or a file one may not change does; opening it
+// for writing answers a sharing violation whatever sharing is asked for, which is what tells
+// it apart (an open that shares writing with every other is refused only by a file that is
+// mapped as an image or held by an opener that shares no writing).
+FileHold FileHoldOf(const char* path);
+
 }  // namespace Platform

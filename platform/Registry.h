@@ -104,6 +104,11 @@ Error RegistrySetValue(RegKey key, const char* name, std::uint32_t type, const v
 // RegistrySetValue.
 Error RegistrySetDefaultValue(RegKey key, const char* subKey, const char* text);
 
+// Deletes value name of key (null or "" is the key's default value). None; FileNotFound (no
+// such value); AccessDenied (handle lacks the right to set values); KeyDeleted; InvalidHandle;
+// BadFormat; I/O errors.
+Error RegistryDeleteValue(RegKey key, const char* name);
+
 // The index-th value of a key, in an order of the system's choosing that holds while the key
 // is unchanged (the POSIX store keeps the order of first writing). nameSize is the room in
 // name (including the NUL) on entry and the name's length (without NUL) on return;

@@ -3,12 +3,14 @@
 #include <cstring>
 
 #include "payload/npqx2011/PluginApi.h"
+#include "qrv2/Version.h"
 
 namespace {
 
 const char kMimeType[] = "application/x-qx2011";
 const char kName[] = "Orvane2011";
-const char kDescription[] = "Orvane2011 1.0.1.8 - viewer for Orvane content files (.qrv)";
+const char kDescription[] =
+    QRV2_PRODUCT_NAME " " QRV2_VERSION_TEXT " - viewer for Orvane content files (.qrv)";
 
 // Per-instance state: the window the browser gave it last.
 struct InstanceData {

@@ -5,12 +5,17 @@
 
 #include "payload/qx2011/Com.h"
 #include "payload/qx2011/Registration.h"
+#include "qrv2/Version.h"
 
 namespace QX2011 {
 
 bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 namespace {
+
+// The server's version in its own bytes, also where no version resource carries it: the
+// libraries of two versions are never the same file.
+[[gnu::used]] const char kServerVersion[] = QRV2_PRODUCT_NAME " control " QRV2_VERSION_TEXT;
 
 // Live objects and server locks: the library may be unloaded only when both are zero.
 std::atomic<long> g_objects{0};

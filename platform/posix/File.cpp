@@ -453,4 +453,16 @@ Error FileMove(const char* oldPath, const char* newPath) {
     return FromErrno(e);
 }
 
+FileHold FileHoldOf(const char* path) {
+    std::string p;
+    if (path == nullptr) return FileHold::Blocked;
+    if (MapPath(path, &p) != Error::None) return FileHold::Missing;
+    struct stat st {};
+    if (stat(p.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? FileHold::Missing : FileHold::Blocked;
+    }
+    if (!S_ISREG(st.st_mode)) return FileHold::Blocked;
+    return IsHeldOpen(p) ? FileHold::InUse : FileHold::Free;
+}
+
 }  // namespace Platform

@@ -225,6 +225,14 @@ Error RegistrySetDefaultValue(RegKey key, const char* subKey, const char* text) 
     return s.store.Commit();
 }
 
+Error RegistryDeleteValue(RegKey key, const char* name) {
+    Session s;
+    Error e = OpenForWrite(key, KeySetValue, &s);
+    if (e != Error::None) return e;
+    if (!s.key->RemoveValue(name != nullptr ? name : "")) return Error::FileNotFound;
+    return s.store.Commit();
+}
+
 Error RegistryEnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                         std::uint32_t* type, void* data, std::uint32_t* dataSize) {
     if (name == nullptr || nameSize == nullptr) return Error::InvalidParameter;

@@ -270,6 +270,23 @@ bool Key::RemoveSubKey(const std::string& n) {
     return true;
 }
 
+bool Key::RemoveValue(const std::string& n) {
+    auto found = m_valueIndex.find(FoldedName(n));
+    if (found == m_valueIndex.end()) return false;
+    const std::size_t gone = found->second;
+    // A value's name is fixed, so the others are copied into a new list rather than moved up.
+    std::vector<Value> kept;
+    kept.reserve(m_values.size() - 1);
+    m_valueIndex.clear();
+    for (std::size_t i = 0; i < m_values.size(); ++i) {
+        if (i == gone) continue;
+        kept.push_back(m_values[i]);
+        m_valueIndex.emplace(FoldedName(kept.back().name), kept.size() - 1);
+    }
+    m_values.swap(kept);
+    return true;
+}
+
 Key* Tree::Root(const std::string& rootName, bool create) {
     for (const auto& r : m_roots) {
         if (SameName(r->Name(), rootName)) return r.get();

@@ -49,6 +49,8 @@ public:
     Value* AddValue(const std::string& name);
     // Removes the sub-key of that name; false when there is none.
     bool RemoveSubKey(const std::string& name);
+    // Removes the value of that name, the others keeping their order; false when there is none.
+    bool RemoveValue(const std::string& name);
 
 private:
     std::string m_name;

@@ -221,4 +221,24 @@ Error FileMove(const char* oldPath, const char* newPath) {
     return MoveFileA(oldPath, newPath) ? Error::None : LastError();
 }
 
+FileHold FileHoldOf(const char* path) {
+    if (path == nullptr) return FileHold::Blocked;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD e = GetLastError();
+        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) return FileHold::Missing;
+        return e == ERROR_SHARING_VIOLATION ? FileHold::InUse : FileHold::Blocked;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileHold::Blocked;
+    // Opened for writing only to ask, and closed at once: nothing is written or cut.
+    HANDLE probe =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        return FileHold::Free;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION ? FileHold::InUse : FileHold::Blocked;
+}
+
 }  // namespace Platform

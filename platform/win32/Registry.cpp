@@ -136,6 +136,10 @@ Error RegistryQueryInfo(RegKey key, std::uint32_t* subKeys, std::uint32_t* maxSu
     return Result(r);
 }
 
+Error RegistryDeleteValue(RegKey key, const char* name) {
+    return Result(RegDeleteValueA(Native(key), name != nullptr ? name : ""));
+}
+
 Error RegistryDeleteKey(RegKey key, const char* subKey) {
     if (subKey == nullptr || subKey[0] == '\0') return Error::InvalidParameter;
     return Result(RegDeleteKeyA(Native(key), subKey));

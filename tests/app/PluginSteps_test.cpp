@@ -4,10 +4,14 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/InstallState.h"
+#include "app/Installer.h"
 #include "app/PluginSteps.h"
 #include "app/RemovalSteps.h"
+#include "app/RunJournal.h"
+#include "app/RunLog.h"
 #include "framework/archive/Archive.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
@@ -271,13 +275,15 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
     EXPECT_TRUE(QRV2Test::PathPresent(m_product + "QX2011.dll"));
     Platform::FileDelete((m_product + "QX2011.dll").c_str());
 #endif
+    // What a killed installation left moved aside goes with the rest.
+    WriteBytes(library + kPreviousSuffix, "an older plug-in");
     EXPECT_EQ(RemoveActiveXControl(&m_state), StepResult::Done);
     EXPECT_EQ(RemoveMozillaPlugin(&m_state), StepResult::Done);
     EXPECT_EQ(RemoveLeftovers(&m_state), StepResult::Done);
     for (const std::string& key : {kPluginKey, std::string(kUninstallKey)}) {
         EXPECT_FALSE(KeyPresent(key)) << key;
     }
-    for (const char* file : {"npqx2011.dll", "QX2011.dll",
+    for (const char* file : {"npqx2011.dll", "npqx2011.dll.previous", "QX2011.dll",
                              ProductFileOf(ProductFileKind::Uninstaller).installedName}) {
         EXPECT_FALSE(QRV2Test::PathPresent(m_product + file)) << file;
     }
@@ -289,6 +295,182 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
     EXPECT_EQ(RemoveLeftovers(&m_state), StepResult::Done);
     EXPECT_FALSE(QRV2Test::PathPresent(m_product));
     EXPECT_EQ(m_state.notice, nullptr);
+}
+
+// Only a library in use is waited for: a folder standing at a library's name is something the
+// user's closing a browser never mends, for installing and removing alike.
+TEST_F(PluginStepsTest, OnlyALibraryInUseCountsAsHeld) {
+    OpenPayload("new plug-in", "control");
+    const std::string target = m_product + "npqx2011.dll";
+    EXPECT_EQ(HeldCheck(target.c_str()), StepResult::Done);  // nothing there
+    Platform::FolderCreate((m_dir / "Local").c_str());
+    Platform::FolderCreate(m_product.c_str());
+    WriteBytes(target, "old library");
+    EXPECT_EQ(HeldCheck(target.c_str()), StepResult::Done);
+    Platform::FileHandle holder = Platform::NullFile;
+    ASSERT_EQ(Platform::FileOpen(target.c_str(), Platform::FileAccess::Read,
+                                 Platform::FileShare::Read, Platform::FileDisposition::OpenExisting,
+                                 Platform::FileHint::Normal, &holder),
+              Platform::Error::None);
+    EXPECT_EQ(HeldCheck(target.c_str()), StepResult::Held);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), StepResult::Held);
+    Platform::FileClose(holder);
+    Platform::FileDelete(target.c_str());
+
+    ASSERT_EQ(Platform::FolderCreate(target.c_str()), Platform::Error::None);
+    EXPECT_EQ(HeldCheck(target.c_str()), StepResult::NotReplaceable);
+    EXPECT_EQ(InstallMozillaPlugin(&m_state), StepResult::NotReplaceable);
+    EXPECT_EQ(RemoveMozillaPlugin(&m_state), StepResult::NotReplaceable);
+    EXPECT_FALSE(IsHeldLibrary(StepResult::NotReplaceable));
+    EXPECT_TRUE(QRV2Test::IsDirectory(target));
+    EXPECT_EQ(RegistryBytes(kPluginKey, "Path"), "<missing>");
+}
+
+// What the run's steps may change, as text: the product's files and every value (type and
+// bytes) of the keys they write and of those keys' parents, and which of the keys exist.
+std::string ProductState(const std::string& product) {
+    std::string state;
+    for (const char* file : {"npqx2011.dll", "QX2011.dll",
+                             ProductFileOf(ProductFileKind::Uninstaller).installedName}) {
+        for (const char* suffix : {"", ".previous", ".partial"}) {
+            const std::string path = product + file + suffix;
+            state += path + "=" + ReadBytes(path) + "\n";
+        }
+    }
+    state += QRV2Test::IsDirectory(product) ? "folder\n" : "no folder\n";
+    const std::string keys[] = {"Software",
+                                "Software\\MozillaPlugins",
+                                kPluginKey,
+                                kPluginKey + "\\MimeTypes",
+                                kPluginKey + "\\MimeTypes\\application/x-qx2011",
+                                kPluginKey + "\\Suffixes",
+                                "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                                kUninstallKey};
+    for (const std::string& path : keys) {
+        Platform::RegKey key = nullptr;
+        if (Platform::RegistryOpenKey(Platform::RootKey(Platform::RegRoot::CurrentUser),
+                                      path.c_str(), Platform::KeyRead,
+                                      &key) != Platform::Error::None) {
+            state += "[" + path + "] missing\n";
+            continue;
+        }
+        state += "[" + path + "]\n";
+        for (std::uint32_t i = 0;; ++i) {
+            char name[256];
+            unsigned char data[1024];
+            std::uint32_t nameSize = sizeof name, dataSize = sizeof data, type = 0;
+            if (Platform::RegistryEnumValue(key, i, name, &nameSize, &type, data, &dataSize) !=
+                Platform::Error::None) {
+                break;
+            }
+            state += std::string(name) + ":" + std::to_string(type) + "=" +
+                     std::string(reinterpret_cast<char*>(data), dataSize) + "\n";
+        }
+        Platform::RegistryCloseKey(key);
+    }
+    return state;
+}
+
+// Over an older installation (values of other types and bytes, values the new one adds missing,
+// a value of someone else's), an undone run puts back every file, value and key as it was, also
+// when storage ran out at any point of the run: a change is never made that was not noted. A
+// completed run keeps nothing it moved aside.
+TEST_F(PluginStepsTest, UndoingARunPutsBackEveryFileKeyAndValueItChanged) {
+    const std::int64_t blocks = AllocatorHook::LiveBlocks();
+    OpenPayload("new plug-in", "control");
+    const std::string uninstaller =
+        m_product + ProductFileOf(ProductFileKind::Uninstaller).installedName;
+    Platform::FolderCreate((m_dir / "Local").c_str());
+    Platform::FolderCreate(m_product.c_str());
+    WriteBytes(m_product + "npqx2011.dll", "old plug-in, longer than the new one");
+    WriteBytes(uninstaller, "old uninstaller");
+    const Platform::RegRoot user = Platform::RegRoot::CurrentUser;
+    QRV2Test::PutText(user, kPluginKey, "Description", "Orvane2011 - 1.0.1.7");
+    QRV2Test::PutValue(user, kPluginKey, "Version", Platform::RegBinary, "\x01\0\x07", 3);
+    QRV2Test::PutText(user, kPluginKey, "Theirs", "kept");
+    QRV2Test::PutText(user, kUninstallKey, "DisplayVersion", "1.0.1.7");
+    const std::uint32_t size = 7;
+    QRV2Test::PutValue(user, kUninstallKey, "EstimatedSize", Platform::RegDword, &size, 4);
+    const std::string before = ProductState(m_product);
+    RunLog log;
+    int walked = QRV2Test::WalkAllocationFailures([&](int) {
+        RunJournal journal;
+        m_state.journal = &journal;
+        const bool done = InstallMozillaPlugin(&m_state) == StepResult::Done &&
+                          InstallUninstaller(&m_state) == StepResult::Done;
+        AllocatorHook::Disarm();
+        if (done) {
+            EXPECT_EQ(ReadBytes(m_product + "npqx2011.dll"), "new plug-in");
+            EXPECT_EQ(RegistryBytes(kUninstallKey, "DisplayVersion"), Z("1.0.1.8"));
+        }
+        EXPECT_TRUE(journal.Undo(log));
+        EXPECT_EQ(journal.Count(), 0);
+        m_state.journal = nullptr;
+        EXPECT_EQ(ProductState(m_product), before);
+    });
+    EXPECT_GE(walked, 10);
+
+    // A fresh machine: the keys and the folder the run made go too.
+    Platform::FileDelete((m_product + "npqx2011.dll").c_str());
+    Platform::FileDelete(uninstaller.c_str());
+    Platform::FolderRemove((m_dir / "Local\\Orvane2011").c_str());
+    for (const char* key :
+         {kUninstallKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+          "Software\\Microsoft\\Windows\\CurrentVersion", "Software\\Microsoft\\Windows",
+          "Software\\Microsoft"}) {
+        Platform::RegistryDeleteKey(Platform::RootKey(user), key);
+    }
+    Platform::RegistryDeleteKey(Platform::RootKey(user), kPluginKey.c_str());
+    const std::string fresh = ProductState(m_product);
+    {
+        RunJournal journal;
+        m_state.journal = &journal;
+        ASSERT_EQ(InstallMozillaPlugin(&m_state), StepResult::Done);
+        ASSERT_EQ(InstallUninstaller(&m_state), StepResult::Done);
+        EXPECT_TRUE(journal.Undo(log));
+        EXPECT_EQ(ProductState(m_product), fresh);
+        EXPECT_FALSE(QRV2Test::PathPresent(m_product));
+
+        // Completed over an earlier installation: the moved-aside copies are deleted.
+        ASSERT_EQ(InstallMozillaPlugin(&m_state), StepResult::Done);
+        journal.Complete(log);
+        ASSERT_EQ(InstallMozillaPlugin(&m_state), StepResult::Done);
+        EXPECT_TRUE(QRV2Test::PathPresent(m_product + "npqx2011.dll.previous"));
+        journal.Complete(log);
+        EXPECT_FALSE(QRV2Test::PathPresent(m_product + "npqx2011.dll.previous"));
+        EXPECT_EQ(ReadBytes(m_product + "npqx2011.dll"), "new plug-in");
+        m_state.journal = nullptr;
+    }
+    CloseArchive();
+    EXPECT_EQ(AllocatorHook::LiveBlocks(), blocks);
+}
+
+// The installed version, from the uninstall entry, else the Mozilla plug-in's key; a newer one
+// than this program's only when it reads as such, number by number.
+TEST_F(PluginStepsTest, NewerInstalledVersionIsReadFromTheEntryElseThePluginKey) {
+    std::uint32_t numbers[4] = {9, 9, 9, 9};
+    EXPECT_TRUE(ParseVersion("1.0.1.8", numbers));
+    EXPECT_EQ(std::vector<std::uint32_t>(numbers, numbers + 4),
+              (std::vector<std::uint32_t>{1, 0, 1, 8}));
+    EXPECT_TRUE(ParseVersion("2.1", numbers));
+    EXPECT_EQ(std::vector<std::uint32_t>(numbers, numbers + 4),
+              (std::vector<std::uint32_t>{2, 1, 0, 0}));
+    for (const char* bad : {"", "1..8", "1.0.1.8.0", "1.0.1.8 beta", "v1", "1.", "99999999999"}) {
+        EXPECT_FALSE(ParseVersion(bad, numbers)) << bad;
+    }
+    RunLog log;
+    const Platform::RegRoot user = Platform::RegRoot::CurrentUser;
+    EXPECT_FALSE(NewerVersionInstalled(log));  // nothing installed
+    QRV2Test::PutText(user, kPluginKey, "Version", "1.0.1.10");
+    EXPECT_TRUE(NewerVersionInstalled(log));  // no entry: the plug-in's key tells
+    for (const char* older : {"1.0.1.8", "1.0.1.7", "0.9.9.99", "1.0.1.8a", ""}) {
+        QRV2Test::PutText(user, kUninstallKey, "DisplayVersion", older);
+        EXPECT_FALSE(NewerVersionInstalled(log)) << older;
+    }
+    for (const char* newer : {"1.0.1.9", "1.0.2", "1.1.0.0", "2"}) {
+        QRV2Test::PutText(user, kUninstallKey, "DisplayVersion", newer);
+        EXPECT_TRUE(NewerVersionInstalled(log)) << newer;
+    }
 }
 
 TEST_F(PluginStepsTest, StorageFailuresFailTheStepCleanlyUntilItSucceeds) {

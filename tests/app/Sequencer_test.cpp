@@ -6,13 +6,16 @@
 
 #include "app/Installer.h"
 #include "app/ProgressBar.h"
+#include "app/RunJournal.h"
 #include "app/Sequencer.h"
 #include "framework/containers/String.h"
 #include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
 #include "framework/core/ElementImpBase.h"
 #include "framework/core/testing/AllocatorHook.h"
+#include "platform/File.h"
 #include "tests/support/AllocationWalk.h"
+#include "tests/support/ScratchFolder.h"
 
 using namespace QRV2;
 
@@ -61,7 +64,11 @@ public:
     ActionResult failureKind[3] = {ActionResult::Failed, ActionResult::Failed,
                                    ActionResult::Failed};
     bool noBar = false;
-    int cancelAfterActions = -1;  // -1: never
+    int cancelAfterActions = -1;          // -1: never
+    const RunRefusal* refusal = nullptr;  // what PrepareRun answers
+    std::string noted;                    // a file each action notes and writes, when set
+
+    const RunRefusal* PrepareRun(InstallState*) override { return refusal; }
 
     ProgressBar* NewProgressBar() override {
         if (noBar) return nullptr;
@@ -74,6 +81,10 @@ public:
     }
     ActionResult RunPhaseAction(int phase, InstallState* state) override {
         EXPECT_EQ(state->currentPhase, phase);
+        if (!noted.empty() && state->journal != nullptr &&
+            state->journal->NoteWritten(noted.c_str())) {
+            QRV2Test::WriteBytes(noted, "written by the run");
+        }
         int n = rec.actions[phase]++;
         return n < failures[phase] ? failureKind[phase] : ActionResult::Succeeded;
     }
@@ -264,6 +275,43 @@ TEST_F(SequencerTest, StopAfterEveryActionSucceededEndsAsDone) {
     EXPECT_EQ(RunInstallerProgram("plan.qrv", env), 0);
     EXPECT_LT(env.rec.progress.size(), 90u);
     EXPECT_EQ(env.opened, (std::vector<std::string>{"plan.qrv"}));
+}
+
+// A run the program refuses before its first phase (a newer version installed) runs no action,
+// shows why as a stop text for a while and ends with the refusal's code, opening nothing.
+TEST_F(SequencerTest, RefusedRunRunsNoActionAndShowsWhy) {
+    FakeEnvironment env;
+    const RunRefusal refusal = {kNewerVersionInstalled, "newer-version-installed",
+                                kNewerVersionInstalledText};
+    env.refusal = &refusal;
+    EXPECT_EQ(RunInstallerProgram("plan.qrv", env), kNewerVersionInstalled);
+    EXPECT_EQ(env.rec.actions[0] + env.rec.actions[1] + env.rec.actions[2], 0);
+    EXPECT_EQ(env.rec.texts.back(), kNewerVersionInstalledText);
+    EXPECT_EQ(env.stopped, (std::vector<std::string>{kNewerVersionInstalledText}));
+    std::uint32_t slept = 0;
+    for (std::uint32_t ms : env.rec.sleeps) slept += ms;
+    EXPECT_GE(slept, kStoppedNoticeMs);
+    EXPECT_TRUE(env.opened.empty());
+    EXPECT_EQ(env.rec.closed, 1);
+}
+
+// What a run noted is undone when it fails or is stopped, and kept when it completes.
+TEST_F(SequencerTest, RunThatDoesNotCompleteUndoesWhatItNoted) {
+    QRV2Test::ScratchFolder dir;
+    for (int ending = 0; ending < 3; ++ending) {
+        FakeEnvironment env;
+        env.noted = dir / "written.bin";
+        if (ending == 1) env.failures[2] = 1000000;  // fails until it stops
+        if (ending == 2) {                           // stopped while a library is held
+            env.failures[2] = 1000000;
+            env.failureKind[2] = ActionResult::Held;
+            env.cancelAfterActions = 4;
+        }
+        const std::int32_t expected[] = {0, kInstallFailed, kInstallCancelled};
+        EXPECT_EQ(RunInstallerProgram(nullptr, env), expected[ending]);
+        EXPECT_EQ(QRV2Test::PathPresent(env.noted), ending == 0) << ending;
+        Platform::FileDelete(env.noted.c_str());
+    }
 }
 
 TEST_F(SequencerTest, SkipsTheSequenceWithoutApplicationOrWindow) {

@@ -402,3 +402,140 @@ scenario_command_line_options() {
         "document handed to the opener after the options"
     expect_installed
 }
+
+# Over an installation of an older build (libraries of other bytes), a run stopped while the
+# control is held -- the Mozilla plug-in already replaced and its keys rewritten -- puts every
+# change back: both libraries, every key and value (the plug-in's, the control's registration,
+# the uninstall entry) are as before the run, compared over every file and the whole registry,
+# and nothing moved aside or partly written is left.
+scenario_stop_restores_older() {
+    local product
+    product=$(be_product_dir)
+    install_quietly "$E2E_OLDER_INSTALLER" "the older build's installation"
+    if cmp -s "$product/npqx2011.dll" "$E2E_BUILT_NPQX" || cmp -s "$product/QX2011.dll" "$E2E_BUILT_QX"; then
+        fail "the older build installed libraries with this build's bytes"
+    else
+        pass
+    fi
+    expect_value "$KEY_UNINSTALL" DisplayVersion "$E2E_OLDER_VERSION"
+    product_state >"$S/before.txt"
+    be_hold "$product/QX2011.dll" || return
+    be_start "$E2E_INSTALLER" watch
+    if be_wait_status "$TEXT_CLOSE_IE" 20; then pass; else fail "the window never asked: $TEXT_CLOSE_IE"; fi
+    expect_value "$KEY_PLUGIN" Version 1.0.1.8  # the Mozilla phase is over: replaced meanwhile
+    be_cancel
+    be_wait_exit 10
+    expect_eq "$E2E_EXIT" "$(be_cancel_code)" "exit code of the stopped run"
+    product_state >"$S/after.txt"
+    expect_same_state "$S/before.txt" "$S/after.txt" "the older installation after the stopped run"
+    expect_no_temp_leftover
+    be_release
+}
+
+# A fresh installation whose control refuses to register itself (an installer carrying such a
+# control) stops as failed once its attempts are spent, and takes back what the Mozilla phase
+# did: no product folder, no Mozilla key, no class registration, no uninstall entry.
+scenario_failing_control_fresh_install() {
+    be_start "$E2E_REFUSING_INSTALLER"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" "$(be_failed_code)" "exit code when the control does not register"
+    expect_missing "$(be_product_dir)" "product folder after the failed installation"
+    expect_no_key 'Software\MozillaPlugins'
+    expect_no_key "$KEY_CONTROL_CLASS"
+    expect_no_key "$KEY_UNINSTALL"
+    expect_no_temp_leftover
+}
+
+# Versions: an older installer over this version ends at once with 1638 (its reason shown; the
+# package manifest tells the package manager so) and changes nothing; this version over itself repairs a deleted control library; a newer one
+# upgrades, leaving nothing of the replaced files.
+scenario_versions() {
+    local product
+    product=$(be_product_dir)
+    install_completely
+    product_state >"$S/before.txt"
+    local refused="Installation Stopped - A newer version of Orvane2011 is installed."
+    if [[ "$E2E_PLATFORM" == native ]]; then
+        be_start "$E2E_OLDER_INSTALLER"  # no terminal: the stop line is written all the same
+    else
+        be_start "$E2E_OLDER_INSTALLER" watch
+    fi
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" "$(be_newer_installed_code)" "exit code of the older installer"
+    expect_eq "$(manifest_return_response 1638)" downgrade "what the package manifest says 1638 means"
+    if [[ "$E2E_PLATFORM" == native ]]; then
+        expect_eq "$(cat "$S/installer.out")" "$refused" "standard error of the older installer"
+    else
+        expect_eq "$(be_status_history | grep -v -x -F 'Installing Orvane2011....')" "$refused" "status texts of the older installer"
+    fi
+    product_state >"$S/after.txt"
+    expect_same_state "$S/before.txt" "$S/after.txt" "the installation after the older installer"
+
+    rm -f "$product/QX2011.dll"
+    install_quietly "$E2E_INSTALLER" "the same version's repair"
+    expect_installed
+
+    install_quietly "$E2E_NEWER_INSTALLER" "the newer build's upgrade"
+    expect_value "$KEY_UNINSTALL" DisplayVersion "$E2E_NEWER_VERSION"
+    expect_value "$KEY_PLUGIN" Version "$E2E_NEWER_VERSION"
+    expect_same_file "$product/npqx2011.dll" "$E2E_NEWER_NPQX" "the Mozilla plug-in library after the upgrade"
+    expect_same_file "$product/QX2011.dll" "$E2E_NEWER_QX" "the control library after the upgrade"
+    expect_eq "$(ls -A "$product" | grep -c -v -x -e npqx2011.dll -e QX2011.dll -e "$(be_uninstaller_name)")" 0 \
+        "other files in the product folder after the upgrade"
+}
+
+# A folder standing where a library goes is no library in use: the run makes its few attempts
+# without asking for a browser to be closed, stops as failed within 20 s, and undoes the Mozilla
+# phase (a fresh machine: no npqx2011.dll, no Mozilla key, no uninstall entry). Over an older
+# installation, a folder at the uninstaller's name fails the last phase after the control has
+# registered itself: the control unregisters, the older one is put back and registers itself
+# again, and everything is as before.
+scenario_folder_at_a_product_files_name() {
+    local product
+    product=$(be_product_dir)
+    mkdir -p "$product/QX2011.dll"
+    be_start "$E2E_INSTALLER" watch
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" "$(be_failed_code)" "exit code with a folder named QX2011.dll"
+    expect_eq "$(be_status_history | grep -c -F 'Please close')" 0 "browser requests shown"
+    expect_eq "$(be_status_history | tail -n1)" "Installation Stopped - Unable to install the ActiveX Plugin." "last status text shown"
+    expect_eq "$(ls -A "$product")" QX2011.dll "what is left in the product folder"
+    expect_no_key 'Software\MozillaPlugins'
+    expect_no_key "$KEY_UNINSTALL"
+    rm -rf "$product"
+
+    install_quietly "$E2E_OLDER_INSTALLER" "the older build's installation"
+    rm -f "$product/$(be_uninstaller_name)"
+    mkdir "$product/$(be_uninstaller_name)"
+    product_state >"$S/before.txt"
+    local words
+    mapfile -t words < <(manifest_switch_words Silent)
+    be_start "$E2E_INSTALLER" "" "${words[@]}"
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" "$(be_failed_code)" "exit code with a folder at the uninstaller's name"
+    product_state >"$S/after.txt"
+    expect_same_state "$S/before.txt" "$S/after.txt" "the older installation after the failed run"
+}
+
+# Runs killed at moments spread over the two plug-in phases (natively SIGKILL, under Wine
+# TerminateProcess), each over an older installation (made after a quiet removal, as the older
+# installer refuses to replace this version) and each followed by a quiet run: that run
+# completes, and leaves the installation a clean one leaves, nothing moved aside or partly
+# written in the product folder.
+scenario_killed_and_run_again() {
+    local moments=20 first=850 last=2600 trial delay
+    # Under Wine each trial costs several program starts: fewer moments, the same span.
+    [[ "$E2E_PLATFORM" == wine ]] && moments=8
+    install_quietly "$E2E_INSTALLER" "the clean installation"
+    product_state >"$S/clean.txt"
+    for ((trial = 0; trial < moments; trial++)); do
+        delay=$((first + trial * (last - first) / (moments - 1)))
+        remove_quietly "trial $trial: the removal"
+        install_quietly "$E2E_OLDER_INSTALLER" "trial $trial: the older build's installation"
+        be_run_killed "$delay" "$E2E_INSTALLER"
+        install_quietly "$E2E_INSTALLER" "trial $trial (killed after $delay ms): the run after"
+        product_state >"$S/after-$trial.txt"
+        expect_same_state "$S/clean.txt" "$S/after-$trial.txt" "trial $trial (killed after $delay ms): the installation"
+    done
+    expect_no_temp_leftover
+}

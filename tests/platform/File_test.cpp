@@ -102,6 +102,34 @@ TEST(PlatformFileSharing, ALoadedLibraryHoldsItsFileUntilFreed) {
 }
 #endif
 
+// What keeps a file in place is told apart: a library loaded or a file held open is in use; a
+// folder of the name is in the way for good; nothing there, or a free file, keeps nothing.
+TEST(PlatformFileSharing, HoldTellsAFileInUseFromAFolderInTheWay) {
+    ScratchFolder dir;
+    std::string path = dir / "library.dll";
+    EXPECT_EQ(FileHoldOf(path.c_str()), FileHold::Missing);
+    EXPECT_EQ(FileHoldOf((dir / "no folder\\library.dll").c_str()), FileHold::Missing);
+    QRV2Test::WriteBytes(path, "x");
+    EXPECT_EQ(FileHoldOf(path.c_str()), FileHold::Free);
+    FileHandle reader = NullFile;
+    ASSERT_EQ(Open(path, FileAccess::Read, FileShare::Read, &reader), Error::None);
+    EXPECT_EQ(FileHoldOf(path.c_str()), FileHold::InUse);
+    FileClose(reader);
+    EXPECT_EQ(FileHoldOf(path.c_str()), FileHold::Free);
+#ifdef QRV2_TEST_PLUGIN_LIBRARY
+    QRV2Test::WriteBytes(path, QRV2Test::ReadBytes(QRV2_TEST_PLUGIN_LIBRARY));
+    LibraryHandle library = LoadLibraryFromPath(path.c_str(), nullptr);
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(FileHoldOf(path.c_str()), FileHold::InUse);
+    FreeLibrary(library);
+    EXPECT_EQ(FileHoldOf(path.c_str()), FileHold::Free);
+#endif
+    ASSERT_EQ(FileDelete(path.c_str()), Error::None);
+    ASSERT_EQ(FolderCreate(path.c_str()), Error::None);
+    EXPECT_EQ(FileHoldOf(path.c_str()), FileHold::Blocked);
+    EXPECT_EQ(FolderRemove(path.c_str()), Error::None);
+}
+
 TEST(PlatformFileMove, NeverReplacesAnExistingDestination) {
     ScratchFolder dir;
     std::string a = dir / "a.txt", b = dir / "b.txt";

@@ -200,6 +200,14 @@ manifest_switch() {
         inside && $1 == want ":" { sub(/^[^:]*: */, ""); print; exit }' "$E2E_MANIFEST_SOURCE"
 }
 
+# What the manifest tells the package manager an exit code of the installer means (its
+# ReturnResponse), or nothing.
+manifest_return_response() {
+    awk -v want="$1" '
+        $1 == "-" && $2 == "InstallerReturnCode:" { code = $3; next }
+        $1 == "ReturnResponse:" && code == want { print $2; exit }' "$E2E_MANIFEST_SOURCE"
+}
+
 # manifest_switch_words <name> [log file]: the switch's words as this platform's program takes
 # them, one per line, the log file (a host path) standing for <LOGPATH>.
 manifest_switch_words() {
@@ -337,4 +345,69 @@ expect_installed() {
         "NoModify REG_DWORD 1|NoRepair REG_DWORD 1" "values hiding Modify and Repair"
     if [[ -x "$(be_product_dir)/$(be_uninstaller_name)" ]]; then pass; else fail "no runnable uninstaller in the product folder"; fi
     expect_no_temp_leftover
+}
+
+# Registry-export text (REGEDIT4 style) on standard input in a form two states compare in: one
+# line per key and one per value (named by its key), continuation lines joined, the export's
+# header left out, sorted. A key deleted and made again compares by its content, not its place.
+canonical_registry() {
+    awk '
+        { sub(/\r$/, "") }
+        /^(REGEDIT4|Windows Registry Editor Version)/ { next }
+        {
+            line = $0
+            while (line ~ /\\$/ && (getline more) > 0) {
+                sub(/\\$/, "", line)
+                sub(/\r$/, "", more)
+                sub(/^[ \t]+/, "", more)
+                line = line more
+            }
+            if (line == "") next
+            if (substr(line, 1, 1) == "[") { key = line; print key; next }
+            print key "\t" line
+        }' | LC_ALL=C sort
+}
+
+# What an installation leaves on the machine, in a form two states compare in: every folder and
+# file in the product folder (each file with its hash), then the whole registry below
+# HKEY_CURRENT_USER (canonical_registry).
+product_state() {
+    local product
+    product=$(be_product_dir)
+    if [[ -d "$product" ]]; then
+        (cd "$product" && find . -mindepth 1 -type d | LC_ALL=C sort | sed 's/^/folder /' &&
+            find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum)
+    else
+        echo "no product folder"
+    fi
+    be_registry_text | canonical_registry
+}
+
+# expect_same_state <before> <after> <what>: two product_state records are the same.
+expect_same_state() {
+    if cmp -s "$1" "$2"; then
+        pass
+    else
+        fail "$3 differs:"$'\n'"$(diff "$1" "$2" | head -n 30)"
+    fi
+}
+
+# Removes the product by the uninstall entry's quiet removal command, run as the system runs it:
+# exit code 0 expected.
+remove_quietly() {
+    local command
+    command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "quietuninstallstring" { print $3 }')
+    be_run_registered "$command"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of $1"
+}
+
+# Runs an installer quietly (the manifest's silent switch) to its end: exit code 0 expected.
+# install_quietly <installer> <what>
+install_quietly() {
+    local words
+    mapfile -t words < <(manifest_switch_words Silent)
+    be_start "$1" "" "${words[@]}"
+    be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of $2"
 }

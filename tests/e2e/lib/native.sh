@@ -343,3 +343,22 @@ scenario_arguments_and_width() {
         awk '{ if (length($0) > w) w = length($0) } END { print w + 0 }')
     if ((widest > 0 && widest <= 80)); then pass; else fail "widest line drawn: $widest columns"; fi
 }
+
+# The whole per-user registry as export text (the store is that text).
+be_registry_text() { cat "$XDG_CONFIG_HOME/qrv2/registry.reg" 2>/dev/null; }
+
+# be_run_killed <milliseconds> <executable> [argument...]: runs the program and ends it that long
+# after its start as a crash would (SIGKILL), unless it has ended by then; E2E_EXIT gets its
+# exit status.
+be_run_killed() {
+    local exe=$2 pid
+    "$exe" "${@:3}" </dev/null >"$S/installer.out" 2>&1 &
+    pid=$!
+    sleep "$(awk -v m="$1" 'BEGIN { printf "%.3f", m / 1000 }')"
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    E2E_EXIT=$?
+}
+
+# The exit code of a run that found a newer version installed, as the shell sees it.
+be_newer_installed_code() { echo $((1638 & 255)); }

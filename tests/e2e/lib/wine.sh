@@ -437,3 +437,29 @@ scenario_legacy_code_page() {
         expect_no_key "$KEY_CONTROL_CLASS"
     done
 }
+
+# The whole of HKEY_CURRENT_USER as the prefix's registry editor exports it (UTF-16 turned into
+# UTF-8; a failed export is tried again, as for be_reg_values).
+be_registry_text() {
+    local export="$S/registry.reg" try
+    for try in 1 2 3; do
+        rm -f "$export"
+        wine regedit /E "$(winpath "$export")" HKEY_CURRENT_USER >/dev/null 2>&1 && [[ -s "$export" ]] && break
+        sleep 0.2
+    done
+    [[ -s "$export" ]] && iconv -f UTF-16 -t UTF-8 "$export" | tr -d '\r'
+}
+
+# be_run_killed <milliseconds> <executable> [argument...]: runs the program and ends it that long
+# after its start with TerminateProcess (as a crash or "end task" ends it), unless it has ended
+# by then; E2E_EXIT gets its exit code.
+be_run_killed() {
+    local ms=$1 exe=$2 text=()
+    (($# > 2)) && text=("${*:3}")
+    rm -f "$S/exit-code.txt"
+    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" --kill-after "$ms" "$(winpath "$exe")" \
+        "${text[@]}" >"$S/launch.log" 2>&1
+    E2E_EXIT=$(tr -d '\r\n' <"$S/exit-code.txt" 2>/dev/null)
+}
+
+be_newer_installed_code() { echo 1638; }
