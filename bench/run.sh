@@ -4,6 +4,8 @@
 # of the zlib limit measured in the same run and of the best peer, with peak memory.
 #   pack limit:    one-shot compress2 level 9 of every file, held in memory
 #   extract limit: one-shot uncompress of every file, creating each file and writing it whole
+# A second measurement extracts 100,000 small files (SMALL_FILES=n to change) with qxarc and with
+# bsdtar, the target being qxarc no slower than bsdtar in the same run.
 # Usage: bench/run.sh [QXARC]   (default build/native/tools/qxarc/qxarc, built when missing)
 # ROUNDS=n (default 3) repeats every measurement and keeps the fastest wall-clock time. On a
 # shared machine run it when the load is low (see `uptime`). Extraction goes into tmpfs
@@ -46,8 +48,8 @@ fi
 work=$(mktemp -d "$base/qxarc-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 bash "$maker" "$work/corpus" >/dev/null 2>&1
-# Hidden files are never packed; the limit gets the same list.
-(cd "$work/corpus" && find . -type f ! -path '*/.*' | sed 's|^\./||' | LC_ALL=C sort) > "$work/list"
+# Every file is packed, hidden ones too; the limit gets the same list.
+(cd "$work/corpus" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) > "$work/list"
 files=$(wc -l < "$work/list")
 largest=$(cd "$work/corpus" && tr '\n' '\0' < "$work/list" | xargs -0 stat -c %s | sort -n | tail -1)
 cpus=$(nproc)
@@ -110,6 +112,25 @@ for ((r = 1; r <= rounds; r++)); do
     same_tree "$out" "tar + gzip"; rm -rf "$out"
 done
 
+# Many small files: 100,000 files of 20 to 1,500 bytes extracted into the same place, qxarc
+# against bsdtar's tar.gz, each tree checked once against the original.
+small_files=${SMALL_FILES:-100000}
+g++ -O2 -std=c++17 bench/small_files.cpp -o "$work/small_files"
+"$work/small_files" "$work/small" "$small_files"
+"$qxarc" create "$work/small.qx" "$work/small"
+command -v bsdtar >/dev/null && bsdtar -czf "$work/small.tgz" --options gzip:compression-level=9 -C "$work/small" .
+checked=""
+for ((r = 1; r <= rounds; r++)); do
+    for j in 1 "$cpus"; do
+        out=$(fresh); measure "small.qx$j" "$qxarc" extract -j "$j" "$work/small.qx" "$out"
+        [[ -n "$checked" ]] || { diff -r "$work/small" "$out" >/dev/null || { echo "run.sh: qxarc: small files differ" >&2; exit 1; }; checked=yes; }
+        rm -rf "$out"
+    done
+    if [[ -f "$work/small.tgz" ]]; then
+        out=$(fresh); measure small.bsd bsdtar -xf "$work/small.tgz" -C "$out"; rm -rf "$out"
+    fi
+done
+
 peers=(bsdtgz bsdzip zip tgz)
 declare -A label=([bsdtgz]="bsdtar tar.gz -9" [bsdzip]="bsdtar zip -9" [zip]="zip -9 / unzip"
                   [tgz]="tar + gzip -9" [qx1]="qxarc -j 1" ["qx$cpus"]="qxarc -j $cpus")
@@ -155,4 +176,14 @@ echo "  peak memory create -j $cpus <= $cpus x 2 x largest + 16 MiB = $create_bu
 echo "  peak memory create -j 1 <= 2 x largest + 16 MiB = $create1_budget KiB: ${peak[qx1.pack]} $(verdict "$create1_budget" "${peak[qx1.pack]}")"
 echo "  peak memory extract -j $cpus <= $cpus x 8 MiB + 16 MiB = $extract_budget KiB: ${peak[qx$cpus.extract]} $(verdict "$extract_budget" "${peak[qx$cpus.extract]}")"
 echo "  peak memory extract -j 1 <= 8 MiB + 16 MiB = $extract1_budget KiB: ${peak[qx1.extract]} $(verdict "$extract1_budget" "${peak[qx1.extract]}")"
+echo "$small_files small files, extracted into $where (best of $rounds; peak = resident KiB):"
+printf '  %-16s %8s %9s\n' tool extract_s peak
+for k in "small.qx1" "small.qx$cpus" small.bsd; do
+    [[ -n "${best[$k]:-}" ]] || continue
+    case $k in small.bsd) l="bsdtar tar.gz" ;; *) l="qxarc -j ${k#small.qx}" ;; esac
+    printf '  %-16s %8.3f %9s\n' "$l" "${best[$k]}" "${peak[$k]}"
+done
+if [[ -n "${best[small.bsd]:-}" ]]; then
+    echo "  extract of $small_files small files -j $cpus no slower than bsdtar: x bsdtar $(ratio "${best[small.bsd]}" "${best[small.qx$cpus]}") $(verdict "$(awk -v a="${best[small.bsd]}" -v b="${best[small.qx$cpus]}" 'BEGIN { print (a >= b) ? 1 : 0 }')" 1)"
+fi
 [[ "$identical" == yes ]] || { echo "run.sh: -j 1 and -j $cpus archives differ" >&2; exit 1; }

@@ -27,12 +27,14 @@ enum class Error : int {
     DiskFull = 112,            // ERROR_DISK_FULL
     InsufficientBuffer = 122,  // ERROR_INSUFFICIENT_BUFFER
     InvalidName = 123,         // ERROR_INVALID_NAME
+    NotAFolder = 267,          // ERROR_DIRECTORY: something other than a folder stands there
     ModuleNotFound = 126,      // ERROR_MOD_NOT_FOUND
     ProcNotFound = 127,        // ERROR_PROC_NOT_FOUND
     DirNotEmpty = 145,         // ERROR_DIR_NOT_EMPTY
     AlreadyExists = 183,       // ERROR_ALREADY_EXISTS
     MoreData = 234,            // ERROR_MORE_DATA
     NoMoreItems = 259,         // ERROR_NO_MORE_ITEMS
+    StoppedOnLink = 681,       // ERROR_STOPPED_ON_SYMLINK: a link stands where none may be followed
     BadFormat = 1010,          // ERROR_BADDB / damaged store
     KeyDeleted = 1018,         // ERROR_KEY_DELETED
     Cancelled = 1223,          // ERROR_CANCELLED

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/Error.h"
+#include "platform/PathFacts.h"
 
 namespace Platform {
 
@@ -76,6 +77,12 @@ Error FileReadAt(FileHandle file, std::uint64_t offset, void* data, std::uint32_
 // for FileRead.
 Error FileWrite(FileHandle file, const void* data, std::uint32_t count, std::uint32_t* transferred);
 
+// Writes count bytes at offset, whatever the position (a handle written this way is written
+// only this way). *transferred gets the bytes written. None only when every byte was written;
+// otherwise as for FileWrite (the test hook applies too).
+Error FileWriteAt(FileHandle file, std::uint64_t offset, const void* data, std::uint32_t count,
+                  std::uint32_t* transferred);
+
 // Moves the position by distance from the start or the current position; *position (may be
 // null) gets the new position (low 32 bits). None; InvalidParameter when the result would lie
 // before the start (the position is then unchanged); InvalidHandle for NullFile.
@@ -87,6 +94,23 @@ Error FileGetSize(FileHandle file, std::uint32_t* size);
 // Makes the position the end of the file (cuts or extends). None; InvalidHandle; without write
 // access AccessDenied (some Windows emulations say InvalidParameter).
 Error FileSetEnd(FileHandle file);
+
+// Makes the file exactly length bytes long (cut, or extended with zeros), 64 bits wide; the
+// position stays where it was. None; InvalidHandle; AccessDenied without write access; DiskFull.
+Error FileSetLength(FileHandle file, std::uint64_t length);
+
+// What the open handle is: kind File (a regular file, with its 64-bit size and the stamp of its
+// last change), Folder, or Special (a pipe, terminal or device: read as a stream, size 0).
+// None; InvalidHandle; others as the system reports them.
+Error FileGetFacts(FileHandle file, PathFacts* facts);
+
+// Where the file next holds data at or after offset (*dataStart) and where that data ends
+// (*dataEnd), so a reader can take the holes of a sparse file as zeros without reading them.
+// Where the system cannot tell, every byte counts as data (*dataStart = offset, *dataEnd the
+// largest value); past the last data both are the file's size. The position may move: meant for
+// a handle read with FileReadAt. None; InvalidHandle.
+Error FileFindData(FileHandle file, std::uint64_t offset, std::uint64_t* dataStart,
+                   std::uint64_t* dataEnd);
 
 // Closes the handle and ends its sharing claim. None; InvalidHandle for NullFile.
 Error FileClose(FileHandle file);

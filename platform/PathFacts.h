@@ -21,6 +21,9 @@ struct PathFacts {
     PathKind kind = PathKind::Missing;
     // The content's size in bytes, 64 bits wide, for File and LinkToFile (the target's); else 0.
     std::uint64_t size = 0;
+    // When the content last changed, in the system's own units (nanoseconds on POSIX, 100 ns on
+    // Windows): only ever compared with another stamp of the same file.
+    std::int64_t modified = 0;
 };
 
 // Looks at path (Windows-shaped, as for FileOpen) without opening it and without following a

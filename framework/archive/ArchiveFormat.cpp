@@ -64,6 +64,8 @@ const char* Explain(Damage damage) {
         case Damage::NotAnArchive: return "not an archive (no \"QX11\" at the start)";
         case Damage::BadDirectoryTag: return "not an archive (bad directory tag)";
         case Damage::DirectoryCutShort: return "directory cut short (archive truncated)";
+        case Damage::DirectorySizeWrong:
+            return "directory damaged (its records do not end where its header says)";
         case Damage::OffsetInsideDirectory:
             return "record damaged (block offset inside the directory)";
         case Damage::BlockHeaderMissing: return "block header missing (archive cut short)";

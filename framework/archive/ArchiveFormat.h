@@ -49,6 +49,7 @@ enum class Damage : int {
     NotAnArchive,            // no "QX11" at the start (also a file shorter than 4 bytes)
     BadDirectoryTag,         // no "RAW\0" at offset 8 (also a file shorter than 12 bytes)
     DirectoryCutShort,       // the file ends inside the records
+    DirectorySizeWrong,      // the records do not end where the header's directory size says
     OffsetInsideDirectory,   // a record's block offset points into the header or directory
     BlockHeaderMissing,      // the file ends before the block's 8 header bytes
     UnknownBlockTag,         // neither "PAC\0" nor "RAW\0"

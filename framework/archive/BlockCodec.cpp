@@ -47,6 +47,28 @@ std::uint32_t EncodeBlock(CompressDevice* device, const unsigned char* content, 
     return kBlockHeaderSize + length;
 }
 
+void BlockEncoder::Begin(std::uint32_t contentSize, unsigned char header[8]) {
+    m_packed = m_deflater.Begin();
+    EncodeBlockHeader(header, m_packed, contentSize);
+}
+
+BlockEncoder::Result BlockEncoder::Put(const unsigned char* content, std::uint32_t count, bool last,
+                                       std::uint32_t* consumed, unsigned char* out,
+                                       std::uint32_t room, std::uint32_t* produced) {
+    if (!m_packed) {
+        const std::uint32_t n = count < room ? count : room;
+        if (n != 0) std::memcpy(out, content, n);
+        *consumed = n;
+        *produced = n;
+        return last && n == count ? Done : More;
+    }
+    switch (m_deflater.Run(content, count, consumed, out, room, produced, last)) {
+        case Deflater::StreamEnd: return Done;
+        case Deflater::Progress: return More;
+        default: return NoMemory;
+    }
+}
+
 Damage CheckBlock(const BlockHeader& block, std::uint32_t storedSize, std::uint64_t available) {
     if (block.Raw()) return block.contentSize > available ? Damage::BlockCutShort : Damage::None;
     if (!block.Packed()) return Damage::UnknownBlockTag;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "framework/archive/ArchiveFormat.h"
+#include "framework/io/CompressDevice.h"
 
 namespace QRV2 {
 
@@ -35,6 +36,28 @@ BlockHeader DecodeBlockHeader(const unsigned char in[8]);
 // stored form (size plus the header), so the fallback always fits where a block is laid out.
 std::uint32_t EncodeBlock(CompressDevice* device, const unsigned char* content, std::uint32_t size,
                           unsigned char* out, std::uint32_t room);
+
+// Lays a data block out piece by piece, for content too large to hold whole: the same bytes
+// as EncodeBlock gives for the whole content (zlib's stream does not depend on how its input
+// is divided), or the stored form when no compressor can be had.
+class BlockEncoder {
+public:
+    enum Result { More, Done, NoMemory };
+    // Starts the block of contentSize bytes of content; its 8 header bytes go to header.
+    void Begin(std::uint32_t contentSize, unsigned char header[8]);
+    bool Packed() const { return m_packed; }
+    // Takes up to count bytes of content (last: they are all that is left of it) and lays
+    // block bytes into out (room bytes); *consumed and *produced count them. Done once the
+    // last content has been taken and the block is complete; More while it needs more content
+    // or more room.
+    Result Put(const unsigned char* content, std::uint32_t count, bool last,
+               std::uint32_t* consumed, unsigned char* out, std::uint32_t room,
+               std::uint32_t* produced);
+
+private:
+    Deflater m_deflater;
+    bool m_packed = false;
+};
 
 // For CheckBlock: the source cannot tell how many bytes it holds (the reads then find a block
 // cut short).

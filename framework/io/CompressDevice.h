@@ -54,4 +54,33 @@ private:
     void* m_stream = nullptr;
 };
 
+// Deflates one zlib stream piece by piece with the settings of Compress (level 9, 15 window
+// bits, memory level 8, default strategy): content fed in pieces and finished gives the bytes
+// that Compress gives for the whole content at once (zlib's output does not depend on how its
+// input is divided). Its working memory comes from the framework allocator.
+class Deflater {
+public:
+    enum Result : std::int32_t {
+        Progress = 0,   // more input or output room is needed
+        StreamEnd = 1,  // the stream is complete (only after finish)
+        NoMemory = -4,
+        Failed = -2,  // a misuse: Begin was not called or failed
+    };
+    Deflater() = default;
+    ~Deflater();
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    // Prepares for a new stream. false when no memory.
+    bool Begin();
+    // Deflates from input (inputCount bytes) into output (room bytes); *consumed and *produced
+    // get the bytes taken and given. finish: input is the content's last piece; call again
+    // with more room until StreamEnd.
+    Result Run(const void* input, std::uint32_t inputCount, std::uint32_t* consumed, void* output,
+               std::uint32_t room, std::uint32_t* produced, bool finish);
+
+private:
+    void* m_stream = nullptr;
+};
+
 }  // namespace QRV2

@@ -8,9 +8,14 @@
 namespace Platform {
 
 namespace {
+// 0 while no stop was asked for; else the CancelCause of the first request.
 volatile std::sig_atomic_t g_cancel = 0;
 
-extern "C" void OnStopSignal(int) { g_cancel = 1; }
+extern "C" void OnStopSignal(int signal) {
+    if (g_cancel == 0)
+        g_cancel =
+            static_cast<int>(signal == SIGINT ? CancelCause::Interrupt : CancelCause::Terminate);
+}
 }  // namespace
 
 void InstallCancelHandlers() {
@@ -21,8 +26,11 @@ void InstallCancelHandlers() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-void RequestCancel() { g_cancel = 1; }
+void RequestCancel() {
+    if (g_cancel == 0) g_cancel = static_cast<int>(CancelCause::Terminate);
+}
 bool CancelRequested() { return g_cancel != 0; }
+CancelCause CancelRequestCause() { return static_cast<CancelCause>(g_cancel); }
 void ResetCancel() { g_cancel = 0; }
 
 }  // namespace Platform

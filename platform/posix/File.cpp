@@ -13,6 +13,8 @@
 #include <new>
 #include <string>
 
+#include "platform/posix/FactsAt.h"
+#include "platform/posix/FileObject.h"
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
 #include "platform/posix/SystemCall.h"
@@ -20,11 +22,6 @@
 #include "platform/testing/FileTestHook.h"
 
 namespace Platform {
-
-struct FileObject {
-    int fd;
-    bool writable;  // what the caller asked for; the descriptor itself may allow more
-};
 
 namespace {
 
@@ -225,7 +222,7 @@ Error FileOpen(const char* path, FileAccess access, FileShare share, FileDisposi
         posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_RANDOM);
     }
 
-    FileObject* object = new (std::nothrow) FileObject{fd.Get(), writes};
+    FileObject* object = NewFileObject(fd.Get(), writes);
     if (object == nullptr) return Error::NotEnoughMemory;
     fd.Release();  // the file object owns it now
     *file = object;
@@ -268,6 +265,24 @@ Error FileWrite(FileHandle file, const void* data, std::uint32_t count,
     return result;
 }
 
+Error FileWriteAt(FileHandle file, std::uint64_t offset, const void* data, std::uint32_t count,
+                  std::uint32_t* transferred) {
+    if (transferred != nullptr) *transferred = 0;
+    if (file == NullFile) return Error::InvalidHandle;
+    if (data == nullptr && count != 0) return Error::InvalidParameter;
+    if (!file->writable) return Error::AccessDenied;
+    const std::uint32_t allowed = FileTestHook::Admit(count);
+    const char* bytes = static_cast<const char*>(data);
+    std::size_t done = 0;
+    int e = TransferWhole(allowed, &done, ENOSPC, [&](std::size_t at, std::size_t left) {
+        return ::pwrite(file->fd, bytes + at, left, static_cast<off_t>(offset + at));
+    });
+    Error result = e == 0 ? Error::None : TransferError(e);
+    if (result == Error::None && allowed < count) result = Error::DiskFull;
+    if (transferred != nullptr) *transferred = static_cast<std::uint32_t>(done);
+    return result;
+}
+
 Error FileSeek(FileHandle file, std::int32_t distance, SeekOrigin origin, std::uint32_t* position) {
     if (file == NullFile) return Error::InvalidHandle;
     int whence = origin == SeekOrigin::Current ? SEEK_CUR : SEEK_SET;
@@ -291,6 +306,50 @@ Error FileSetEnd(FileHandle file) {
     off_t at = lseek(file->fd, 0, SEEK_CUR);
     if (at < 0) return FromErrno(errno);
     if (ftruncate(file->fd, at) != 0) return FromErrno(errno);
+    return Error::None;
+}
+
+Error FileSetLength(FileHandle file, std::uint64_t length) {
+    if (file == NullFile) return Error::InvalidHandle;
+    if (!file->writable) return Error::AccessDenied;
+    if (RetryInterrupted([&] { return ftruncate(file->fd, static_cast<off_t>(length)); }) != 0)
+        return errno == EFBIG ? Error::DiskFull : FromErrno(errno);
+    return Error::None;
+}
+
+Error FileGetFacts(FileHandle file, PathFacts* facts) {
+    if (file == NullFile) return Error::InvalidHandle;
+    if (facts == nullptr) return Error::InvalidParameter;
+    *facts = PathFacts{};
+    struct stat st {};
+    if (fstat(file->fd, &st) != 0) return FromErrno(errno);
+    if (S_ISREG(st.st_mode)) {
+        facts->kind = PathKind::File;
+        facts->size = static_cast<std::uint64_t>(st.st_size);
+        facts->modified = ChangeStamp(st);
+    } else {
+        facts->kind = S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Special;
+    }
+    return Error::None;
+}
+
+Error FileFindData(FileHandle file, std::uint64_t offset, std::uint64_t* dataStart,
+                   std::uint64_t* dataEnd) {
+    if (file == NullFile) return Error::InvalidHandle;
+    if (dataStart == nullptr || dataEnd == nullptr) return Error::InvalidParameter;
+    *dataStart = offset;
+    *dataEnd = ~std::uint64_t{0};
+    const off_t data = lseek(file->fd, static_cast<off_t>(offset), SEEK_DATA);
+    if (data < 0) {
+        if (errno != ENXIO) return Error::None;  // the system cannot tell: all of it is data
+        struct stat st {};
+        if (fstat(file->fd, &st) != 0) return FromErrno(errno);
+        *dataStart = *dataEnd = static_cast<std::uint64_t>(st.st_size);
+        return Error::None;
+    }
+    const off_t hole = lseek(file->fd, data, SEEK_HOLE);
+    *dataStart = static_cast<std::uint64_t>(data);
+    if (hole >= data) *dataEnd = static_cast<std::uint64_t>(hole);
     return Error::None;
 }
 

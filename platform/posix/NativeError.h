@@ -29,6 +29,7 @@ inline Error FromErrno(int e) {
         case EAGAIN: return Error::SharingViolation;
         case EIO: return Error::WriteFault;
         case EXDEV: return Error::NotSameDevice;
+        case ELOOP: return Error::StoppedOnLink;
         default: return Error::Unknown;
     }
 }

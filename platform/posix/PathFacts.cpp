@@ -1,12 +1,14 @@
 // PathFacts on POSIX: lstat/stat for the kind and size, rename(2) to replace.
 #include "platform/PathFacts.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <string>
 
+#include "platform/posix/FactsAt.h"
 #include "platform/posix/NativeError.h"
 #include "platform/posix/PathMap.h"
 
@@ -28,24 +30,23 @@ PathKind KindOf(const struct stat& st) {
 
 }  // namespace
 
-Error InspectPath(const char* path, PathFacts* facts) {
-    if (facts == nullptr) return Error::InvalidParameter;
+Error FactsAt(int dirFd, const char* name, PathFacts* facts) {
     *facts = PathFacts{};
-    std::string mapped;
-    Error error = Map(path, &mapped);
-    if (error != Error::None) return error;
     struct stat st {};
-    if (lstat(mapped.c_str(), &st) != 0) {
-        int e = errno;
+    if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int e = errno;
         return e == ENOENT || e == ENOTDIR ? Error::None : FromErrno(e);
     }
     if (!S_ISLNK(st.st_mode)) {
         facts->kind = KindOf(st);
-        if (facts->kind == PathKind::File) facts->size = static_cast<std::uint64_t>(st.st_size);
+        if (facts->kind == PathKind::File) {
+            facts->size = static_cast<std::uint64_t>(st.st_size);
+            facts->modified = ChangeStamp(st);
+        }
         return Error::None;
     }
     struct stat target {};
-    if (stat(mapped.c_str(), &target) != 0) {
+    if (fstatat(dirFd, name, &target, 0) != 0) {
         facts->kind = PathKind::DanglingLink;
         return Error::None;
     }
@@ -53,11 +54,21 @@ Error InspectPath(const char* path, PathFacts* facts) {
         case PathKind::File:
             facts->kind = PathKind::LinkToFile;
             facts->size = static_cast<std::uint64_t>(target.st_size);
+            facts->modified = ChangeStamp(target);
             break;
         case PathKind::Folder: facts->kind = PathKind::LinkToFolder; break;
         default: facts->kind = PathKind::Special; break;
     }
     return Error::None;
+}
+
+Error InspectPath(const char* path, PathFacts* facts) {
+    if (facts == nullptr) return Error::InvalidParameter;
+    *facts = PathFacts{};
+    std::string mapped;
+    Error error = Map(path, &mapped);
+    if (error != Error::None) return error;
+    return FactsAt(AT_FDCWD, mapped.c_str(), facts);
 }
 
 Error FileReplace(const char* source, const char* target) {

@@ -33,6 +33,8 @@ inline Error FromWin32(DWORD e) {
         case ERROR_HANDLE_DISK_FULL: return Error::DiskFull;
         case ERROR_INSUFFICIENT_BUFFER: return Error::InsufficientBuffer;
         case ERROR_INVALID_NAME: return Error::InvalidName;
+        case ERROR_DIRECTORY: return Error::NotAFolder;
+        case 681: return Error::StoppedOnLink;  // ERROR_STOPPED_ON_SYMLINK, not in every SDK
         case ERROR_MOD_NOT_FOUND: return Error::ModuleNotFound;
         case ERROR_PROC_NOT_FOUND: return Error::ProcNotFound;
         case ERROR_DIR_NOT_EMPTY: return Error::DirNotEmpty;

@@ -1,10 +1,12 @@
 // Tests of CompressDevice and CompressStream: block bytes, reading back, damaged blocks, failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "framework/archive/ArchiveEntry.h"
+#include "framework/archive/BlockCodec.h"
 #include "framework/archive/CompressStream.h"
 #include "framework/containers/Stream.h"
 #include "framework/core/Core.h"
@@ -363,5 +365,38 @@ TEST(CompressDevice, RoundTripAndTooSmallDestination) {
     EXPECT_EQ(-5, device->Uncompress(back.data(), &length, packed.data(), packedLength));
     std::uint32_t tiny = 4;
     EXPECT_EQ(-5, device->Compress(packed.data(), &tiny, content.data(), 1000));
+
+    // A block laid out piece by piece, in pieces of odd sizes, is the block of the writer, which
+    // compresses the content in one call; without memory for a compressor it is the stored one.
+    Bytes large = Sample(300000);
+    for (std::size_t i = 0; i < large.size(); i += 7000)
+        std::memcpy(&large[i], content.data(), 500);  // matches far apart
+    const Bytes whole = Pack(large);
+    auto inPieces = [&large]() {
+        ArchiveFormat::BlockEncoder encoder;
+        Bytes block(8);
+        encoder.Begin(static_cast<std::uint32_t>(large.size()), block.data());
+        unsigned char out[777];
+        ArchiveFormat::BlockEncoder::Result step = ArchiveFormat::BlockEncoder::More;
+        for (std::size_t at = 0; step == ArchiveFormat::BlockEncoder::More;) {
+            const std::uint32_t n = static_cast<std::uint32_t>(
+                std::min<std::size_t>(large.size() - at, 1 + (at * 31) % 65521));
+            std::uint32_t taken = 0;
+            std::uint32_t made = 0;
+            step = encoder.Put(large.data() + at, n, at + n == large.size(), &taken, out,
+                               sizeof out, &made);
+            block.insert(block.end(), out, out + made);
+            at += taken;
+        }
+        EXPECT_EQ(ArchiveFormat::BlockEncoder::Done, step);
+        return block;
+    };
+    EXPECT_TRUE(whole == inPieces());
+    AllocatorHook::FailNth(1);
+    const Bytes stored = inPieces();
+    AllocatorHook::Disarm();
+    Bytes expected = Header("RAW", 300000);
+    expected.insert(expected.end(), large.begin(), large.end());
+    EXPECT_TRUE(expected == stored);
     ReleaseElement(device);
 }

@@ -1,109 +1,36 @@
-// Reader: the archive's directory read once (from one copy of the file's front where it fits),
-// and the archive file read at offsets.
+// Reader: the archive opened (a stream copied into a scratch file first), its directory read
+// once from a copy of the file's front, and the file read at offsets.
 #include "tools/qxarc/Reader.h"
+
+#include <algorithm>
+#include <vector>
 
 #include "framework/archive/ArchiveEntry.h"
 #include "framework/archive/LittleEndian.h"
 #include "framework/containers/Stream.h"
+#include "framework/core/Allocator.h"
 #include "framework/core/Core.h"
+#include "framework/core/Held.h"
 #include "framework/io/MemoryStream.h"
-#include "platform/PathFacts.h"
+#include "platform/Cancel.h"
+#include "platform/UserTree.h"
 #include "tools/qxarc/Common.h"
 
 namespace QxarcTool {
 
 using namespace QRV2;
 
-namespace {
-
-// Names the failure; false, for the caller to return.
-bool Refused(const char* hostArchive, const char* reason) {
-    Error(hostArchive, reason);
-    return false;
-}
-
-}  // namespace
-
-Reader::~Reader() { Forget(); }
-
-bool Reader::Add(ArchiveEntry* entry) {
-    m_entries.push_back(entry);
-    return true;
-}
-
-void Reader::Forget() {
-    for (ArchiveEntry* entry : m_entries) ReleaseElement(entry);
-    m_entries.clear();
-}
-
-bool Reader::Open(const char* hostArchive) {
-    std::string path;
-    if (!ToFramework(hostArchive, &path)) return Refused(hostArchive, "not a usable path");
-    m_stream = InterfaceOf<Stream>(m_file.Get(), InterfaceStream);
-    if (m_stream == nullptr || m_file->SetPathName(path.c_str()) != 0 ||
-        m_stream->SetAccessMode(Stream::AccessRead) != 0)
-        return Refused(hostArchive, "out of memory");
-    if (m_stream->Open() != 0) {
-        Platform::PathFacts facts;
-        Platform::InspectPath(path.c_str(), &facts);
-        if (facts.kind == Platform::PathKind::Missing) return Refused(hostArchive, "no such file");
-        if (facts.kind == Platform::PathKind::Folder) return Refused(hostArchive, "is a folder");
-        return Refused(hostArchive,
-                       "cannot be opened (refused by the system: in use or no rights)");
-    }
-    m_damage = ReadDirectory();
-    if (m_damage != ArchiveFormat::Damage::None &&
-        m_damage != ArchiveFormat::Damage::DirectoryCutShort)
-        return Refused(hostArchive, ArchiveFormat::Explain(m_damage));
-    return true;
-}
-
-// The directory is parsed from one copy of the file's front in memory, one read instead of
-// several per record. The copy takes a byte beyond the directory's declared end, so it never
-// ends where the file does not; should the records run past it (a size that understates
-// them), the file itself is read instead.
-ArchiveFormat::Damage Reader::ReadDirectory() {
-    constexpr std::uint32_t kLargestCopy = 64u << 20;
-    std::uint32_t fileSize = 0;
-    unsigned char fixed[ArchiveFormat::kPrefixSize + ArchiveFormat::kDirectoryFixedSize];
-    if (m_stream->GetSize(&fileSize) == 0 && fileSize >= sizeof fixed &&
-        m_stream->SetPosition(0) == 0 && m_stream->Read(fixed, sizeof fixed) == sizeof fixed) {
-        const std::uint64_t size = LittleEndian::Get32(fixed + 12);
-        const std::uint64_t copy = size + ArchiveFormat::kPrefixSize + 1;
-        Held<MemoryStream> memory(TypeMemoryStream);
-        Stream* view = InterfaceOf<Stream>(memory.Get(), InterfaceStream);
-        std::vector<unsigned char> front;
-        if (view != nullptr && copy <= fileSize && copy <= kLargestCopy) {
-            front.resize(static_cast<std::size_t>(copy));
-            const std::uint32_t n = static_cast<std::uint32_t>(copy);
-            if (m_stream->SetPosition(0) == 0 && m_stream->Read(front.data(), n) == n &&
-                memory->SetData(front.data(), n) == 0) {
-                ArchiveFormat::Damage damage =
-                    ArchiveFormat::ReadDirectory(view, &m_header, this, &m_dataStart);
-                if (damage != ArchiveFormat::Damage::DirectoryCutShort) return damage;
-            }
-            Forget();
-        }
-    }
-    return ArchiveFormat::ReadDirectory(m_stream, &m_header, this, &m_dataStart);
-}
-
-std::string NameOf(ArchiveEntry* entry) {
-    return entry->GetName() != nullptr ? entry->GetName() : "";
-}
-
 ArchiveFile::~ArchiveFile() {
     if (m_file != Platform::NullFile) Platform::FileClose(m_file);
 }
 
-bool ArchiveFile::Open(const std::string& path) {
-    std::uint32_t size = 0;
-    if (Platform::FileOpen(path.c_str(), Platform::FileAccess::Read, Platform::FileShare::Read,
-                           Platform::FileDisposition::OpenExisting, Platform::FileHint::Random,
-                           &m_file) != Platform::Error::None ||
-        Platform::FileGetSize(m_file, &size) != Platform::Error::None)
+bool ArchiveFile::Adopt(Platform::FileHandle file) {
+    m_file = file;
+    Platform::PathFacts facts;
+    if (Platform::FileGetFacts(m_file, &facts) != Platform::Error::None ||
+        facts.kind != Platform::PathKind::File)
         return false;
-    m_size = size;
+    m_size = facts.size;
     return true;
 }
 
@@ -115,6 +42,156 @@ bool ArchiveFile::ReadAt(std::uint64_t offset, void* into, std::uint32_t count,
 bool ArchiveFile::Size(std::uint64_t* size) {
     *size = m_size;
     return true;
+}
+
+Reader::~Reader() { Forget(); }
+
+bool Reader::Add(ArchiveEntry* entry) {
+    try {
+        m_entries.push_back(entry);
+    } catch (const std::bad_alloc&) {
+        ReleaseElement(entry);
+        return false;
+    }
+    return true;
+}
+
+void Reader::Forget() {
+    for (ArchiveEntry* entry : m_entries) ReleaseElement(entry);
+    m_entries.clear();
+}
+
+// A stream is read once from start to end into a scratch file, which is then read at offsets.
+bool Reader::OpenStream(Platform::FileHandle stream) {
+    Platform::FileHandle scratch = Platform::NullFile;
+    Platform::Error error = Platform::ScratchFileCreate("", &scratch);
+    if (error != Platform::Error::None) {
+        Platform::FileClose(stream);
+        Error(m_label, "scratch file for the stream cannot be made (" + Why(error) + ")");
+        return false;
+    }
+    const std::uint32_t piece = 1u << 20;
+    unsigned char* buffer = static_cast<unsigned char*>(Allocate(piece));
+    bool ok = buffer != nullptr;
+    std::uint64_t at = 0;
+    while (ok && !Platform::CancelRequested()) {
+        std::uint32_t got = 0;
+        error = Platform::FileRead(stream, buffer, piece, &got);
+        if (error != Platform::Error::None || got == 0) break;
+        std::uint32_t written = 0;
+        error = Platform::FileWriteAt(scratch, at, buffer, got, &written);
+        ok = error == Platform::Error::None;
+        at += got;
+    }
+    Free(buffer);
+    Platform::FileClose(stream);
+    if (!m_file.Adopt(scratch) || buffer == nullptr || error != Platform::Error::None) {
+        if (!Platform::CancelRequested())
+            Error(m_label, buffer == nullptr ? std::string("out of memory")
+                                             : "cannot be read whole (" + Why(error) + ")");
+        return false;
+    }
+    return !Platform::CancelRequested();
+}
+
+bool Reader::Open(const std::string& hostArchive) {
+    const bool standard = hostArchive == "-";
+    m_label = standard ? "standard input" : hostArchive;
+    Platform::FileHandle file = Platform::NullFile;
+    Platform::Error error = standard ? Platform::StandardInputFile(&file)
+                                     : Platform::UserFileOpenPath(hostArchive, &file);
+    if (error != Platform::Error::None) {
+        if (error == Platform::Error::FileNotFound || error == Platform::Error::PathNotFound) {
+            Error(m_label, "no such file");
+        } else {
+            Error(m_label, "cannot be opened (" + Why(error) + ")");
+        }
+        return false;
+    }
+    Platform::PathFacts facts;
+    error = Platform::FileGetFacts(file, &facts);
+    if (error != Platform::Error::None || facts.kind == Platform::PathKind::Folder) {
+        Platform::FileClose(file);
+        Error(m_label, error != Platform::Error::None ? "cannot be examined (" + Why(error) + ")"
+                                                      : std::string("is a folder"));
+        return false;
+    }
+    if (facts.kind == Platform::PathKind::File) {
+        m_file.Adopt(file);
+    } else if (Platform::FileIsTerminal(file)) {
+        Platform::FileClose(file);
+        Error(m_label, "is a terminal: an archive is not read from one");
+        return false;
+    } else if (!OpenStream(file)) {
+        return false;
+    }
+    m_file.Size(&m_size);
+    m_damage = ReadDirectory();
+    if (m_damage != ArchiveFormat::Damage::None &&
+        m_damage != ArchiveFormat::Damage::DirectoryCutShort &&
+        m_damage != ArchiveFormat::Damage::DirectorySizeWrong) {
+        Error(m_label, ArchiveFormat::Explain(m_damage));
+        return false;
+    }
+    return true;
+}
+
+int Reader::ReportDirectory() const {
+    if (m_damage == ArchiveFormat::Damage::None) return kOk;
+    std::string reason = ArchiveFormat::Explain(m_damage);
+    if (m_damage == ArchiveFormat::Damage::DirectorySizeWrong)
+        reason += " (header: " + std::to_string(m_header.directorySize) +
+                  " bytes, records: " + std::to_string(m_dataStart - ArchiveFormat::kPrefixSize) +
+                  ")";
+    return Error(m_label, reason);
+}
+
+// The directory is parsed from a copy of the file's front in memory, one read instead of
+// several per record. The copy first takes a byte beyond the directory's declared end, so it
+// never ends where the file does not; should the records run past it (a size that understates
+// them), a copy twice as long is taken, up to the whole file.
+ArchiveFormat::Damage Reader::ReadDirectory() {
+    constexpr std::uint64_t kFirstCopy = 64u << 20;
+    unsigned char fixed[ArchiveFormat::kPrefixSize + ArchiveFormat::kDirectoryFixedSize] = {};
+    std::uint32_t got = 0;
+    if (!m_file.ReadAt(0, fixed, sizeof fixed, &got)) return ArchiveFormat::Damage::ReadFailed;
+    const std::uint64_t declared =
+        std::uint64_t{LittleEndian::Get32(fixed + 12)} + ArchiveFormat::kPrefixSize + 1;
+    std::uint64_t copy = std::min({std::max<std::uint64_t>(declared, sizeof fixed), kFirstCopy,
+                                   m_size, std::uint64_t{ArchiveFormat::kMaxSize}});
+    for (;;) {
+        Held<MemoryStream> memory(TypeMemoryStream);
+        Stream* view = InterfaceOf<Stream>(memory.Get(), InterfaceStream);
+        if (view == nullptr) return ArchiveFormat::Damage::NoMemory;
+        const std::uint32_t n = static_cast<std::uint32_t>(copy);
+        {
+            std::vector<unsigned char> front;
+            try {
+                front.resize(n);
+            } catch (const std::bad_alloc&) {
+                return ArchiveFormat::Damage::NoMemory;
+            }
+            if (!m_file.ReadAt(0, front.data(), n, &got) || got != n)
+                return ArchiveFormat::Damage::ReadFailed;
+            if (memory->SetData(front.data(), n) != 0) return ArchiveFormat::Damage::NoMemory;
+        }
+        ArchiveFormat::Damage damage =
+            ArchiveFormat::ReadDirectory(view, &m_header, this, &m_dataStart);
+        if (damage != ArchiveFormat::Damage::DirectoryCutShort || copy >= m_size) {
+            // The records must end exactly where the header says the directory does.
+            if (damage == ArchiveFormat::Damage::None && m_header.DataStart() > m_size)
+                damage = ArchiveFormat::Damage::DirectoryCutShort;
+            else if (damage == ArchiveFormat::Damage::None && m_header.DataStart() != m_dataStart)
+                damage = ArchiveFormat::Damage::DirectorySizeWrong;
+            return damage;
+        }
+        Forget();
+        copy = std::min(copy * 2, m_size);
+    }
+}
+
+std::string NameOf(ArchiveEntry* entry) {
+    return entry->GetName() != nullptr ? entry->GetName() : "";
 }
 
 }  // namespace QxarcTool

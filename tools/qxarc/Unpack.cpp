@@ -2,77 +2,113 @@
 #include "tools/qxarc/Unpack.h"
 
 #include <chrono>
+#include <cstring>
 
 #include "framework/archive/ArchiveEntry.h"
 #include "platform/Cancel.h"
 #include "platform/File.h"
 #include "platform/PathFacts.h"
-#include "tools/qxarc/Common.h"
+#include "platform/UserTree.h"
 #include "tools/qxarc/Reader.h"
 
 namespace QxarcTool {
 
 using namespace QRV2;
 
+bool LooksExecutable(const unsigned char* start, std::uint32_t count) {
+    static const unsigned char kMagics[][4] = {
+        {0x7F, 'E', 'L', 'F'},     // ELF
+        {0xFE, 0xED, 0xFA, 0xCE},  // Mach-O, 32-bit
+        {0xFE, 0xED, 0xFA, 0xCF},  // Mach-O, 64-bit
+        {0xCE, 0xFA, 0xED, 0xFE},  // the same, little-endian
+        {0xCF, 0xFA, 0xED, 0xFE},
+    };
+    if (count >= 2 && start[0] == '#' && start[1] == '!') return true;
+    if (count < 4) return false;
+    for (const auto& magic : kMagics) {
+        if (std::memcmp(start, magic, 4) == 0) return true;
+    }
+    return false;
+}
+
 namespace {
 
-// Writes an entry's content into the temporary file as it is inflated.
+// Writes an entry's content into the temporary file as it is inflated; the first bytes tell
+// whether the file is a program.
 class FileSink : public ArchiveFormat::ContentSink {
 public:
     explicit FileSink(Platform::FileHandle file) : m_file(file) {}
     bool Put(const void* data, std::uint32_t count) override {
         if (Platform::CancelRequested()) return false;
+        if (m_first && count != 0) {
+            m_first = false;
+            m_program = LooksExecutable(static_cast<const unsigned char*>(data), count);
+        }
         std::uint32_t written = 0;
         m_error = Platform::FileWrite(m_file, data, count, &written);
         return m_error == Platform::Error::None && written == count;
     }
     Platform::Error LastError() const { return m_error; }
+    bool Program() const { return m_program; }
 
 private:
     Platform::FileHandle m_file;
     Platform::Error m_error = Platform::Error::None;
+    bool m_first = true;
+    bool m_program = false;
 };
 
 }  // namespace
 
 void Unpack(UnpackJob* job, ArchiveFormat::ContentReader* reader, ArchiveFile* archive,
             std::uint32_t dataStart) {
-    const std::string& target = job->target;
     auto fail = [job](const std::string& what, const std::string& reason) {
         job->messages.emplace_back(what, reason);
     };
     TemporaryFile temporary;
     Platform::Error error = Platform::Error::None;
-    // Named without a letter (".~.N"): a name with letters would make the file system layer
-    // look through the whole folder for another spelling of it, once for every file.
-    if (!temporary.Create(FolderOf(target) + ".~", "", &error))
-        return fail(Host(target), "cannot be written (" + Why(error) + ")");
+    // Named without a letter (".~.N"), so no spelling of it can meet a name of the archive's.
+    if (!temporary.Create(job->folder, ".~", "", &error))
+        return fail(job->shown, "cannot be written (" + Why(error) + ")");
     FileSink sink(temporary.Handle());
     ArchiveFormat::Damage damage = reader->Read(
         archive, job->entry->GetOffset(), job->entry->GetStoredSize(), dataStart, &sink, nullptr);
     if (Platform::CancelRequested()) return;  // the temporary file goes with it
-    const bool good = damage == ArchiveFormat::Damage::None && temporary.CloseHandle();
-    if (damage == ArchiveFormat::Damage::WriteFailed) {
-        fail(Host(target), "cannot be written (" + Why(sink.LastError()) + ")");
-    } else if (damage != ArchiveFormat::Damage::None) {
-        fail(EntryLabel(job->archive, NameOf(job->entry)), ArchiveFormat::Explain(damage));
-    } else if (!good) {
-        fail(Host(target), "cannot be written (disk full?)");
-    } else if ((error = temporary.ReplaceInto(target)) == Platform::Error::None) {
+    if (damage == ArchiveFormat::Damage::WriteFailed)
+        return fail(job->shown, "cannot be written (" + Why(sink.LastError()) + ")");
+    if (damage != ArchiveFormat::Damage::None)
+        return fail(EntryLabel(*job->archive, NameOf(job->entry)), ArchiveFormat::Explain(damage));
+    // The format keeps no permissions: a new file gets those of any new file, a program the
+    // execute permission too, and a file that is replaced keeps its own.
+    if (sink.Program()) Platform::UserFileMarkExecutable(temporary.Handle());
+    // A link at the file's place is the user's (or was planted): neither written through nor
+    // replaced. A folder this run made holds nothing older.
+    if (!job->folder->Made() &&
+        Platform::UserFileAdoptMode(temporary.Handle(), job->folder->Get(), job->name, false) ==
+            Platform::Error::StoppedOnLink)
+        return fail(job->shown,
+                    "is a link, which is neither followed nor replaced: entry not "
+                    "extracted");
+    if (!temporary.CloseHandle()) return fail(job->shown, "cannot be written (disk full?)");
+    error = temporary.ReplaceInto(job->name, job->keepExisting);
+    job->made = error == Platform::Error::None;
+    if (error == Platform::Error::None) {
         if (!job->replaces.empty())
-            fail(EntryLabel(job->archive, job->replaces),
+            fail(EntryLabel(*job->archive, job->replaces),
                  "replaced by entry \"" + NameOf(job->entry) +
                      "\" after it, which names the same file");
-    } else {
-        // Examined only now: a folder at the target's place is rare, a look before every
-        // file is not.
-        Platform::PathFacts facts;
-        Platform::InspectPath(target.c_str(), &facts);
-        if (facts.kind == Platform::PathKind::Folder)
-            fail(Host(target), "is a folder: entry not extracted");
-        else
-            fail(Host(target), "cannot be replaced (" + Why(error) + ")");
+        return;
     }
+    if (error == Platform::Error::AlreadyExists && job->keepExisting)
+        return fail(job->shown, "exists and is kept (-k): entry not extracted");
+    // Examined only now: a folder at the target's place is rare, a look before every file is
+    // not.
+    Platform::PathFacts facts;
+    Platform::UserInspect(job->folder->Get(), job->name, &facts);
+    if (facts.kind == Platform::PathKind::Folder)
+        fail(job->shown, "is a folder: entry not extracted");
+    else
+        fail(job->shown, "cannot be replaced (" + Why(error) + ")");
 }
 
 void UnpackQueue::Work(ArchiveFormat::ContentReader* reader) {
@@ -94,7 +130,7 @@ UnpackJob* UnpackQueue::Add(UnpackJob job, ArchiveFormat::ContentReader* inlineR
     std::lock_guard<std::mutex> lock(m_mutex);
     m_jobs.push_back(std::move(job));
     UnpackJob* added = &m_jobs.back();
-    if (added->target.empty()) {
+    if (added->folder == nullptr) {
         added->done = true;
     } else if (inlineReader != nullptr) {
         Unpack(added, inlineReader, m_archive, m_dataStart);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/archive/ContentReader.h"
+#include "tools/qxarc/Common.h"
 
 namespace QRV2 {
 class ArchiveEntry;
@@ -21,14 +22,19 @@ namespace QxarcTool {
 class ArchiveFile;
 
 // One matched entry of an extraction. The main thread prepares it in entry order (name checks,
-// folders) and reports it in entry order; a worker inflates it into a temporary file and puts
-// that in place.
+// its folder opened or made) and reports it in entry order; a worker inflates it into a
+// temporary file in that folder and puts it in place.
 struct UnpackJob {
     QRV2::ArchiveEntry* entry = nullptr;
-    const char* archive = nullptr;  // the archive as the user named it, for messages
-    std::string target;             // framework path of the file to make; empty: refused beforehand
-    std::string replaces;           // an earlier entry of this run that named the same file
+    const std::string* archive = nullptr;  // the archive as messages name it
+    FolderRef folder;                      // where the file goes; null: refused beforehand
+    std::string name;                      // the file's own name in that folder
+    std::string shown;                     // the file's path as messages name it
+    std::string replaces;                  // an earlier entry of this run that named the same file
+    bool keepExisting = false;             // a file that was there before the run stays (-k)
     std::vector<std::pair<std::string, std::string>> messages;  // (what, reason), in order
+    std::uint64_t bytes = 0;  // the entry's stored size, for the progress
+    bool made = false;        // the file is in place
     bool done = false;
 };
 
@@ -37,10 +43,15 @@ struct UnpackJob {
 constexpr std::uint32_t kUnpackInput = 2u << 20;
 constexpr std::uint32_t kUnpackOutput = 4u << 20;
 
+// True when content beginning with these bytes is a program: a script ("#!") or an executable
+// of the ELF or Mach-O formats.
+bool LooksExecutable(const unsigned char* start, std::uint32_t count);
+
 // Inflates the entry into a new file beside its target and moves that over the target only
 // once the entry checked out whole: a damaged entry never touches an existing file, and a link
-// at the target's place is replaced rather than written through. Whatever goes wrong, and an
-// earlier entry this one replaces, lands in the job's messages.
+// at the target's place is left as it is (the entry refused). A replaced file's permissions
+// stay; a program gets the execute permission. Whatever goes wrong, and an earlier entry this
+// one replaces, lands in the job's messages.
 void Unpack(UnpackJob* job, QRV2::ArchiveFormat::ContentReader* reader, ArchiveFile* archive,
             std::uint32_t dataStart);
 
