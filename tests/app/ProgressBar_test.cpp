@@ -246,6 +246,27 @@ TEST(ProgressBar, TerminalShowsTitleStatusAndBarButAFileGetsNothing) {
     ::close(slave);
     ::close(master);
 
+    // On a narrow terminal the title gives way before the status text, which stays whole.
+    struct winsize narrow = {};
+    narrow.ws_row = 24;
+    narrow.ws_col = 40;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &narrow), 0);
+    WithStandardError(slave, [&] {
+        ProgressBarImp bar;
+        ASSERT_EQ(bar.Create("Orvane2011 Uninstaller", "Removing Orvane2011 - ActiveX Plugin."), 1);
+        bar.SetProgress(0.5f);
+        drawn = ReadAvailable(master);
+        bar.Close();
+    });
+    EXPECT_NE(drawn.find("Removing Orvane2011 - ActiveX Plugin."), std::string::npos) << drawn;
+    for (std::size_t end; (end = drawn.find("\x1b[K")) != std::string::npos;) {
+        const std::size_t start = drawn.rfind('\r', end);
+        EXPECT_LT(end - (start == std::string::npos ? 0 : start + 1), 40u) << drawn;
+        drawn.erase(0, end + 3);
+    }
+    ::close(slave);
+    ::close(master);
+
     char path[] = "/tmp/progressbar-XXXXXX";
     int file = ::mkstemp(path);
     ASSERT_GE(file, 0);
