@@ -87,6 +87,7 @@ TEST_F(InstallerFrameworkTest, StorageFailuresDuringStartLeaveNothingBehind) {
 // Phase 0 tells its two kinds of failure apart: a payload that cannot be written keeps the
 // phase text (quiet), an archive that cannot be opened or read whole shows the archive message
 // (loud), and every entry is read through, so damage behind a sound header is caught here.
+// Without a temporary folder the run is refused with its own reason.
 TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADamagedEntry) {
     FrameworkSession framework;
     Core* core = framework.StartProgram(nullptr, "", 1);
@@ -149,6 +150,12 @@ TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADa
         ADD_FAILURE() << "the payload was written into the current folder";
         std::remove("pluginwin32.dat");
     }
+    // Nor does the run go that far: it stops before it changes anything, naming its reason.
+    RealInstallerEnvironment environment;
+    const RunRefusal* refusal = environment.PrepareRun(&state);
+    ASSERT_NE(refusal, nullptr);
+    EXPECT_EQ(refusal->exitCode, kInstallFailed);
+    EXPECT_STREQ(refusal->text, "Installation Stopped - Unable to use the temporary folder.");
     ASSERT_EQ(app->SetTempFolder(temp.c_str()), 0);
     ReleaseElement(state.archivePath);
     framework.Stop();

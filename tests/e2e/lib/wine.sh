@@ -100,6 +100,9 @@ be_product_dir() { echo "$(host_path "$E2E_PROFILE_WIN")/AppData/Local/Orvane201
 # The prefix's temporary path as a host path ("C:\users\me\Temp" -> <prefix>/drive_c/users/me/Temp).
 be_temp_dir() { host_path "$(cat "$WINEPREFIX/e2e-temp-path")"; }
 be_uninstaller_name() { echo Orvane2011Uninstall.exe; }
+# The uninstaller stands beside the product folder: its host path, and as the registry names it.
+be_uninstaller_file() { echo "$(host_path "$E2E_PROFILE_WIN")/AppData/Local/$(be_uninstaller_name)"; }
+be_uninstaller_path() { echo "$E2E_PROFILE_WIN\\AppData\\Local\\$(be_uninstaller_name)"; }
 be_product_path() { echo "$E2E_PROFILE_WIN\\AppData\\Local\\Orvane2011\\$1"; }
 
 # be_use_profile <name> [local-only]: the user's folders move to C:\users\<name>: the local
@@ -457,9 +460,19 @@ be_run_killed() {
     local ms=$1 exe=$2 text=()
     (($# > 2)) && text=("${*:3}")
     rm -f "$S/exit-code.txt"
-    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" --kill-after "$ms" "$(winpath "$exe")" \
+    # A host path, not a Windows one.
+    [[ "$exe" =~ ^[A-Za-z]:\\ ]] || exe=$(winpath "$exe")
+    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" --kill-after "$ms" "$exe" \
         "${text[@]}" >"$S/launch.log" 2>&1
     E2E_EXIT=$(tr -d '\r\n' <"$S/exit-code.txt" 2>/dev/null)
 }
 
 be_newer_installed_code() { echo 1638; }
+be_already_running_code() { echo 1618; }
+
+# The installed uninstaller as be_run_killed starts it: by its Windows path, as the system's list
+# of programs does (so it runs from a temporary copy).
+be_uninstaller_program() { be_uninstaller_path; }
+
+# be_create_by_class <{class id}>: what the client that creates an object by its class id says.
+be_create_by_class() { wine "$E2E_TOOLS/create_by_class.exe" "$1" 2>/dev/null | tr -d '\r'; }
