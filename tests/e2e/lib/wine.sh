@@ -441,6 +441,36 @@ scenario_legacy_code_page() {
     done
 }
 
+# The host process ids of the uninstaller's temporary copies now running (Wine runs each Windows
+# process as a host process whose command line names the program's Windows path).
+copy_pids() {
+    local proc
+    for proc in /proc/[0-9]*; do
+        tr '\0' ' ' <"$proc/cmdline" 2>/dev/null | grep -q -i -E 'QRV-?[0-9]+\\Orvane2011Uninstall\.exe' &&
+            echo "${proc#/proc/}"
+    done
+}
+
+# A removal whose temporary copy is killed outright (while it waits for a held plug-in) ends with
+# 1603: the copy never said it finished, whatever exit code the system reports for it.
+scenario_uninstall_killed_copy() {
+    local product pids
+    product=$(be_product_dir)
+    install_completely
+    be_hold "$product/npqx2011.dll" || return
+    run_registered_uninstaller watch || return
+    if be_wait_status "$TEXT_REMOVE_CLOSE_FIREFOX" 20; then pass; else fail "the window never asked: $TEXT_REMOVE_CLOSE_FIREFOX"; fi
+    pids=$(copy_pids)
+    if [[ -n "$pids" ]]; then pass; else fail "no running copy of the uninstaller found"; fi
+    # shellcheck disable=SC2086
+    [[ -n "$pids" ]] && kill -KILL $pids
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" "$(be_failed_code)" "exit code of the removal whose copy was killed"
+    expect_value "$KEY_UNINSTALL" DisplayVersion 1.0.1.8
+    be_release
+    remove_completely
+}
+
 # The whole of HKEY_CURRENT_USER as the prefix's registry editor exports it (UTF-16 turned into
 # UTF-8; a failed export is tried again, as for be_reg_values).
 be_registry_text() {
