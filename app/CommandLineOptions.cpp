@@ -9,7 +9,7 @@ namespace QRV2 {
 
 namespace {
 
-enum class Option { Quiet, Passive, Log, AppendLog, Wait, Help };
+enum class Option { Quiet, Passive, Log, AppendLog, Outcome, Wait, Help };
 
 struct OptionName {
     Option option;
@@ -18,21 +18,24 @@ struct OptionName {
     char posixLetter;         // after "-", exactly; 0: none
 };
 
-// The uninstaller hands its log on to the temporary copy it runs with "appendlog"; no user
-// needs to type it, so the usage does not list it.
+// The uninstaller hands its log on to the temporary copy it runs with "appendlog", and names
+// the file the copy leaves its outcome in with "outcome"; no user needs to type them, so the
+// usage does not list them.
 const OptionName kOptions[] = {
     {Option::Quiet, "quiet", "quiet", 'q'},
     {Option::Quiet, "q", nullptr, 0},
     {Option::Passive, "passive", "passive", 0},
     {Option::Log, "log", "log", 0},
     {Option::AppendLog, "appendlog", "append-log", 0},
+    {Option::Outcome, "outcome", "outcome", 0},
     {Option::Wait, "wait", "wait", 0},
     {Option::Help, "help", "help", 'h'},
     {Option::Help, "?", nullptr, 0},
 };
 
 bool TakesValue(Option option) {
-    return option == Option::Log || option == Option::AppendLog || option == Option::Wait;
+    return option == Option::Log || option == Option::AppendLog || option == Option::Outcome ||
+           option == Option::Wait;
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
@@ -83,6 +86,11 @@ public:
                 m_options.logPath = value;
                 m_options.logPathLength = valueLength;
                 m_options.appendLog = option == Option::AppendLog;
+                return;
+            case Option::Outcome:
+                if (valueLength == 0) return Refuse("missing value for", name, nameLength);
+                m_options.outcomePath = value;
+                m_options.outcomePathLength = valueLength;
                 return;
             case Option::Wait: {
                 // Whole seconds; at most what still counts in milliseconds.
@@ -231,7 +239,8 @@ ProgramOptions ParseArgumentVector(int count, const char* const* arguments, bool
     return options;
 }
 
-std::size_t PassOnOptions(const ProgramOptions& options, const char* logPath, char (&waitText)[16],
+std::size_t PassOnOptions(const ProgramOptions& options, const char* logPath,
+                          const char* outcomePath, char (&waitText)[16],
                           const char* (&arguments)[kPassedOnArgumentRoom]) {
     const bool windows = options.form == CommandLineForm::Windows;
     std::size_t count = 0;
@@ -246,6 +255,10 @@ std::size_t PassOnOptions(const ProgramOptions& options, const char* logPath, ch
     if (logPath != nullptr) {
         arguments[count++] = windows ? "/appendlog" : "--append-log";
         arguments[count++] = logPath;
+    }
+    if (outcomePath != nullptr) {
+        arguments[count++] = windows ? "/outcome" : "--outcome";
+        arguments[count++] = outcomePath;
     }
     return count;
 }

@@ -48,6 +48,10 @@ struct ProgramOptions {
     const char* logPath = nullptr;
     std::size_t logPathLength = 0;
     bool appendLog = false;
+    // Where a temporary copy of the uninstaller leaves its exit code once it has run to its end:
+    // outcomePathLength characters from outcomePath (null: nowhere).
+    const char* outcomePath = nullptr;
+    std::size_t outcomePathLength = 0;
     // What is handed to the shell after a completed run, exactly as it stands on the command
     // line (Windows: the rest of the text, quotes included); empty when nothing. Never null.
     const char* document = "";
@@ -77,11 +81,13 @@ ProgramOptions ParseCommandLineText(const char* text, bool takesDocument);
 ProgramOptions ParseArgumentVector(int count, const char* const* arguments, bool takesDocument);
 
 // The options as the arguments of another run of the same program in the same form (the
-// uninstaller's temporary copy): the mode, the time for held libraries, and the log at logPath
-// (null: none) to be added to. Fills arguments, with waitText as the storage of the seconds,
-// and returns how many there are.
-constexpr std::size_t kPassedOnArgumentRoom = 5;
-std::size_t PassOnOptions(const ProgramOptions& options, const char* logPath, char (&waitText)[16],
+// uninstaller's temporary copy): the mode, the time for held libraries, the log at logPath
+// (null: none) to be added to, and the file at outcomePath (null: none) the run leaves its exit
+// code in. Fills arguments, with waitText as the storage of the seconds, and returns how many
+// there are.
+constexpr std::size_t kPassedOnArgumentRoom = 7;
+std::size_t PassOnOptions(const ProgramOptions& options, const char* logPath,
+                          const char* outcomePath, char (&waitText)[16],
                           const char* (&arguments)[kPassedOnArgumentRoom]);
 
 // The usage in the options' form for a program of that name (with a document argument when it

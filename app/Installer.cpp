@@ -22,30 +22,17 @@
 
 namespace QRV2 {
 
-namespace {
-// The payload's file in the run's private temporary folder.
-const char* const kPayloadFileName = "pluginwin32.dat";
-
-// A run killed before its end leaves its temporary folder with the payload in it; the next run,
-// holding the one-run claim, removes such folders (and nothing that holds anything else).
-void RemoveLeftoverPayloads(RunLog& log) {
-    SystemApp* app = Application();
-    const char* folder = app == nullptr ? nullptr : app->GetTempFolder();
-    Held<FileFunc> files(TypeFileFunc);
-    if (folder != nullptr && folder[0] != '\0' && files) {
-        const char* const names[] = {kPayloadFileName};
-        RemoveLeftoverRunFolders(folder, names, 1, files.Get(), log);
-    }
-}
-}  // namespace
-
 const char* const kNewerVersionInstalledText =
     "Installation Stopped - A newer version of Orvane2011 is installed.";
+const char* const kTempFolderUnusableText =
+    "Installation Stopped - Unable to use the temporary folder.";
 
 namespace {
 
 const RunRefusal kNewerInstalled = {kNewerVersionInstalled, "newer-version-installed",
                                     kNewerVersionInstalledText};
+const RunRefusal kTempFolderUnusable = {kInstallFailed, "temp-folder-unusable",
+                                        kTempFolderUnusableText};
 
 // The REG_SZ value name of key (below HKEY_CURRENT_USER) into text; false when it is not there
 // (no key, no such value). A value of another type, or too long for text, is read as empty: it
@@ -143,6 +130,11 @@ void RestoreMovedAsideFiles(RunLog& log) {
 
 const RunRefusal* RealInstallerEnvironment::PrepareRun(InstallState* state) {
     RunLog& log = LogOf(state);
+    // Without its private temporary folder the payload has nowhere safe to go, and no attempt
+    // mends that: the run ends before it changes anything, saying why.
+    SystemApp* app = Application();
+    const char* temp = app == nullptr ? nullptr : app->GetTempFolder();
+    if (temp == nullptr || temp[0] == '\0') return &kTempFolderUnusable;
     // A newer version is never replaced by this older one, nor touched at all.
     if (NewerVersionInstalled(log)) return &kNewerInstalled;
     RestoreMovedAsideFiles(log);
@@ -263,7 +255,7 @@ std::int32_t InstallerMain(Platform::ModuleHandle instance, const ProgramOptions
         exitCode = kInstallFailed;  // without a framework nothing can be installed
         if (framework.StartProgram(instance, options.document, show) != nullptr) {
             log.LogFolders();
-            RemoveLeftoverPayloads(log.Log());
+            RemoveProductRunLeftovers(log.Log());
             RealInstallerEnvironment environment;
             exitCode = RunInstallerProgram(options.document, environment,
                                            SettingsFor(options, log.Open()));

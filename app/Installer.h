@@ -26,6 +26,8 @@ ActionResult OpenWrittenPayload(InstallState* state);
 
 // The stop text of a run that finds a newer version of the product installed.
 extern const char* const kNewerVersionInstalledText;
+// The stop text of a run without its private temporary folder (it cannot be made or used).
+extern const char* const kTempFolderUnusableText;
 
 // The four numbers of a version text: one to four decimal numbers separated by dots
 // ("1.0.1.8"; missing parts count as 0). False when the text is no such version.
@@ -57,7 +59,8 @@ protected:
 // also installs the uninstaller and its entry) and the shell for the document.
 class RealInstallerEnvironment : public RealProgramEnvironment, public InstallerEnvironment {
 public:
-    // Refuses the run when a newer version is installed; otherwise puts back what a killed run
+    // Refuses the run when there is no private temporary folder (kTempFolderUnusableText,
+    // kInstallFailed) or a newer version is installed; otherwise puts back what a killed run
     // left moved aside.
     const RunRefusal* PrepareRun(InstallState* state) override;
     ActionResult RunPhaseAction(int phase, InstallState* state) override;

@@ -2,11 +2,13 @@
 #include "app/LeftoverRunFolders.h"
 
 #include "app/ProductSteps.h"
+#include "app/RemovalSteps.h"
 #include "app/RunLog.h"
 #include "framework/containers/String.h"
 #include "framework/core/Core.h"
 #include "framework/core/Held.h"
 #include "framework/system/FileFunc.h"
+#include "framework/system/SystemApp.h"
 #include "platform/Directory.h"
 
 namespace QRV2 {
@@ -30,15 +32,18 @@ bool IsOneOf(const char* name, const char* const* names, std::size_t count) {
     return false;
 }
 
-// True when the folder holds files, and nothing but files named in names.
+// True when the folder is empty, or holds nothing but files named in names: a run killed before
+// it wrote anything leaves an empty one. A folder that cannot be read is never taken for empty.
 bool HoldsOnly(const char* folder, const char* const* names, std::size_t count) {
     Held<String> pattern = Joined(folder, "*");
     if (!pattern) return false;
     Platform::DirectoryEntry entry;
+    Platform::Error error = Platform::Error::None;
     Platform::DirectoryHandle search =
-        Platform::DirectoryFindFirst(pattern->GetString(), &entry, nullptr);
-    bool only = search != nullptr;
-    for (bool more = only; more; more = Platform::DirectoryFindNext(search, &entry, nullptr)) {
+        Platform::DirectoryFindFirst(pattern->GetString(), &entry, &error);
+    if (search == nullptr) return error == Platform::Error::FileNotFound;
+    bool only = true;
+    for (bool more = true; more; more = Platform::DirectoryFindNext(search, &entry, nullptr)) {
         only = only && !entry.isFolder && IsOneOf(entry.name, names, count);
     }
     Platform::DirectoryFindClose(search);
@@ -78,6 +83,21 @@ void RemoveLeftoverRunFolders(const char* ownFolder, const char* const* names, s
         }
     }
     Platform::DirectoryFindClose(search);
+}
+
+void RemoveProductRunLeftovers(RunLog& log) {
+    SystemApp* app = Application();
+    const char* folder = app == nullptr ? nullptr : app->GetTempFolder();
+    Held<FileFunc> files(TypeFileFunc);
+    Held<String> started = Joined("", ProductFileOf(ProductFileKind::Uninstaller).installedName,
+                                  kRemovedOriginalSuffix);
+    Held<String> outcome =
+        Joined("", ProductFileOf(ProductFileKind::Uninstaller).installedName, kCopyOutcomeSuffix);
+    if (folder == nullptr || folder[0] == '\0' || !files || !started || !outcome) return;
+    const char* const names[] = {kPayloadFileName,
+                                 ProductFileOf(ProductFileKind::Uninstaller).installedName,
+                                 started->GetString(), outcome->GetString()};
+    RemoveLeftoverRunFolders(folder, names, sizeof names / sizeof names[0], files.Get(), log);
 }
 
 }  // namespace QRV2

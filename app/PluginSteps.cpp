@@ -142,8 +142,8 @@ StepResult InstallFile(InstallState* state, ProductFileKind kind) {
     RunJournal* journal = state->journal;
     StepResult result = MakeRoom(installed, journal);
     if (result != StepResult::Done) return result;
-    // The product folder this run makes goes again when the run is undone (if empty by then).
-    const char* folder = installed.app->GetLocalProductFolder();
+    // The folder this run makes goes again when the run is undone (if empty by then).
+    const char* folder = installed.folder;
     if (journal != nullptr && installed.Files()->FolderExists(folder) != 0 &&
         !journal->NoteFolderCreated(folder)) {
         return StepResult::NoElement;
@@ -257,8 +257,11 @@ StepResult WriteUninstallEntry(const char* productFolder, const char* uninstalle
     std::int64_t bytes = 0;
     for (const ProductFile& file : kProductFiles) {
         Held<String> path(TypeString);
-        if (path && path->SetString(productFolder) == 0 &&
-            path->AppendString(file.installedName) == 0) {
+        if (file.kind == ProductFileKind::Uninstaller) {
+            const std::int64_t size = FileSize(uninstallerPath);
+            if (size > 0) bytes += size;
+        } else if (path && path->SetString(productFolder) == 0 &&
+                   path->AppendString(file.installedName) == 0) {
             const std::int64_t size = FileSize(path->GetString());
             if (size > 0) bytes += size;
         }

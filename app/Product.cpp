@@ -71,9 +71,20 @@ const RegistryKeySpec kMozillaPluginKeys[kMozillaPluginKeyCount] = {
 const char* const kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" QRV2_PRODUCT_NAME;
 
-// The class id is the control's own (payload/qx2011/Com.h).
-const char* const kControlServerKey =
-    "Software\\Classes\\CLSID\\{2888B771-2BCC-43E1-A54B-F5F4E1726636}\\InprocServer32";
+// The class id and the layout are the control's own (payload/qx2011/Com.h, Registration.h).
+#define QRV2_CONTROL_CLASS_ID "{2888B771-2BCC-43E1-A54B-F5F4E1726636}"
+#define QRV2_CONTROL_CLASS_KEY "Software\\Classes\\CLSID\\" QRV2_CONTROL_CLASS_ID
+#define QRV2_CONTENT_TYPES_KEY "Software\\Classes\\MIME\\Database\\Content Type"
+const char* const kControlClassId = QRV2_CONTROL_CLASS_ID;
+const char* const kControlClassKey = QRV2_CONTROL_CLASS_KEY;
+const char* const kControlServerKey = QRV2_CONTROL_CLASS_KEY "\\InprocServer32";
+const char* const kControlContentTypeKey = QRV2_CONTENT_TYPES_KEY "\\application/x-qx2011";
+const char* const kControlContentTypeValues[kControlContentTypeValueCount] = {"CLSID", "Extension"};
+
+const char* const kProductParentKeys[kProductParentKeyCount] = {
+    "Software\\MozillaPlugins", QRV2_CONTENT_TYPES_KEY,     "Software\\Classes\\MIME\\Database",
+    "Software\\Classes\\MIME",  "Software\\Classes\\CLSID",
+};
 
 const char* const kQuietSwitch = QRV2_QUIET_SWITCH;
 

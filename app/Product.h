@@ -64,9 +64,23 @@ extern const RegistryKeySpec kMozillaPluginKeys[kMozillaPluginKeyCount];
 // Where the system's list of installed programs finds the product, under HKEY_CURRENT_USER.
 extern const char* const kUninstallKey;
 
-// The key under HKEY_CURRENT_USER whose default value names the library the control's class
-// is served from, as the control's own registration writes it.
+// The control's registration under HKEY_CURRENT_USER, as the control's own DllRegisterServer
+// writes it: the class key, its server key (whose default value names the library the class is
+// served from) and the content type the control serves, whose "CLSID" value names the class.
+// Where the control cannot undo it itself (its library damaged or gone), the uninstaller
+// removes exactly this: the two class keys, and the content type's values while they name the
+// class (another viewer that took the type over keeps it).
+extern const char* const kControlClassId;
+extern const char* const kControlClassKey;
 extern const char* const kControlServerKey;
+extern const char* const kControlContentTypeKey;
+constexpr std::size_t kControlContentTypeValueCount = 2;
+extern const char* const kControlContentTypeValues[kControlContentTypeValueCount];
+
+// The parents the product's keys are made below, deepest first, that are of no use to anyone
+// once empty: a removal deletes each one that holds neither a value nor a sub-key.
+constexpr std::size_t kProductParentKeyCount = 5;
+extern const char* const kProductParentKeys[kProductParentKeyCount];
 
 // The uninstaller's quiet switch in the form of this system's command lines ("/quiet" on
 // Windows): the entry's quiet removal command ends in it.

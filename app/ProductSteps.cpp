@@ -12,6 +12,7 @@
 
 namespace QRV2 {
 
+const char* const kPayloadFileName = "pluginwin32.dat";
 const char* const kPartialSuffix = ".partial";
 const char* const kPreviousSuffix = ".previous";
 
@@ -88,15 +89,34 @@ bool SameFolderText(const char* a, const char* b) {
     return *a == *b;
 }
 
-ProductFolderFile::ProductFolderFile(ProductFileKind kind, RunLog& log)
+bool FolderOf(ProductFileKind kind, FilePlace place, String* folder) {
+    SystemApp* app = Application();
+    const char* product = app == nullptr ? nullptr : app->GetLocalProductFolder();
+    if (folder == nullptr || product == nullptr || product[0] == '\0' ||
+        folder->SetString(product) != 0) {
+        return false;
+    }
+    if (kind != ProductFileKind::Uninstaller || place == FilePlace::ProductFolder) return true;
+    // The product folder's own name and separator go; what is left ends in a separator.
+    std::int32_t length = folder->GetLength() - 1;
+    while (length > 0 && folder->GetString()[length - 1] != '\\' &&
+           folder->GetString()[length - 1] != '/') {
+        --length;
+    }
+    return length > 0 && folder->Shorten(length) == 0;
+}
+
+ProductFolderFile::ProductFolderFile(ProductFileKind kind, RunLog& log, FilePlace place)
     : file(ProductFileOf(kind)), app(Application()), log(log) {
     if (app == nullptr) return;
+    m_folder = Held<String>(TypeString);
     m_path = Held<FilePath>(TypeFilePath);
     m_files = Held<FileFunc>(TypeFileFunc);
     // Without the product folder the bare name would name a file in the current folder.
-    if (m_path && m_files && app->GetLocalProductFolder() != nullptr &&
-        m_path->SetPath(app->GetLocalProductFolder()) == 0 &&
+    if (m_folder && m_path && m_files && FolderOf(kind, place, m_folder.Get()) &&
+        m_path->SetPath(m_folder->GetString()) == 0 &&
         m_path->SetFileName(file.installedName) == 0) {
+        folder = m_folder->GetString();
         target = m_path->GetPath();
     }
 }

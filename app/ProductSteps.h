@@ -7,6 +7,7 @@
 
 #include "app/Product.h"
 #include "app/SequenceEnvironment.h"
+#include "framework/containers/String.h"
 #include "framework/core/Held.h"
 #include "framework/system/FileFunc.h"
 #include "framework/system/FilePath.h"
@@ -65,6 +66,9 @@ ActionResult RecordOutcome(InstallState* state, ProductFileKind file, StepResult
 // name a browser loads.
 extern const char* const kPartialSuffix;
 
+// The payload's file in the installer's private temporary folder.
+extern const char* const kPayloadFileName;
+
 // The name a file of the product is moved aside to while a run replaces it (the installed name
 // followed by this): moved back when the run fails or is stopped, deleted when it completes.
 extern const char* const kPreviousSuffix;
@@ -87,13 +91,25 @@ SystemApp* Application();
 // True when two folder texts name the same folder: ASCII letter case ignored, "/" taken as "\".
 bool SameFolderText(const char* a, const char* b);
 
-// One file of the product in the product folder, with the elements a step works on it with.
-// target is null when any of them could not be had or the path could not be composed whole (a
-// cut path might name another file); every step then ends with NoElement.
+// Where a file of the product is installed.
+enum class FilePlace {
+    Installed,      // where this version installs it (FolderOf)
+    ProductFolder,  // the product folder, whatever the kind (where older versions put everything)
+};
+
+// The folder a file of the product is installed in, ending in a separator, into folder: the
+// product folder, but for the uninstaller the folder the product folder is in (the user's local
+// application data), so that the system's list of programs can still start it when the product
+// folder has been deleted by hand. False when there is no product folder or no storage.
+bool FolderOf(ProductFileKind kind, FilePlace place, String* folder);
+
+// One file of the product in its folder, with the elements a step works on it with. target is
+// null when any of them could not be had or the path could not be composed whole (a cut path
+// might name another file); every step then ends with NoElement.
 class ProductFolderFile {
 public:
     // log receives a line for each file the step writes or removes.
-    ProductFolderFile(ProductFileKind kind, RunLog& log);
+    ProductFolderFile(ProductFileKind kind, RunLog& log, FilePlace place = FilePlace::Installed);
     ProductFolderFile(const ProductFolderFile&) = delete;
     ProductFolderFile& operator=(const ProductFolderFile&) = delete;
 
@@ -101,6 +117,7 @@ public:
     SystemApp* const app;
     RunLog& log;
     const char* target = nullptr;
+    const char* folder = nullptr;  // the target's folder, ending in a separator
     FileFunc* Files() const { return m_files.Get(); }
 
     // Deletes the target and the partial and moved-aside copies a killed run left: Done when
@@ -111,6 +128,7 @@ public:
     void LogWritten(StepResult result);
 
 private:
+    Held<String> m_folder;
     Held<FilePath> m_path;
     Held<FileFunc> m_files;
 };

@@ -14,6 +14,11 @@ extern const char* const kFolderKeptNotice;
 // removed it: the uninstaller's file name followed by this.
 extern const char* const kRemovedOriginalSuffix;  // ".started"
 
+// The file a temporary copy of the uninstaller leaves its exit code in, beside itself: the
+// uninstaller's file name followed by this. Only a copy that ran to its end writes it, so the run
+// waiting on the copy knows a killed or crashed one from one that finished.
+extern const char* const kCopyOutcomeSuffix;  // ".outcome"
+
 // The results are those of the install steps (ProductSteps.h): Done removed (also when there
 // was nothing to remove), Held / StillThere for a library in use, the others for failures that
 // do not mend by waiting.

@@ -2,6 +2,7 @@
 #include "app/Uninstaller.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/LeftoverRunFolders.h"
 #include "app/ProductSteps.h"
@@ -14,6 +15,7 @@
 #include "framework/system/FileFunc.h"
 #include "framework/system/SystemApp.h"
 #include "platform/Cancel.h"
+#include "platform/File.h"
 #include "platform/ProgramFile.h"
 #include "platform/SingleInstance.h"
 
@@ -28,8 +30,8 @@ const SequenceTexts kUninstallerTexts = {
         "Removing Orvane2011 - Program Folder.",
     },
     {
-        "Please close Internet Explorer to update the Orvane2011.",
-        "Please close Mozilla Firefox to update the Orvane2011.",
+        "Please close Internet Explorer to remove the Orvane2011.",
+        "Please close Mozilla Firefox to remove the Orvane2011.",
         "Removal Stopped - Unable to remove the program folder.",
     },
     {
@@ -58,9 +60,82 @@ ActionResult RealUninstallerEnvironment::RunPhaseAction(int phase, InstallState*
     }
 }
 
-bool RunsFromProductFolder() {
+bool RunsAsInstalledUninstaller() {
     SystemApp* app = Application();
-    return app != nullptr && SameFolderText(app->GetModuleFolder(), app->GetLocalProductFolder());
+    Held<String> folder(TypeString);
+    if (app == nullptr || !folder) return false;
+    for (FilePlace place : {FilePlace::Installed, FilePlace::ProductFolder}) {
+        if (FolderOf(ProductFileKind::Uninstaller, place, folder.Get()) &&
+            SameFolderText(app->GetModuleFolder(), folder->GetString())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+// The outcome file's text: the exit code in decimal and a line feed, so that one cut short
+// reads as none.
+bool ReadCopyOutcome(const char* path, std::uint32_t* code) {
+    Platform::FileHandle file = Platform::NullFile;
+    if (Platform::FileOpen(path, Platform::FileAccess::Read, Platform::FileShare::Read,
+                           Platform::FileDisposition::OpenExisting, Platform::FileHint::Normal,
+                           &file) != Platform::Error::None) {
+        return false;
+    }
+    char text[16];
+    std::uint32_t length = 0;
+    const bool read = Platform::FileRead(file, text, sizeof text, &length) == Platform::Error::None;
+    Platform::FileClose(file);
+    if (!read || length < 2 || length > 11 || text[length - 1] != '\n') return false;
+    std::uint64_t value = 0;
+    for (std::uint32_t i = 0; i + 1 < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    if (value > 0xFFFFFFFFu) return false;
+    *code = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+// Where the options name an outcome file (this run is a temporary copy), the exit code goes
+// there as the run's very last act.
+void WriteCopyOutcome(const ProgramOptions& options, std::int32_t exitCode) {
+    char path[4096];
+    if (options.outcomePath == nullptr || options.outcomePathLength >= sizeof path) return;
+    std::memcpy(path, options.outcomePath, options.outcomePathLength);
+    path[options.outcomePathLength] = '\0';
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%ld\n", static_cast<long>(exitCode));
+    Platform::FileHandle file = Platform::NullFile;
+    if (length <= 0 ||
+        Platform::FileOpen(path, Platform::FileAccess::Write, Platform::FileShare::None,
+                           Platform::FileDisposition::CreateAlways, Platform::FileHint::Normal,
+                           &file) != Platform::Error::None) {
+        return;
+    }
+    std::uint32_t written = 0;
+    Platform::FileWrite(file, text, static_cast<std::uint32_t>(length), &written);
+    Platform::FileClose(file);
+}
+
+}  // namespace
+
+std::int32_t CopyOutcome(bool reported, std::uint32_t reportedCode, std::uint32_t exitCode) {
+    if (!reported) return kInstallFailed;
+    switch (reportedCode) {
+        case 0:
+        case kInstallCancelled:
+        case kInstallFailed:
+        case kInstallAlreadyRunning:
+            // The system may keep only the low 8 bits of an exit code (POSIX).
+            if (exitCode == reportedCode || exitCode == (reportedCode & 0xFFu)) {
+                return static_cast<std::int32_t>(reportedCode);
+            }
+            return kInstallFailed;
+        default: return kInstallFailed;
+    }
 }
 
 std::int32_t RunFromTemporaryCopy(const ProgramOptions& options, ProgramRunLog& log) {
@@ -70,18 +145,27 @@ std::int32_t RunFromTemporaryCopy(const ProgramOptions& options, ProgramRunLog& 
     const char* fileName = ProductFileOf(ProductFileKind::Uninstaller).installedName;
     Held<String> source(TypeString);
     Held<String> copy(TypeString);
+    Held<String> outcome(TypeString);
     Held<FileFunc> files(TypeFileFunc);
-    if (files) {
-        // What earlier removals left: the uninstaller each ran from, and its original beside it.
-        char started[64];
-        std::snprintf(started, sizeof started, "%s%s", fileName, kRemovedOriginalSuffix);
-        const char* const names[] = {fileName, started};
-        RemoveLeftoverRunFolders(folder, names, 2, files.Get(), log.Log());
+    // Until the copy starts this run is the one at work: under the one-run claim it clears what
+    // earlier runs left (the folders of killed runs, the copies earlier removals ran from) and
+    // writes the copy -- into its folder made again, should another run have taken it for a
+    // leftover while it was still empty. The copy makes the claim itself.
+    Platform::InstanceClaim claim = nullptr;
+    if (Platform::ClaimInstance(kInstanceName, &claim) == Platform::ClaimResult::Taken) {
+        return kInstallAlreadyRunning;
     }
-    if (!source || !copy || !files || source->SetString(app->GetModuleFolder()) != 0 ||
-        source->AppendString(fileName) != 0 || copy->SetString(folder) != 0 ||
-        copy->AppendString(fileName) != 0 ||
-        files->Copy(source->GetString(), copy->GetString()) != 0) {
+    RemoveProductRunLeftovers(log.Log());
+    const bool written =
+        source && copy && outcome && files && source->SetString(app->GetModuleFolder()) == 0 &&
+        source->AppendString(fileName) == 0 && copy->SetString(folder) == 0 &&
+        copy->AppendString(fileName) == 0 && outcome->SetString(copy->GetString()) == 0 &&
+        outcome->AppendString(kCopyOutcomeSuffix) == 0 &&
+        files->CreateFolders(copy->GetString()) == 0 &&
+        files->Copy(source->GetString(), copy->GetString()) == 0 &&
+        Platform::MarkProgramRunnable(copy->GetString()) == Platform::Error::None;
+    Platform::ReleaseInstance(claim);
+    if (!written) {
         log.Log().Error("copy",
                         {{"path", copy ? copy->GetString() : nullptr}, {"result", "not-written"}});
         return kInstallFailed;
@@ -92,7 +176,8 @@ std::int32_t RunFromTemporaryCopy(const ProgramOptions& options, ProgramRunLog& 
     // log, between this run's start and end.
     char waitText[16];
     const char* arguments[kPassedOnArgumentRoom];
-    const std::size_t count = PassOnOptions(options, log.Path(), waitText, arguments);
+    const std::size_t count =
+        PassOnOptions(options, log.Path(), outcome->GetString(), waitText, arguments);
     log.Log().Info("copy", {{"path", copy->GetString()},
                             {"result", "ok"},
                             LogField::Joined("arguments", arguments, count)});
@@ -106,8 +191,19 @@ std::int32_t RunFromTemporaryCopy(const ProgramOptions& options, ProgramRunLog& 
                         {{"result", "not-started"}, {"error", Platform::ToInt(started)}});
         return kInstallFailed;
     }
-    log.Log().Info("copy-ended", {{"exit-code", std::int64_t{code}}});
-    return static_cast<std::int32_t>(code);
+    // A copy killed or crashed half-way may end with any code (some systems report 0 for a
+    // killed process): only the outcome it wrote at its end, agreeing with its exit code, counts.
+    std::uint32_t reported = 0;
+    const bool finished = ReadCopyOutcome(outcome->GetString(), &reported);
+    files->Delete(outcome->GetString());
+    const std::int32_t result = CopyOutcome(finished, reported, code);
+    log.Log().Write(finished && result == static_cast<std::int32_t>(reported) ? LogLevel::Info
+                                                                              : LogLevel::Error,
+                    "copy-ended",
+                    {{"exit-code", std::int64_t{code}},
+                     {"outcome", finished ? std::int64_t{reported} : std::int64_t{-1}},
+                     {"result", std::int64_t{result}}});
+    return result;
 }
 
 std::int32_t UninstallerMain(Platform::ModuleHandle instance, const ProgramOptions& options,
@@ -117,8 +213,9 @@ std::int32_t UninstallerMain(Platform::ModuleHandle instance, const ProgramOptio
     if (framework.StartProgram(instance, "", show) == nullptr) return kInstallFailed;
     ProgramRunLog log(options, kUninstallerTexts.title);
     std::int32_t exitCode = kLogNotCreated;
-    if (!Platform::RunningProgramCanRemoveItself() && RunsFromProductFolder()) {
-        // No claim here: the copy makes it, and would otherwise find this run's.
+    if (!Platform::RunningProgramCanRemoveItself() && RunsAsInstalledUninstaller()) {
+        // No claim held while the copy runs: the copy makes it, and would otherwise find this
+        // run's.
         if (log.Begin("uninstaller")) {
             log.LogFolders();
             exitCode = RunFromTemporaryCopy(options, log);
@@ -131,6 +228,7 @@ std::int32_t UninstallerMain(Platform::ModuleHandle instance, const ProgramOptio
             exitCode = kInstallAlreadyRunning;
         } else if (log.Begin("uninstaller")) {
             log.LogFolders();
+            RemoveProductRunLeftovers(log.Log());
             RealUninstallerEnvironment environment;
             exitCode = RunSequenceWithState(environment, kUninstallerTexts,
                                             SettingsFor(options, log.Open()));
@@ -138,7 +236,9 @@ std::int32_t UninstallerMain(Platform::ModuleHandle instance, const ProgramOptio
         Platform::ReleaseInstance(claim);
     }
     framework.Stop();
-    return log.End(exitCode);
+    exitCode = log.End(exitCode);
+    WriteCopyOutcome(options, exitCode);
+    return exitCode;
 }
 
 }  // namespace QRV2

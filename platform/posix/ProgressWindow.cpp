@@ -42,8 +42,10 @@ std::size_t TerminalColumns() {
 }
 
 // Redraws the whole line in place: carriage return, the line, erase to its end. A line as wide
-// as the terminal would wrap and every redraw would add a line: on a narrow terminal the bar
-// gets shorter, then the status text (the title and the percentage stay).
+// as the terminal would wrap and every redraw would add a line. The status text says what is
+// going on (and what the user is asked to do), so on a narrow terminal everything else gives way
+// first: the bar gets shorter, then the title is shortened and dropped, then the bar and the
+// percentage go; only then is the text itself cut.
 void Draw(ProgressWindowTag* window) {
     if (!window->visible || !window->terminal) return;
     unsigned span = static_cast<unsigned>(window->high) - window->low;
@@ -53,28 +55,39 @@ void Draw(ProgressWindowTag* window) {
         done = pos - window->low;
     }
     unsigned percent = span == 0 ? 0 : static_cast<unsigned>((done * 100u + span / 2) / span);
-    std::string prefix = window->title.empty() ? std::string() : window->title + ": ";
+    const std::string& title = window->title;
+    std::string prefix = title.empty() ? std::string() : title + ": ";
     std::string text = window->text;
     const std::string tail = "] " + std::to_string(percent) + "%";
     std::size_t bar = kBarWidth;
+    bool barShown = true;
     const std::size_t columns = TerminalColumns();
     if (columns > 0) {
         const std::size_t room = columns - 1;  // the last column makes some terminals wrap
-        auto width = [&] { return prefix.size() + text.size() + 2 + bar + tail.size(); };
+        auto width = [&] {
+            return prefix.size() + text.size() + (barShown ? 2 + bar + tail.size() : 0);
+        };
         while (width() > room && bar > kNarrowestBar) --bar;
         if (width() > room) {
-            const std::size_t fixed = prefix.size() + 2 + bar + tail.size();
-            const std::size_t left = room > fixed ? room - fixed : 0;
+            const std::size_t fixed = text.size() + 2 + bar + tail.size();
+            const std::size_t left = room > fixed ? room - fixed : 0;  // for "title...: "
+            prefix = left >= 8 ? title.substr(0, left - 5) + "...: " : std::string();
+        }
+        if (width() > room) barShown = false;
+        if (width() > room) {
+            const std::size_t left = room > prefix.size() ? room - prefix.size() : 0;
             text = left > 3 ? text.substr(0, left - 3) + "..." : std::string();
         }
-        if (width() > room) prefix.clear();
-        if (width() > room) bar = 0;
     }
-    unsigned filled = span == 0 ? 0 : static_cast<unsigned>(done * bar / span);
-    std::string line = "\r" + prefix + text + " [";
-    line.append(filled, '#');
-    line.append(bar - filled, '-');
-    line += tail + "\x1b[K";
+    std::string line = "\r" + prefix + text;
+    if (barShown) {
+        unsigned filled = span == 0 ? 0 : static_cast<unsigned>(done * bar / span);
+        line += " [";
+        line.append(filled, '#');
+        line.append(bar - filled, '-');
+        line += tail;
+    }
+    line += "\x1b[K";
     WriteAll(line);
     window->drawn = true;
 }

@@ -10,7 +10,9 @@
 #include "app/Installer.h"
 #include "app/LeftoverRunFolders.h"
 #include "app/Product.h"
+#include "app/ProgramRun.h"
 #include "app/RunLog.h"
+#include "app/Uninstaller.h"
 #include "framework/FrameworkSession.h"
 #include "framework/archive/Archive.h"
 #include "framework/containers/String.h"
@@ -26,6 +28,7 @@
 #include "platform/Tls.h"
 #include "platform/testing/FileTestHook.h"
 #include "tests/support/AllocationWalk.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchFolder.h"
 
 using namespace QRV2;
@@ -84,6 +87,7 @@ TEST_F(InstallerFrameworkTest, StorageFailuresDuringStartLeaveNothingBehind) {
 // Phase 0 tells its two kinds of failure apart: a payload that cannot be written keeps the
 // phase text (quiet), an archive that cannot be opened or read whole shows the archive message
 // (loud), and every entry is read through, so damage behind a sound header is caught here.
+// Without a temporary folder the run is refused with its own reason.
 TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADamagedEntry) {
     FrameworkSession framework;
     Core* core = framework.StartProgram(nullptr, "", 1);
@@ -146,6 +150,12 @@ TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADa
         ADD_FAILURE() << "the payload was written into the current folder";
         std::remove("pluginwin32.dat");
     }
+    // Nor does the run go that far: it stops before it changes anything, naming its reason.
+    RealInstallerEnvironment environment;
+    const RunRefusal* refusal = environment.PrepareRun(&state);
+    ASSERT_NE(refusal, nullptr);
+    EXPECT_EQ(refusal->exitCode, kInstallFailed);
+    EXPECT_STREQ(refusal->text, "Installation Stopped - Unable to use the temporary folder.");
     ASSERT_EQ(app->SetTempFolder(temp.c_str()), 0);
     ReleaseElement(state.archivePath);
     framework.Stop();
@@ -153,7 +163,8 @@ TEST_F(InstallerFrameworkTest, PayloadPhaseFailsQuietlyWithoutFileAndLoudlyOnADa
 }
 
 // What killed runs left beside this run's temporary folder: a "QRV<n>" folder holding nothing
-// but the named files goes (all of them or some); this run's own folder, a folder holding
+// but the named files goes (all of them, some, or none: a run killed before it wrote anything);
+// this run's own folder, a folder holding
 // anything else (another file, a sub-folder), a folder of another name and a file named like a
 // run folder stay untouched.
 TEST(LeftoverRunFolders, RemovesOnlyRunFoldersHoldingNothingButTheNamedFiles) {
@@ -165,6 +176,7 @@ TEST(LeftoverRunFolders, RemovesOnlyRunFoldersHoldingNothingButTheNamedFiles) {
     folderWith("QRV1", {"pluginwin32.dat"});
     folderWith("QRV2", {"pluginwin32.dat", "Setup.exe"});
     folderWith("QRV3", {"Setup.exe.started"});
+    folderWith("QRV8", {});
     folderWith("QRV4", {"pluginwin32.dat", "notes.txt"});
     folderWith("QRV5", {"pluginwin32.dat"});
     folderWith("QRV5\\Setup.exe", {});        // a folder, even of a name the files have
@@ -178,7 +190,7 @@ TEST(LeftoverRunFolders, RemovesOnlyRunFoldersHoldingNothingButTheNamedFiles) {
     RunLog log;  // none asked for
     RemoveLeftoverRunFolders((temp / "QRV6\\").c_str(), names, 3, files.Get(), log);
 
-    for (const char* gone : {"QRV1", "QRV2", "QRV3"}) {
+    for (const char* gone : {"QRV1", "QRV2", "QRV3", "QRV8"}) {
         EXPECT_FALSE(QRV2Test::PathPresent(temp / gone)) << gone;
     }
     EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV4\\pluginwin32.dat"), "pluginwin32.dat");
@@ -188,6 +200,38 @@ TEST(LeftoverRunFolders, RemovesOnlyRunFoldersHoldingNothingButTheNamedFiles) {
     EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV6\\pluginwin32.dat"), "pluginwin32.dat");
     EXPECT_EQ(QRV2Test::ReadBytes(temp / "Other\\pluginwin32.dat"), "pluginwin32.dat");
     EXPECT_EQ(QRV2Test::ReadBytes(temp / "QRV7"), "not a folder");
+}
+
+// The uninstaller's run from a temporary copy passes on only what a copy that ran to its end
+// reported, when its exit code agrees: a copy that ends without saying so (a killed one, which
+// some systems report as 0), crashes or reports what a removal never ends with makes it 1603.
+TEST_F(InstallerFrameworkTest, RemovalFromACopyEndsAsTheCopyReportsOrAsFailed) {
+    QRV2Test::ScratchFolder dir;
+    FrameworkSession framework;
+    Core* core = framework.StartProgram(nullptr, "", 1);
+    ASSERT_NE(core, nullptr);
+    auto* app = static_cast<SystemApp*>(core->GetSingleton(TypeSystemApp));
+    const std::string own = app->GetTempFolder();
+    const std::string module = dir / "Module\\";
+    const std::string temp = dir / "QRV1\\";
+    ASSERT_EQ(Platform::FolderCreate(module.c_str()), Platform::Error::None);
+    ASSERT_EQ(Platform::FolderCreate(temp.c_str()), Platform::Error::None);
+    QRV2Test::WriteBytes(module + ProductFileOf(ProductFileKind::Uninstaller).installedName,
+                         QRV2Test::ReadBytes(QRV2Test::HelperProgram("uninstaller_stand_in")));
+    app->SetModuleFolder(module.c_str());
+    app->SetTempFolder(temp.c_str());
+    const ProgramOptions options = ParseArgumentVector(0, nullptr, false);
+    ProgramRunLog log(options, "test");
+    const std::pair<const char*, std::int32_t> runs[] = {
+        {"finish 1602", 1602}, {"finish 0", 0},     {"exit 0", 1603},
+        {"abort", 1603},       {"exit 1602", 1603}, {"finish 1638", 1603},
+    };
+    for (const auto& run : runs) {
+        QRV2Test::WriteBytes(temp + "stand-in.txt", run.first);
+        EXPECT_EQ(RunFromTemporaryCopy(options, log), run.second) << run.first;
+    }
+    app->SetTempFolder(own.c_str());
+    framework.Stop();
 }
 
 // A log path in a folder that does not exist ends the run with 1622 before anything is
@@ -279,13 +323,17 @@ TEST(ProgramOptions, TakesOptionsOffTheFrontInEachSystemsForm) {
         EXPECT_EQ(wrong.verdict, V::UsageError);
     }
 
-    // What the uninstaller passes on to the copy it runs: the same run, its log added to.
+    // What the uninstaller passes on to the copy it runs: the same run, its log added to, and
+    // where the copy leaves its outcome, which the copy reads back.
     o = text("/quiet /log C:\\x.log");
     char waitText[16];
     const char* passed[kPassedOnArgumentRoom];
-    const std::size_t count = PassOnOptions(o, "C:\\x.log", waitText, passed);
+    const std::size_t count = PassOnOptions(o, "C:\\x.log", "C:\\t\\u.outcome", waitText, passed);
     EXPECT_EQ(std::vector<std::string>(passed, passed + count),
-              (std::vector<std::string>{"/quiet", "/wait", "120", "/appendlog", "C:\\x.log"}));
+              (std::vector<std::string>{"/quiet", "/wait", "120", "/appendlog", "C:\\x.log",
+                                        "/outcome", "C:\\t\\u.outcome"}));
+    o = text("/quiet /outcome \"C:\\my temp\\u.outcome\"");
+    EXPECT_EQ(std::string(o.outcomePath, o.outcomePathLength), "C:\\my temp\\u.outcome");
 }
 
 // Each line is in the file as soon as it is written (a killed run leaves what it did), in the

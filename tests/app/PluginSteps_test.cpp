@@ -230,8 +230,10 @@ bool KeyPresent(const std::string& key) {
 // goes too.
 TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
     OpenPayload("plug-in", "control");
+    // Beside the product folder, where deleting that folder by hand leaves it.
     const std::string uninstaller =
-        m_product + ProductFileOf(ProductFileKind::Uninstaller).installedName;
+        m_dir /
+        ("Local\\" + std::string(ProductFileOf(ProductFileKind::Uninstaller).installedName));
     ASSERT_EQ(InstallMozillaPlugin(&m_state), StepResult::Done);
     ASSERT_EQ(InstallUninstaller(&m_state), StepResult::Done);
     EXPECT_EQ(RegistryBytes(kUninstallKey, "UninstallString"),
@@ -267,26 +269,60 @@ TEST_F(PluginStepsTest, RemovalUndoesTheInstallationButKeepsTheUsersFile) {
     EXPECT_TRUE(KeyPresent(kPluginKey));
     Platform::FileClose(holder);
 
-    // A control library is removed only once it has unregistered itself (the real control's
-    // registration is the end-to-end scenarios' to check: it writes the user's own registry).
+    // The control: while a browser holds its library nothing of it is undone, so it keeps
+    // working. Once free, a library that cannot unregister itself (this one lacks the entry) or
+    // cannot be loaded at all (damaged) has exactly the control's keys removed for it, and is
+    // deleted; a content type another viewer took over is kept. (The real control's own
+    // unregistration is the end-to-end scenarios' to check: it writes the user's own registry.)
+    const std::string control = m_product + "QX2011.dll";
+    const auto user = Platform::RegRoot::CurrentUser;
+    auto registerControl = [&](const char* contentClass) {
+        QRV2Test::PutText(user, kControlClassKey, nullptr, "Orvane2011 Control");
+        QRV2Test::PutText(user, kControlServerKey, nullptr, control.c_str());
+        QRV2Test::PutText(user, kControlServerKey, "ThreadingModel", "Apartment");
+        QRV2Test::PutText(user, kControlContentTypeKey, "CLSID", contentClass);
+        QRV2Test::PutText(user, kControlContentTypeKey, "Extension", ".qrv");
+    };
 #ifdef QRV2_TEST_PLUGIN_LIBRARY
-    WriteBytes(m_product + "QX2011.dll", ReadBytes(QRV2_TEST_PLUGIN_LIBRARY));  // no such export
-    EXPECT_EQ(RemoveActiveXControl(&m_state), StepResult::RegistrationFailed);
-    EXPECT_TRUE(QRV2Test::PathPresent(m_product + "QX2011.dll"));
-    Platform::FileDelete((m_product + "QX2011.dll").c_str());
+    WriteBytes(control, ReadBytes(QRV2_TEST_PLUGIN_LIBRARY));
+    registerControl("{2888b771-2bcc-43e1-a54b-f5f4e1726636}");
+    ASSERT_EQ(Platform::FileOpen(control.c_str(), Platform::FileAccess::Read,
+                                 Platform::FileShare::Read, Platform::FileDisposition::OpenExisting,
+                                 Platform::FileHint::Normal, &holder),
+              Platform::Error::None);
+    EXPECT_EQ(RemoveActiveXControl(&m_state), StepResult::Held);
+    EXPECT_EQ(RegistryBytes(kControlServerKey, nullptr), Z(control.c_str()));
+    EXPECT_EQ(RegistryBytes(kControlContentTypeKey, "Extension"), Z(".qrv"));
+    Platform::FileClose(holder);
+    EXPECT_EQ(RemoveActiveXControl(&m_state), StepResult::Done);
+    for (const char* key : {kControlClassKey, kControlContentTypeKey, "Software\\Classes\\MIME"}) {
+        EXPECT_FALSE(KeyPresent(key)) << key;
+    }
+    EXPECT_FALSE(QRV2Test::PathPresent(control));
 #endif
+    WriteBytes(control, "not a library at all");
+    registerControl("{00000000-0000-0000-0000-00000000000A}");
+    EXPECT_EQ(RemoveActiveXControl(&m_state), StepResult::Done);
+    EXPECT_FALSE(KeyPresent(kControlClassKey));
+    EXPECT_EQ(RegistryBytes(kControlContentTypeKey, "CLSID"),
+              Z("{00000000-0000-0000-0000-00000000000A}"));
+    EXPECT_FALSE(QRV2Test::PathPresent(control));
     // What a killed installation left moved aside goes with the rest.
     WriteBytes(library + kPreviousSuffix, "an older plug-in");
     EXPECT_EQ(RemoveActiveXControl(&m_state), StepResult::Done);
     EXPECT_EQ(RemoveMozillaPlugin(&m_state), StepResult::Done);
     EXPECT_EQ(RemoveLeftovers(&m_state), StepResult::Done);
-    for (const std::string& key : {kPluginKey, std::string(kUninstallKey)}) {
+    // Emptied parents go; one holding someone else's key stays.
+    for (const std::string& key :
+         {kPluginKey, std::string(kUninstallKey), std::string("Software\\MozillaPlugins"),
+          std::string("Software\\Classes\\CLSID")}) {
         EXPECT_FALSE(KeyPresent(key)) << key;
     }
-    for (const char* file : {"npqx2011.dll", "npqx2011.dll.previous", "QX2011.dll",
-                             ProductFileOf(ProductFileKind::Uninstaller).installedName}) {
+    EXPECT_TRUE(KeyPresent(kControlContentTypeKey));
+    for (const char* file : {"npqx2011.dll", "npqx2011.dll.previous", "QX2011.dll"}) {
         EXPECT_FALSE(QRV2Test::PathPresent(m_product + file)) << file;
     }
+    EXPECT_FALSE(QRV2Test::PathPresent(uninstaller));
     EXPECT_EQ(ReadBytes(m_product + "my notes.txt"), "mine");
     EXPECT_STREQ(m_state.notice, kFolderKeptNotice);
 

@@ -229,22 +229,44 @@ std::string ReadAvailable(int fd) {
     return out;
 }
 
-TEST(ProgressBar, TerminalShowsTitleStatusAndBarButAFileGetsNothing) {
+// What a window of that title and text draws at half way on a terminal of that many columns (0:
+// as the terminal says).
+std::string DrawnOnTerminal(unsigned short columns, const char* title, const char* text) {
+    struct winsize size = {};
+    size.ws_row = 24;
+    size.ws_col = columns;
     int master = -1, slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    if (::openpty(&master, &slave, nullptr, nullptr, columns > 0 ? &size : nullptr) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+        return "";
+    }
     std::string drawn;
     WithStandardError(slave, [&] {
         ProgressBarImp bar;
-        ASSERT_EQ(bar.Create("Orvane2011 Installer", "Opening Archive."), 1);
+        EXPECT_EQ(bar.Create(title, text), 1);
         bar.SetProgress(0.5f);
         drawn = ReadAvailable(master);
         bar.Close();
     });
+    ::close(slave);
+    ::close(master);
+    return drawn;
+}
+
+TEST(ProgressBar, TerminalShowsTitleStatusAndBarButAFileGetsNothing) {
+    std::string drawn = DrawnOnTerminal(0, "Orvane2011 Installer", "Opening Archive.");
     EXPECT_NE(drawn.find("Orvane2011 Installer"), std::string::npos) << drawn;
     EXPECT_NE(drawn.find("Opening Archive."), std::string::npos) << drawn;
     EXPECT_NE(drawn.find("50%"), std::string::npos) << drawn;
-    ::close(slave);
-    ::close(master);
+
+    // On a narrow terminal the title gives way before the status text, which stays whole.
+    drawn = DrawnOnTerminal(40, "Orvane2011 Uninstaller", "Removing Orvane2011 - ActiveX Plugin.");
+    EXPECT_NE(drawn.find("Removing Orvane2011 - ActiveX Plugin."), std::string::npos) << drawn;
+    for (std::size_t end; (end = drawn.find("\x1b[K")) != std::string::npos;) {
+        const std::size_t start = drawn.rfind('\r', end);
+        EXPECT_LT(end - (start == std::string::npos ? 0 : start + 1), 40u) << drawn;
+        drawn.erase(0, end + 3);
+    }
 
     char path[] = "/tmp/progressbar-XXXXXX";
     int file = ::mkstemp(path);

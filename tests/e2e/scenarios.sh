@@ -215,7 +215,7 @@ scenario_uninstall_held_mozilla_library() {
     expect_eq "$E2E_EXIT" 0 "exit code of the installation"
     be_hold "$product/npqx2011.dll" || return
     run_registered_uninstaller watch || return
-    if be_wait_status "$TEXT_CLOSE_FIREFOX" 20; then pass; else fail "the window never asked: $TEXT_CLOSE_FIREFOX"; fi
+    if be_wait_status "$TEXT_REMOVE_CLOSE_FIREFOX" 20; then pass; else fail "the window never asked: $TEXT_REMOVE_CLOSE_FIREFOX"; fi
     sleep 1.2 # two more attempts
     if be_running; then pass; else fail "the uninstaller ended while the library was held"; fi
     expect_value "$KEY_PLUGIN" Version 1.0.1.8
@@ -284,11 +284,14 @@ scenario_quiet_install() {
     expect_log_form "$log" 0
     local product file size
     product=$(be_product_dir)
-    for file in npqx2011.dll QX2011.dll "$(be_uninstaller_name)"; do
+    for file in npqx2011.dll QX2011.dll; do
         size=$(stat -c %s "$product/$file" 2>/dev/null)
         expect_eq "$(grep -c -F " INFO file-written path=$(be_product_path "$file") size=$size result=ok" "$log")" 1 \
             "log lines of $file written"
     done
+    size=$(stat -c %s "$(be_uninstaller_file)" 2>/dev/null)
+    expect_eq "$(grep -c -F " INFO file-written path=$(be_uninstaller_path) size=$size result=ok" "$log")" 1 \
+        "log lines of the uninstaller written"
     expect_eq "$(grep -c ' INFO registry-value .* result=ok$' "$log")" 19 "log lines of registry values written"
     expect_eq "$(grep -c -F " INFO control entry=DllRegisterServer path=$(be_product_path QX2011.dll) hresult=0x00000000" "$log")" 1 \
         "log line of the control's registration"
@@ -500,13 +503,14 @@ scenario_folder_at_a_product_files_name() {
     expect_eq "$(be_status_history | grep -c -F 'Please close')" 0 "browser requests shown"
     expect_eq "$(be_status_history | tail -n1)" "Installation Stopped - Unable to install the ActiveX Plugin." "last status text shown"
     expect_eq "$(ls -A "$product")" QX2011.dll "what is left in the product folder"
+    expect_missing "$(be_uninstaller_file)" "the uninstaller after the failed run"
     expect_no_key 'Software\MozillaPlugins'
     expect_no_key "$KEY_UNINSTALL"
     rm -rf "$product"
 
     install_quietly "$E2E_OLDER_INSTALLER" "the older build's installation"
-    rm -f "$product/$(be_uninstaller_name)"
-    mkdir "$product/$(be_uninstaller_name)"
+    rm -f "$(be_uninstaller_file)"
+    mkdir "$(be_uninstaller_file)"
     product_state >"$S/before.txt"
     local words
     mapfile -t words < <(manifest_switch_words Silent)
@@ -538,4 +542,66 @@ scenario_killed_and_run_again() {
         expect_same_state "$S/clean.txt" "$S/after-$trial.txt" "trial $trial (killed after $delay ms): the installation"
     done
     expect_no_temp_leftover
+}
+
+# A removal while the control's library is held by a browser, stopped by the user: nothing of the
+# control was undone, so a client still creates it by its class id; the library and the entry
+# stay, and a removal after the browser let go takes everything.
+scenario_uninstall_held_control_stopped() {
+    local product
+    product=$(be_product_dir)
+    install_completely
+    be_hold "$product/QX2011.dll" || return
+    run_registered_uninstaller watch || return
+    if be_wait_status "$TEXT_REMOVE_CLOSE_IE" 20; then pass; else fail "the window never asked: $TEXT_REMOVE_CLOSE_IE"; fi
+    be_cancel
+    be_wait_exit 10
+    expect_eq "$E2E_EXIT" "$(be_cancel_code)" "exit code of the stopped removal"
+    expect_value "$KEY_CONTROL_SERVER" "(default)" "$(be_product_path QX2011.dll)"
+    expect_value "$KEY_CONTROL_TYPE" CLSID "$CONTROL_CLSID"
+    expect_same_file "$product/QX2011.dll" "$E2E_BUILT_QX" "control library after the stopped removal"
+    expect_eq "$(be_create_by_class "$CONTROL_CLSID")" created "the control created by its class id"
+    expect_value "$KEY_UNINSTALL" DisplayVersion 1.0.1.8
+    be_release
+    remove_completely
+}
+
+# The product folder deleted by hand: the registered command, run as the system runs it, still
+# starts the uninstaller (it stands beside that folder), which removes every key of the product
+# and the entry, and ends with 0.
+scenario_uninstall_without_product_folder() {
+    install_completely
+    rm -rf "$(be_product_dir)"
+    remove_completely
+}
+
+# A damaged control library (random bytes) cannot unregister itself: its keys are removed for it,
+# the file and everything else of the product goes, and the removal ends with 0.
+scenario_uninstall_damaged_control() {
+    local product
+    product=$(be_product_dir)
+    install_completely
+    head -c 60000 /dev/urandom >"$product/QX2011.dll"
+    remove_completely
+}
+
+# Runs killed at moments spread over their first second and a half -- twenty installers and
+# twenty uninstallers, taking turns -- each followed by a run that must complete: at the end no
+# QRV<n> folder of any run is left in the temporary path.
+scenario_killed_runs_leave_no_run_folder() {
+    local trial delay kills=20 first=0 last=1500
+    install_quietly "$E2E_INSTALLER" "the first installation"
+    for ((trial = 0; trial < kills; trial++)); do
+        delay=$((first + trial * (last - first) / (kills - 1)))
+        be_run_killed "$delay" "$E2E_INSTALLER" $(manifest_switch_words Silent)
+        install_until_done "trial $trial: the installation after an installer killed after $delay ms"
+        be_run_killed "$delay" "$(be_uninstaller_program)" $(manifest_switch_words Silent)
+        install_until_done "trial $trial: the installation after an uninstaller killed after $delay ms"
+    done
+    remove_quietly "the last removal"
+    install_quietly "$E2E_INSTALLER" "the last installation"
+    local dir left
+    dir=$(be_temp_dir)
+    left=$(find "$dir" -mindepth 1 -maxdepth 1 -name 'QRV*' 2>/dev/null)
+    expect_eq "$left" "" "run folders left in $dir"
 }

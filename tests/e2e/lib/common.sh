@@ -17,6 +17,8 @@ readonly TEXT_REMOVE_ACTIVEX="Removing Orvane2011 - ActiveX Plugin."
 readonly TEXT_REMOVE_MOZILLA="Removing Orvane2011 - XPCOM Plugin."
 readonly TEXT_REMOVE_FOLDER="Removing Orvane2011 - Program Folder."
 readonly TEXT_FOLDER_KEPT="Orvane2011 removed - Files of your own were kept in its folder."
+readonly TEXT_REMOVE_CLOSE_FIREFOX="Please close Mozilla Firefox to remove the Orvane2011."
+readonly TEXT_REMOVE_CLOSE_IE="Please close Internet Explorer to remove the Orvane2011."
 # The title of the window the next watched run shows.
 E2E_TITLE=$TITLE_TEXT
 
@@ -292,18 +294,19 @@ remove_completely() {
     expect_missing "$(be_product_dir)" "product folder after the removal"
 }
 
-# Checks that follow every completed removal: nothing the installer wrote is left (the product
-# folder itself is the scenario's to check).
+# Checks that follow every completed removal: nothing the installer wrote is left, nor the
+# emptied keys it was written below (the product folder itself is the scenario's to check).
 expect_removed() {
-    local product file
+    local product file key
     product=$(be_product_dir)
-    for file in npqx2011.dll QX2011.dll "$(basename "$(be_uninstaller_name)")"; do
+    for file in npqx2011.dll QX2011.dll "$(be_uninstaller_name)"; do
         expect_missing "$product/$file" "$file after the removal"
     done
-    expect_no_key "$KEY_PLUGIN"
-    expect_no_key "$KEY_CONTROL_CLASS"
-    expect_no_key "$KEY_CONTROL_TYPE"
-    expect_no_key "$KEY_UNINSTALL"
+    expect_missing "$(be_uninstaller_file)" "the uninstaller after the removal"
+    for key in "$KEY_PLUGIN" 'Software\MozillaPlugins' "$KEY_CONTROL_CLASS" "$KEY_CONTROL_TYPE" \
+        'Software\Classes\MIME\Database\Content Type' "$KEY_UNINSTALL"; do
+        expect_no_key "$key"
+    done
     expect_no_temp_leftover
 }
 
@@ -324,26 +327,27 @@ expect_installed() {
     # The control registers itself: its server key names the installed library.
     expect_value "$KEY_CONTROL_SERVER" "(default)" "$(be_product_path QX2011.dll)"
     expect_value "$KEY_CONTROL_TYPE" "CLSID" "$CONTROL_CLSID"
-    # The system's list of programs offers its removal, by the uninstaller installed beside it.
-    expect_value "$KEY_UNINSTALL" UninstallString "\"$(be_product_path "$(be_uninstaller_name)")\""
+    # The system's list of programs offers its removal, by the uninstaller installed beside the
+    # product folder (where deleting that folder leaves it).
+    expect_value "$KEY_UNINSTALL" UninstallString "\"$(be_uninstaller_path)\""
     expect_value "$KEY_UNINSTALL" DisplayVersion 1.0.1.8
     # What deployment tools read: the quiet removal (the manifest's silent switch), the icon,
     # the day of the installation and the room the files take, in KiB rounded up.
     local uninstaller bytes=0 file
-    uninstaller=$(be_product_path "$(be_uninstaller_name)")
+    uninstaller=$(be_uninstaller_path)
     expect_value "$KEY_UNINSTALL" QuietUninstallString "\"$uninstaller\" $(manifest_switch_words Silent)"
     expect_value "$KEY_UNINSTALL" DisplayIcon "$uninstaller,0"
     local date
     date=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' '$1 == "InstallDate" { print $3 }')
     if [[ "$date" == "$(date +%Y%m%d)" || "$date" == "$(date -d '-1 hour' +%Y%m%d)" ]]; then pass; else fail "InstallDate '$date' is not today"; fi
-    for file in npqx2011.dll QX2011.dll "$(be_uninstaller_name)"; do
-        bytes=$((bytes + $(stat -c %s "$product/$file" 2>/dev/null || echo 0)))
+    for file in "$product/npqx2011.dll" "$product/QX2011.dll" "$(be_uninstaller_file)"; do
+        bytes=$((bytes + $(stat -c %s "$file" 2>/dev/null || echo 0)))
     done
     expect_eq "$(dword_value "$KEY_UNINSTALL" EstimatedSize)" $(((bytes + 1023) / 1024)) "EstimatedSize (KiB)"
     # Modify and Repair hidden: two DWORD values of 1 ("0x1" as reg.exe shows it).
     expect_eq "$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' '$1 ~ /^No(Modify|Repair)$/ { print $1, $2, ($3 == "0x1" || $3 == "00000001") ? 1 : $3 }' | sort | paste -sd '|')" \
         "NoModify REG_DWORD 1|NoRepair REG_DWORD 1" "values hiding Modify and Repair"
-    if [[ -x "$(be_product_dir)/$(be_uninstaller_name)" ]]; then pass; else fail "no runnable uninstaller in the product folder"; fi
+    if [[ -x "$(be_uninstaller_file)" ]]; then pass; else fail "no runnable uninstaller at $(be_uninstaller_file)"; fi
     expect_no_temp_leftover
 }
 
@@ -399,6 +403,20 @@ remove_quietly() {
     command=$(be_reg_values "$KEY_UNINSTALL" | awk -F'\t' 'tolower($1) == "quietuninstallstring" { print $3 }')
     be_run_registered "$command"
     be_wait_exit 30
+    expect_eq "$E2E_EXIT" 0 "exit code of $1"
+}
+
+# Runs this build's installer quietly to its end, again while it finds another run at work (a
+# killed uninstaller's copy may still be finishing): exit code 0 expected.
+install_until_done() {
+    local words deadline=$((SECONDS + 30))
+    mapfile -t words < <(manifest_switch_words Silent)
+    while :; do
+        be_start "$E2E_INSTALLER" "" "${words[@]}"
+        be_wait_exit 30
+        [[ "$E2E_EXIT" == "$(be_already_running_code)" && $SECONDS -lt $deadline ]] || break
+        sleep 0.2
+    done
     expect_eq "$E2E_EXIT" 0 "exit code of $1"
 }
 

@@ -44,6 +44,13 @@ be_product_path() {
 }
 
 be_uninstaller_name() { echo orvane2011-uninstall; }
+# The uninstaller stands beside the product folder: its host path, and as the registry names it.
+be_uninstaller_file() { echo "$XDG_DATA_HOME/$(be_uninstaller_name)"; }
+be_uninstaller_path() {
+    local p
+    p=$(be_uninstaller_file)
+    echo "Z:${p//\//\\}"
+}
 # be_run_registered <command line> [watch|unseen]: the program a registered command names in
 # quotes (a framework path, drive Z: the root), started as a host path with the words after it
 # as its arguments.
@@ -319,7 +326,8 @@ scenario_killed_while_writing() {
 }
 
 # The one argument reaches the opener unchanged; a second argument is a usage error that
-# installs nothing; on an 80-column terminal no drawn line is wider than the terminal.
+# installs nothing; on an 80-column terminal no drawn line is wider than the terminal, and on a
+# 40-column one the status texts are still drawn whole.
 scenario_arguments_and_width() {
     be_associate
     be_start "$E2E_INSTALLER" "" "my doc.qrv"
@@ -342,6 +350,20 @@ scenario_arguments_and_width() {
     widest=$(tr '\r' '\n' <"$S/narrow.log" | grep -v -e '^Script started' -e '^Script done' | sed 's/\x1b\[K//g' |
         awk '{ if (length($0) > w) w = length($0) } END { print w + 0 }')
     if ((widest > 0 && widest <= 80)); then pass; else fail "widest line drawn: $widest columns"; fi
+
+    # On a 40-column terminal the title and the bar give way: the status texts that fit stay
+    # whole (one of 40 characters loses its end), and no line is wider than the terminal.
+    rm -rf "$(be_product_dir)"
+    SHELL=/bin/bash script -qfec "stty cols 40 rows 24; exec $(printf '%q' "$E2E_INSTALLER")" "$S/narrow40.log" \
+        </dev/null >/dev/null 2>&1
+    expect_eq "$?" 0 "exit code on a 40-column terminal"
+    local drawn text
+    drawn=$(tr '\r' '\n' <"$S/narrow40.log" | grep -v -e '^Script started' -e '^Script done' | sed 's/\x1b\[K//g')
+    for text in "$TEXT_MOZILLA" "$TEXT_ACTIVEX" "${TEXT_OPENING:0:36}..."; do
+        if grep -q -x -F "$text" <<<"$drawn"; then pass; else fail "never drawn at 40 columns: '$text'"; fi
+    done
+    widest=$(awk '{ if (length($0) > w) w = length($0) } END { print w + 0 }' <<<"$drawn")
+    if ((widest > 0 && widest < 40)); then pass; else fail "widest line drawn at 40 columns: $widest"; fi
 }
 
 # The whole per-user registry as export text (the store is that text).
@@ -359,6 +381,15 @@ be_run_killed() {
     wait "$pid" 2>/dev/null
     E2E_EXIT=$?
 }
+
+# The exit code of a run that found another run at work, as the shell sees it.
+be_already_running_code() { echo $((1618 & 255)); }
+
+# The installed uninstaller as be_run_killed starts it.
+be_uninstaller_program() { be_uninstaller_file; }
+
+# be_create_by_class <{class id}>: what the client that creates an object by its class id says.
+be_create_by_class() { "$E2E_TOOLS/create_by_class" "$1"; }
 
 # The exit code of a run that found a newer version installed, as the shell sees it.
 be_newer_installed_code() { echo $((1638 & 255)); }

@@ -100,6 +100,9 @@ be_product_dir() { echo "$(host_path "$E2E_PROFILE_WIN")/AppData/Local/Orvane201
 # The prefix's temporary path as a host path ("C:\users\me\Temp" -> <prefix>/drive_c/users/me/Temp).
 be_temp_dir() { host_path "$(cat "$WINEPREFIX/e2e-temp-path")"; }
 be_uninstaller_name() { echo Orvane2011Uninstall.exe; }
+# The uninstaller stands beside the product folder: its host path, and as the registry names it.
+be_uninstaller_file() { echo "$(host_path "$E2E_PROFILE_WIN")/AppData/Local/$(be_uninstaller_name)"; }
+be_uninstaller_path() { echo "$E2E_PROFILE_WIN\\AppData\\Local\\$(be_uninstaller_name)"; }
 be_product_path() { echo "$E2E_PROFILE_WIN\\AppData\\Local\\Orvane2011\\$1"; }
 
 # be_use_profile <name> [local-only]: the user's folders move to C:\users\<name>: the local
@@ -438,6 +441,36 @@ scenario_legacy_code_page() {
     done
 }
 
+# The host process ids of the uninstaller's temporary copies now running (Wine runs each Windows
+# process as a host process whose command line names the program's Windows path).
+copy_pids() {
+    local proc
+    for proc in /proc/[0-9]*; do
+        tr '\0' ' ' <"$proc/cmdline" 2>/dev/null | grep -q -i -E 'QRV-?[0-9]+\\Orvane2011Uninstall\.exe' &&
+            echo "${proc#/proc/}"
+    done
+}
+
+# A removal whose temporary copy is killed outright (while it waits for a held plug-in) ends with
+# 1603: the copy never said it finished, whatever exit code the system reports for it.
+scenario_uninstall_killed_copy() {
+    local product pids
+    product=$(be_product_dir)
+    install_completely
+    be_hold "$product/npqx2011.dll" || return
+    run_registered_uninstaller watch || return
+    if be_wait_status "$TEXT_REMOVE_CLOSE_FIREFOX" 20; then pass; else fail "the window never asked: $TEXT_REMOVE_CLOSE_FIREFOX"; fi
+    pids=$(copy_pids)
+    if [[ -n "$pids" ]]; then pass; else fail "no running copy of the uninstaller found"; fi
+    # shellcheck disable=SC2086
+    [[ -n "$pids" ]] && kill -KILL $pids
+    be_wait_exit 20
+    expect_eq "$E2E_EXIT" "$(be_failed_code)" "exit code of the removal whose copy was killed"
+    expect_value "$KEY_UNINSTALL" DisplayVersion 1.0.1.8
+    be_release
+    remove_completely
+}
+
 # The whole of HKEY_CURRENT_USER as the prefix's registry editor exports it (UTF-16 turned into
 # UTF-8; a failed export is tried again, as for be_reg_values).
 be_registry_text() {
@@ -457,9 +490,19 @@ be_run_killed() {
     local ms=$1 exe=$2 text=()
     (($# > 2)) && text=("${*:3}")
     rm -f "$S/exit-code.txt"
-    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" --kill-after "$ms" "$(winpath "$exe")" \
+    # A host path, not a Windows one.
+    [[ "$exe" =~ ^[A-Za-z]:\\ ]] || exe=$(winpath "$exe")
+    wine "$E2E_TOOLS/launch_wait.exe" "$(winpath "$S/exit-code.txt")" --kill-after "$ms" "$exe" \
         "${text[@]}" >"$S/launch.log" 2>&1
     E2E_EXIT=$(tr -d '\r\n' <"$S/exit-code.txt" 2>/dev/null)
 }
 
 be_newer_installed_code() { echo 1638; }
+be_already_running_code() { echo 1618; }
+
+# The installed uninstaller as be_run_killed starts it: by its Windows path, as the system's list
+# of programs does (so it runs from a temporary copy).
+be_uninstaller_program() { be_uninstaller_path; }
+
+# be_create_by_class <{class id}>: what the client that creates an object by its class id says.
+be_create_by_class() { wine "$E2E_TOOLS/create_by_class.exe" "$1" 2>/dev/null | tr -d '\r'; }
