@@ -309,19 +309,19 @@ StepResult RegisterMozillaPlugin(const char* libraryPath, RunLog& log, RunJourna
     // cannot be noted ends the step at once: it could not be undone.
     bool written = true;
     bool noted = true;
-    for (const RegistryKeySpec& spec : kMozillaPluginKeys) {
-        if (spec.valueCount == 0) continue;  // a parent only: its sub-key makes it
-        noted = NoteRegistryChange(journal, spec.path, nullptr, log);
+    for (const RegistryKeySpec& wanted : kMozillaPluginKeys) {
+        if (wanted.valueCount == 0) continue;  // a parent only: its sub-key makes it
+        noted = NoteRegistryChange(journal, wanted.path, nullptr, log);
         if (!noted) break;
-        if (!OpenOrCreate(key, spec.path, log)) {
+        if (!OpenOrCreate(key, wanted.path, log)) {
             written = false;
             continue;
         }
-        for (std::size_t i = 0; i < spec.valueCount && noted; ++i) {
-            const RegistryText& value = spec.values[i];
-            noted = NoteRegistryChange(journal, spec.path, value.name, log);
+        for (std::size_t i = 0; i < wanted.valueCount && noted; ++i) {
+            const RegistryText& value = wanted.values[i];
+            noted = NoteRegistryChange(journal, wanted.path, value.name, log);
             if (noted) {
-                written &= WriteValue(key, spec.path, value.name,
+                written &= WriteValue(key, wanted.path, value.name,
                                       value.text != nullptr ? value.text : libraryPath, log);
             }
         }
