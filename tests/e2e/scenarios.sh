@@ -598,6 +598,7 @@ scenario_killed_runs_leave_no_run_folder() {
         be_run_killed "$delay" "$(be_uninstaller_program)" $(manifest_switch_words Silent)
         install_until_done "trial $trial: the installation after an uninstaller killed after $delay ms"
     done
+    be_end_stray_processes
     remove_quietly "the last removal"
     install_quietly "$E2E_INSTALLER" "the last installation"
     local dir left

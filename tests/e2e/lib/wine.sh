@@ -76,6 +76,14 @@ be_setup() {
     QRV2_OPEN_PROBE_OUTPUT=$(winpath "$dir/probe.txt")
 }
 
+# Ends every process of the prefix. Wine can leave a child hanging for good when its parent is
+# killed while starting it (real Windows does not): such a process still holds its program
+# file, which no run of ours can then remove.
+be_end_stray_processes() {
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+}
+
 be_teardown() {
     local pid
     for pid in $E2E_RUN_PID $E2E_WATCH_PID $E2E_HOLDER_PID $E2E_POLL_PID; do
